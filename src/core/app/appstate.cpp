@@ -1,0 +1,70 @@
+#include "core/app/appstate.h"
+
+#include "core/app/slotworker.h"
+
+AppState::AppState(QObject *parent) : QObject(parent) {}
+
+AppState::~AppState() = default;
+
+void AppState::replaceThreads(const QList<SlotWorker *> &workers)
+{
+    for (SlotWorker *old : std::as_const(m_threads)) {
+        disconnect(old, nullptr, this, nullptr);
+        old->deleteLater();
+    }
+    m_threads = workers;
+    for (SlotWorker *worker : workers) {
+        worker->setParent(this);
+        connect(worker, &SlotWorker::finishedChanged, this, &AppState::onWorkerFinishedChanged);
+    }
+    if (!AnyThreadBusy())
+        Q_EMIT workersIdle();
+}
+
+bool AppState::AnyThreadBusy() const
+{
+    for (const SlotWorker *worker : m_threads) {
+        if (!worker->IsFinished())
+            return true;
+    }
+    return false;
+}
+
+void AppState::AbortAll()
+{
+    AbortRequested = true;
+    setStatusMessage(IsDownloading ? QStringLiteral("Aborting download...")
+                                   : QStringLiteral("Aborting search..."));
+}
+
+void AppState::setRunActive(bool active)
+{
+    if (m_runActive == active)
+        return;
+    m_runActive = active;
+    Q_EMIT runActiveChanged(active);
+}
+
+void AppState::setStatusMessage(const QString &text)
+{
+    m_statusMessage = text;
+    Q_EMIT statusMessageChanged(text);
+}
+
+void AppState::setProgress(const Progress &progress)
+{
+    m_progress = progress;
+    Q_EMIT progressChanged();
+}
+
+void AppState::setProgressValue(int value)
+{
+    m_progress.value = value;
+    Q_EMIT progressChanged();
+}
+
+void AppState::onWorkerFinishedChanged()
+{
+    if (!AnyThreadBusy())
+        Q_EMIT workersIdle();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class SettingsStore;
+
+// The program-wide values read from the settings at start-up.
+struct ProgramValues
+{
+    qint16 gNumberOfThreads = 4;
+    QString gQueueFolder;
+    QString gFilterSubject;
+    QString gFilterAuthor;
+    QString gFilterFilename;
+    QString gStartupQueueFile;
+
+    // Reads the five stored values; gStartupQueueFile comes from the command line.
+    void load(const SettingsStore &store);
+};
+
+// A stored number of transfer slots; anything that is not a whole number from 1 to 16
+// falls back to the default of 4.
+qint16 threadsFromText(const QString &text);
+
+// A stored whole number (a width, a bound, a state); fallback when the text is not one.
+// Decimal text such as "9200.5" is accepted and rounded, since bounds were written as
+// single-precision numbers.
+int numberFromText(const QString &text, int fallback);

@@ -1,0 +1,48 @@
+#include "core/app/slotboard.h"
+
+#include <algorithm>
+
+SlotBoard::SlotBoard(QObject *parent) : QObject(parent)
+{
+    Slot first;
+    first.number = QStringLiteral("1");
+    m_slots.append(first);
+}
+
+void SlotBoard::resize(int count)
+{
+    count = std::clamp(count, 1, 16);
+    m_slots.resize(1);
+    for (int i = 1; i < count; ++i)
+    {
+        Slot slot;
+        slot.number = QString::number(i + 1);
+        m_slots.append(slot);
+    }
+    Q_EMIT slotsReset();
+}
+
+void SlotBoard::setStatus(int index, const QString &text)
+{
+    if (index < 0 || index >= count() || m_slots[index].status == text)
+        return;
+    m_slots[index].status = text;
+    Q_EMIT slotChanged(index);
+}
+
+void SlotBoard::setUrl(int index, const QString &text)
+{
+    if (index < 0 || index >= count() || m_slots[index].url == text)
+        return;
+    m_slots[index].url = text;
+    Q_EMIT slotChanged(index);
+}
+
+void SlotBoard::setProgress(int index, int value)
+{
+    value = std::clamp(value, 0, 100);
+    if (index < 0 || index >= count() || m_slots[index].progress == value)
+        return;
+    m_slots[index].progress = value;
+    Q_EMIT slotChanged(index);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// The three totals of the status bar. Counts and sums are 64-bit, so lists of more than
+// 2 GB add up right.
+struct Totals
+{
+    qint64 checkedCount = 0;
+    qint64 checkedBytes = 0;
+    qint64 selectedCount = 0;
+    qint64 selectedBytes = 0;
+    qint64 totalCount = 0;
+    qint64 totalBytes = 0;
+};
+
+struct TotalsTexts
+{
+    QString checked;  // "3 checked, 1,234,567 bytes"
+    QString selected; // "1 selected, 0 bytes"
+    QString total;    // "4 files, 1,234,567 bytes"
+};
+
+// A size cell read as a whole number of bytes; empty or non-numeric text counts as 0.
+qint64 parseSizeCell(const QString &text);
+
+// The panel texts; byte sums grouped by the locale's thousands separator, no decimals.
+TotalsTexts formatTotals(const Totals &totals, const QLocale &locale = QLocale());

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+#include "core/app/appstate.h"
+#include "core/app/programvalues.h"
+#include "core/app/slotboard.h"
+#include "core/filelist/filelistmodel.h"
+#include "gui/app/commandtable.h"
+#include "gui/ui/layoutrules.h"
+#include "gui/ui/prompts.h"
+
+class BrowserPage;
+class FileListView;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTabWidget;
+class QToolButton;
+class SettingsStore;
+class SlotRows;
+
+// The main window: the search fields, the result list, the transfer slots and the web
+// view, and the commands that start every piece of work. Its run state lives in AppState,
+// the rows in FileListModel, the slots in SlotBoard; the widgets only show them.
+class frmDownload final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmDownload)
+
+public:
+    // Runs the load sequence; the window is shown afterwards with showAsLoaded().
+    frmDownload(const SettingsStore &store, const ProgramValues &values,
+                std::unique_ptr<Prompts> prompts = nullptr, QWidget *parent = nullptr);
+    ~frmDownload() override;
+
+    // Shows the window normal or maximized, as it was stored.
+    void showAsLoaded();
+
+    AppState &state() { return m_state; }
+    SlotBoard &slotBoard() { return m_slots; }
+    FileListModel &files() { return m_files; }
+    ProgramValues &values() { return m_values; }
+    const Layout::MainLayout &layoutRules() const { return m_layout; }
+    const CommandTable &commands() const { return m_commands; }
+
+    void LoadThreads();
+    void AbortAll();
+    void UpdateTotals();
+    void ArrangeTab();
+    void CheckItems(bool AllItems, bool CheckState);
+    void InverseSelection();
+    void RemoveSelected();
+    void BrowseFile();
+    void OpenQueue(const QString &file = QString());
+
+    // Selects a mode in the mode box and runs the mode switch, also for the mode shown.
+    void selectMode(const QString &mode);
+
+    // Column widths and window placement, kept per user between runs.
+    void LoadMRU(const QString &mode);
+    void SaveMRU(const QString &mode);
+    void SaveColumnWidths(const QString &mode);
+    void LoadColumnWidths(const QString &mode);
+    void LoadFormPosition();
+    void SaveFormPosition();
+
+    // The base-URL box lost the focus: moves its text to the top of the history.
+    void updateHistory();
+
+    // Controls, by the names the rest of the program uses.
+    QComboBox *cmbServer = nullptr;
+    QGroupBox *fraSettings = nullptr;
+    QLabel *lblURL = nullptr;
+    QComboBox *cmbBaseURL = nullptr;
+    QLabel *lblMask = nullptr;
+    QLineEdit *txtMask = nullptr;
+    QLabel *lblDownloadTo = nullptr;
+    QLineEdit *txtDownloadTo = nullptr;
+    QToolButton *cmdBrowse = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QTabWidget *SSTab1 = nullptr;
+    FileListView *lvFiles = nullptr;
+    SlotRows *threadsPage = nullptr;
+    BrowserPage *browserPage = nullptr;
+    QLabel *panelMessage = nullptr;
+    QLabel *panelChecked = nullptr;
+    QLabel *panelSelected = nullptr;
+    QLabel *panelTotal = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void connectCommands();
+    void onModeSwitch();
+    void onColumnClicked(int column);
+    void onRunActiveChanged(bool active);
+    void onWorkersIdle();
+    void chooseDownloadFolder();
+    void notAvailableYet(const QString &command);
+    void openHelp(const QString &anchor);
+    void applyColumnSet(Mode mode);
+    void applyWindowLayout();
+    void applyTabLayout();
+    void storeOnClose();
+
+    const SettingsStore &m_store;
+    ProgramValues m_values;
+    std::unique_ptr<Prompts> m_prompts;
+    AppState m_state;
+    SlotBoard m_slots;
+    FileListModel m_files;
+    CommandTable m_commands;
+    Layout::MainLayout m_layout;
+    bool m_startMaximized = false;
+    bool m_closeWhenIdle = false;
+    bool m_closeAllowed = false;
+};

@@ -1,0 +1,25 @@
+#include <QApplication>
+
+#include "core/app/appinfo.h"
+#include "core/app/commandline.h"
+#include "core/app/programvalues.h"
+#include "core/settings/settingsstore.h"
+#include "gui/app/frmdownload.h"
+#include "gui/ui/prompts.h"
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    AppInfo::setApplicationIdentity();
+    QApplication::setApplicationDisplayName(AppInfo::Title);
+    QApplication::setDesktopFileName(QStringLiteral("trawlbay"));
+
+    ProgramValues values;
+    values.gStartupQueueFile =
+        CommandLine::startupQueueFile(CommandLine::fromArguments(QApplication::arguments()));
+
+    const SettingsStore store;
+    frmDownload window(store, values);
+    window.showAsLoaded();
+    return QApplication::exec();
+}

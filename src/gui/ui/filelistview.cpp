@@ -1,0 +1,114 @@
+#include "gui/ui/filelistview.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "core/filelist/filelistmodel.h"
+
+FileListView::FileListView(FileListModel &model, QWidget *parent)
+    : QTreeView(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("lvFiles"));
+    setModel(&m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // keeps scrolling through 100,000 rows cheap
+    setAllColumnsShowFocus(true);
+    setAlternatingRowColors(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false); // the model sorts itself on a header click
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+
+    mnuPopup = new QMenu(QStringLiteral("Popup Menu"), this);
+    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    const auto add = [this](const char *name, const QString &caption) {
+        QAction *action = mnuPopup->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    mnuPopupCheckAll = add("mnuPopupCheckAll", QStringLiteral("Check All"));
+    mnuPopupUncheckAll = add("mnuPopupUncheckAll", QStringLiteral("Uncheck All"));
+    mnuPopupCheckSelected = add("mnuPopupCheckSelected", QStringLiteral("Check Selected"));
+    mnuPopupUncheckSelected = add("mnuPopupUncheckSelected", QStringLiteral("Uncheck Selected"));
+    mnuPopupInverse = add("mnuPopupInverse", QStringLiteral("Inverse Selection"));
+    mnuPopup->addSeparator();
+    mnuPopupRemove = add("mnuPopupRemove", QStringLiteral("Remove Selected"));
+    mnuPopup->addSeparator();
+    mnuPopupBrowse = add("mnuPopupBrowse", QStringLiteral("Browse File..."));
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &FileListView::onSelectionChanged);
+    connect(&m_model, &FileListModel::selectionFlagsChanged, this,
+            &FileListView::syncSelectionFromModel);
+    // A reset (new columns, a large removal) drops the view's selection; restore it.
+    connect(&m_model, &QAbstractItemModel::modelReset, this,
+            &FileListView::syncSelectionFromModel);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            Q_EMIT browseRequested();
+    });
+}
+
+void FileListView::updatePopupEnabled()
+{
+    const bool any = m_model.rowCount() > 0;
+    for (QAction *action : {mnuPopupCheckAll, mnuPopupUncheckAll, mnuPopupCheckSelected,
+                            mnuPopupUncheckSelected, mnuPopupInverse, mnuPopupRemove,
+                            mnuPopupBrowse})
+        action->setEnabled(any);
+}
+
+int FileListView::currentRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void FileListView::mousePressEvent(QMouseEvent *event)
+{
+    QTreeView::mousePressEvent(event);
+    Q_EMIT listClicked();
+    if (event->button() == Qt::RightButton) {
+        updatePopupEnabled();
+        mnuPopup->popup(event->globalPosition().toPoint());
+    }
+}
+
+void FileListView::onSelectionChanged(const QItemSelection &selected,
+                                      const QItemSelection &deselected)
+{
+    if (m_syncing)
+        return;
+    for (const QItemSelectionRange &range : deselected)
+        m_model.setSelected(range.top(), range.bottom(), false);
+    for (const QItemSelectionRange &range : selected)
+        m_model.setSelected(range.top(), range.bottom(), true);
+}
+
+void FileListView::syncSelectionFromModel()
+{
+    // Contiguous runs of selected rows become one range each.
+    QItemSelection selection;
+    const int rows = m_model.rowCount();
+    const int lastColumn = std::max(0, m_model.columnCount() - 1);
+    for (int row = 0; row < rows;) {
+        if (!m_model.isSelected(row)) {
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end + 1 < rows && m_model.isSelected(end + 1))
+            ++end;
+        selection.append(
+            QItemSelectionRange(m_model.index(row, 0), m_model.index(end, lastColumn)));
+        row = end + 1;
+    }
+    m_syncing = true;
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QTreeView>
+
+class FileListModel;
+class QAction;
+class QMenu;
+
+// The result list `lvFiles`: a checkable, multi-select view over the file list model with
+// the context menu `mnuPopup`. The model's selected flags are the truth; the view's
+// selection follows them both ways.
+class FileListView final : public QTreeView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FileListView)
+
+public:
+    explicit FileListView(FileListModel &model, QWidget *parent = nullptr);
+
+    FileListModel &files() { return m_model; }
+
+    QMenu *mnuPopup = nullptr;
+    QAction *mnuPopupCheckAll = nullptr;
+    QAction *mnuPopupUncheckAll = nullptr;
+    QAction *mnuPopupCheckSelected = nullptr;
+    QAction *mnuPopupUncheckSelected = nullptr;
+    QAction *mnuPopupInverse = nullptr;
+    QAction *mnuPopupRemove = nullptr;
+    QAction *mnuPopupBrowse = nullptr;
+
+    // Enables the seven entries when the list holds rows; run each time the menu opens.
+    void updatePopupEnabled();
+
+    // Pushes the model's selected flags into the view's selection.
+    void syncSelectionFromModel();
+
+    // The row holding the focus, or -1.
+    int currentRow() const;
+
+Q_SIGNALS:
+    // A mouse click in the list; the window refreshes its totals.
+    void listClicked();
+    void browseRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+
+    FileListModel &m_model;
+    bool m_syncing = false;
+};

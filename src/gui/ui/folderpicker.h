@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace FolderPicker {
+
+// Asks the user for a folder with the platform's folder dialog; "" when cancelled.
+QString BrowseFolder(QWidget *owner);
+
+} // namespace FolderPicker

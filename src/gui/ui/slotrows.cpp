@@ -1,0 +1,97 @@
+#include "gui/ui/slotrows.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include "core/app/slotboard.h"
+#include "gui/ui/twips.h"
+
+SlotRows::SlotRows(SlotBoard &board, QWidget *parent) : QWidget(parent), m_board(board)
+{
+    setObjectName(QStringLiteral("ThreadsPage"));
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(100);
+    connect(&m_flushTimer, &QTimer::timeout, this, &SlotRows::flushPending);
+    connect(&m_board, &SlotBoard::slotsReset, this, &SlotRows::rebuild);
+    connect(&m_board, &SlotBoard::slotChanged, this, [this](int index) {
+        m_pending.insert(index);
+        if (!m_flushTimer.isActive())
+            m_flushTimer.start();
+    });
+    rebuild();
+}
+
+void SlotRows::rebuild()
+{
+    m_pending.clear();
+    // Row 0 belongs to the design and stays; the others are made afresh as copies of it.
+    for (int i = rowCount() - 1; i >= 1; --i) {
+        delete lblThreadNo.takeAt(i);
+        delete lblThreadStatus.takeAt(i);
+        delete prgThreadProgress.takeAt(i);
+        delete lblThreadURL.takeAt(i);
+    }
+    for (int i = rowCount(); i < m_board.count(); ++i) {
+        const QString suffix = QString::number(i);
+        auto *number = new QLabel(this);
+        number->setObjectName(QStringLiteral("lblThreadNo") + suffix);
+        auto *status = new QLabel(this);
+        status->setObjectName(QStringLiteral("lblThreadStatus") + suffix);
+        auto *progress = new QProgressBar(this);
+        progress->setObjectName(QStringLiteral("prgThreadProgress") + suffix);
+        progress->setRange(0, 100);
+        progress->setTextVisible(false);
+        auto *url = new QLabel(this);
+        url->setObjectName(QStringLiteral("lblThreadURL") + suffix);
+        url->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // Copies of row 0 stay hidden until the tab is arranged.
+        for (QWidget *w : {static_cast<QWidget *>(number), static_cast<QWidget *>(status),
+                           static_cast<QWidget *>(progress), static_cast<QWidget *>(url)})
+            w->setVisible(i == 0);
+        lblThreadNo.append(number);
+        lblThreadStatus.append(status);
+        prgThreadProgress.append(progress);
+        lblThreadURL.append(url);
+    }
+    for (int i = 0; i < rowCount(); ++i)
+        refreshRow(i);
+    Q_EMIT rowsRebuilt();
+}
+
+void SlotRows::refreshRow(int index)
+{
+    if (index < 0 || index >= rowCount() || index >= m_board.count())
+        return;
+    const SlotBoard::Slot &slot = m_board.at(index);
+    lblThreadNo[index]->setText(slot.number);
+    lblThreadStatus[index]->setText(slot.status);
+    prgThreadProgress[index]->setValue(slot.progress);
+    lblThreadURL[index]->setText(slot.url);
+    lblThreadURL[index]->setToolTip(slot.url);
+}
+
+void SlotRows::flushPending()
+{
+    const QSet<int> pending = std::exchange(m_pending, {});
+    for (int index : pending)
+        refreshRow(index);
+}
+
+void SlotRows::applyLayout(const QList<Layout::SlotRow> &rows, int offsetLeftTwips,
+                           int offsetTopTwips)
+{
+    const qreal dpi = Twips::dpiOf(this);
+    const auto place = [&](QWidget *widget, const Layout::Rect &r) {
+        widget->setGeometry(Twips::toPixels(r.left - offsetLeftTwips, dpi),
+                            Twips::toPixels(r.top - offsetTopTwips, dpi),
+                            Twips::toPixels(r.width, dpi), Twips::toPixels(r.height, dpi));
+        widget->setVisible(r.visible);
+    };
+    const int n = std::min(rowCount(), int(rows.size()));
+    for (int i = 0; i < n; ++i) {
+        place(lblThreadNo[i], rows[i].number);
+        place(lblThreadStatus[i], rows[i].status);
+        place(prgThreadProgress[i], rows[i].progress);
+        place(lblThreadURL[i], rows[i].url);
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+
+#include "gui/ui/layoutrules.h"
+
+class QLabel;
+class QProgressBar;
+class SlotBoard;
+
+// The "Threads" tab: one row of number, status, progress bar and URL per transfer slot,
+// showing the slot board. Updates are gathered and painted a few times a second, since a
+// busy slot changes its progress many times a second.
+class SlotRows final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SlotRows)
+
+public:
+    SlotRows(SlotBoard &board, QWidget *parent = nullptr);
+
+    int rowCount() const { return int(lblThreadNo.size()); }
+
+    // Applies the rows' rectangles (twips, relative to the tab area) given the page's offset
+    // inside the tab area.
+    void applyLayout(const QList<Layout::SlotRow> &rows, int offsetLeftTwips, int offsetTopTwips);
+
+    QList<QLabel *> lblThreadNo;
+    QList<QLabel *> lblThreadStatus;
+    QList<QProgressBar *> prgThreadProgress;
+    QList<QLabel *> lblThreadURL;
+
+Q_SIGNALS:
+    // The rows were rebuilt to match the board.
+    void rowsRebuilt();
+
+private:
+    void rebuild();
+    void refreshRow(int index);
+    void flushPending();
+
+    SlotBoard &m_board;
+    QSet<int> m_pending;
+    QTimer m_flushTimer;
+};
