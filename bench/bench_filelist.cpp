@@ -1,14 +1,13 @@
 // Times the result list's heavy operations on 100,000 Yahoo rows. Each measurement runs
 // on freshly generated rows several times; the median is printed next to its target.
-#include <algorithm>
-#include <cstdio>
-#include <functional>
-#include <vector>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
@@ -19,10 +18,10 @@ constexpr int kRows = 100000;
 constexpr int kRepeats = 5;
 
 const QStringList kWords = {
-    "holiday", "Beach",   "sunset",  "party",  "Wedding", "garden", "mountain", "city",
-    "night",   "River",   "family",  "dog",    "cat",     "Summer", "winter",   "trip",
-    "photos",  "scans",   "archive", "misc",   "Ärger",   "élan",   "zebra",    "Omega",
-    "meeting", "minutes", "draft",   "final",  "v2",      "old",    "new",      "backup"};
+    "holiday", "Beach",   "sunset",  "party", "Wedding", "garden", "mountain", "city",
+    "night",   "River",   "family",  "dog",   "cat",     "Summer", "winter",   "trip",
+    "photos",  "scans",   "archive", "misc",  "Ärger",   "élan",   "zebra",    "Omega",
+    "meeting", "minutes", "draft",   "final", "v2",      "old",    "new",      "backup"};
 const QStringList kAuthors = {"anna_k",  "Bob",    "carla.m", "dmitri", "Eve",
                               "frank77", "GINA",   "hiro",    "ivan_p", "julia",
                               "kofi",    "Lars.N", "maria",   "nadia",  "oskar"};

@@ -1,5 +1,3 @@
-#include <utility>
-
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
 #include <QLocale>
@@ -7,6 +5,7 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <utility>
 
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
@@ -125,6 +124,7 @@ private Q_SLOTS:
 
     // Totals
     void totalsCountsAndBytes();
+    void totalsFollowSizeChanges();
     void formatTotals_data();
     void formatTotals();
 
@@ -411,8 +411,8 @@ void TestFileList::sizeAfterAnotherColumn()
 {
     CheckedModel m;
     FileListModel &model = m.model;
-    model.addRows({yahooRow("00001", "c", "5"), yahooRow("00002", "a", "300"),
-                   yahooRow("00003", "b", "40")});
+    model.addRows(
+        {yahooRow("00001", "c", "5"), yahooRow("00002", "a", "300"), yahooRow("00003", "b", "40")});
     model.columnClick(kSubject);
     QCOMPARE(columnTexts(model, kSize), QStringList({"300", "40", "5"}));
 
@@ -459,9 +459,9 @@ void TestFileList::caseInsensitiveOrder()
     FileListModel &model = m.model;
     m.addSubjects({"banana", "Cherry", "apple", "Apricot", "BANANA split", "ÄRGER", "ärger2"});
     model.columnClick(kSubject);
-    QCOMPARE(columnTexts(model, kSubject),
-             QStringList({"apple", "Apricot", "banana", "BANANA split", "Cherry", "ÄRGER",
-                          "ärger2"}));
+    QCOMPARE(
+        columnTexts(model, kSubject),
+        QStringList({"apple", "Apricot", "banana", "BANANA split", "Cherry", "ÄRGER", "ärger2"}));
 }
 
 void TestFileList::equalKeysKeepTheirOrder()
@@ -484,7 +484,8 @@ void TestFileList::equalKeysKeepTheirOrder()
             const QString previous = model.cell(row - 1, kSubject).toLower();
             const QString current = model.cell(row, kSubject).toLower();
             if (previous == current)
-                QVERIFY2(model.cell(row - 1, kMsgNo) < model.cell(row, kMsgNo), qPrintable(current));
+                QVERIFY2(model.cell(row - 1, kMsgNo) < model.cell(row, kMsgNo),
+                         qPrintable(current));
             else
                 QVERIFY(descending ? current < previous : previous < current);
         }
@@ -569,8 +570,8 @@ void TestFileList::viewSelectionFollowsRows()
         selection.select(model.index(row, 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     };
-    selectRow(0); // "e"
-    selectRow(3); // "b"
+    selectRow(0);                                                                       // "e"
+    selectRow(3);                                                                       // "b"
     selection.setCurrentIndex(model.index(1, kSubject), QItemSelectionModel::NoUpdate); // "d"
 
     model.columnClick(kSubject);
@@ -666,11 +667,11 @@ void TestFileList::checkItems_data()
     QTest::addColumn<int>("lastChanged");
 
     // Rows 1 and 3 are selected in every case.
-    QTest::newRow("check selected") << false << true << QList<bool>{false, false, false, true, false}
-                                    << QList<bool>{false, true, false, true, false} << 1 << 1;
-    QTest::newRow("uncheck selected")
-        << false << false << QList<bool>{true, true, true, true, true}
-        << QList<bool>{true, false, true, false, true} << 1 << 3;
+    QTest::newRow("check selected")
+        << false << true << QList<bool>{false, false, false, true, false}
+        << QList<bool>{false, true, false, true, false} << 1 << 1;
+    QTest::newRow("uncheck selected") << false << false << QList<bool>{true, true, true, true, true}
+                                      << QList<bool>{true, false, true, false, true} << 1 << 3;
     QTest::newRow("check all") << true << true << QList<bool>{false, true, false, true, false}
                                << QList<bool>{true, true, true, true, true} << 0 << 4;
     QTest::newRow("uncheck all") << true << false << QList<bool>{false, true, false, true, false}
@@ -857,10 +858,39 @@ void TestFileList::totalsCountsAndBytes()
     QCOMPARE(totals.checkedCount, 3);
     QCOMPARE(totals.checkedBytes, 1500000025LL);
 
+    // The hidden size column holds the same numbers, zero-padded.
+    QCOMPARE(model.totals(kHidden).totalBytes, 4500000025LL);
+
     const TotalsTexts texts = ::formatTotals(totals, QLocale::c());
     QCOMPARE(texts.total, QStringLiteral("6 files, 4,500,000,025 bytes"));
     QCOMPARE(texts.selected, QStringLiteral("3 selected, 3,000,000,000 bytes"));
     QCOMPARE(texts.checked, QStringLiteral("3 checked, 1,500,000,025 bytes"));
+}
+
+void TestFileList::totalsFollowSizeChanges()
+{
+    CheckedModel m;
+    FileListModel &model = m.model;
+    const QList<RowId> ids = model.addRows({yahooRow("00001", "a", "100"), yahooRow("00002", "b")});
+    model.columnClick(kSubject);
+    model.columnClick(kSubject);
+    QCOMPARE(model.totals(kSize).totalBytes, 100);
+
+    // A transfer learns the real size of the second file.
+    QVERIFY(model.setCell(ids[1], kSize, QStringLiteral("2500000000")));
+    QCOMPARE(model.totals(kSize).totalBytes, 2500000100LL);
+    model.setSelected(0, 0, true); // "b", sorted first
+    QCOMPARE(model.totals(kSize).selectedBytes, 2500000000LL);
+    QVERIFY(model.setCell(ids[0], kSize, QString()));
+    QCOMPARE(model.totals(kSize).totalBytes, 2500000000LL);
+
+    // In the Zing set the size sits in the second column, where these rows keep a subject.
+    model.setColumns(columnSet(Mode::Zing));
+    QCOMPARE(model.totals(sizeColumn(Mode::Zing)).totalBytes, 0);
+    QVERIFY(model.setCell(ids[0], sizeColumn(Mode::Zing), QStringLiteral("7")));
+    QCOMPARE(model.totals(sizeColumn(Mode::Zing)).totalBytes, 7);
+    model.setColumns(columnSet(Mode::Yahoo));
+    QCOMPARE(model.totals(kSize).totalBytes, 2500000000LL);
 }
 
 void TestFileList::formatTotals_data()
@@ -879,8 +909,8 @@ void TestFileList::formatTotals_data()
         << "1 selected, 1,500,000,000 bytes"
         << "3 files, 4,500,000,000 bytes";
     QTest::newRow("German groups with dots")
-        << Totals{2, 1234567, 0, 0, 1234, 4500000000}
-        << QLocale(QLocale::German, QLocale::Germany) << "2 checked, 1.234.567 bytes"
+        << Totals{2, 1234567, 0, 0, 1234, 4500000000} << QLocale(QLocale::German, QLocale::Germany)
+        << "2 checked, 1.234.567 bytes"
         << "0 selected, 0 bytes"
         << "1234 files, 4.500.000.000 bytes";
     QTest::newRow("English") << Totals{1, 999, 1, 1000, 1234, 1234567}

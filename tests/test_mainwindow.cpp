@@ -1,4 +1,652 @@
+// The main window on the offscreen platform: start-up, mode switch, slot rows, history,
+// window state, the close request, the command table and the result list's commands.
+#include <QAction>
+#include <QCheckBox>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+#include <QToolBar>
+
+#include <memory>
+
+#include "core/app/slotworker.h"
+#include "core/settings/settingkeys.h"
+#include "core/settings/settingsstore.h"
+#include "gui/app/frmdownload.h"
+#include "gui/ui/aboutdialog.h"
+#include "gui/ui/browserpage.h"
+#include "gui/ui/filelistview.h"
+#include "gui/ui/prompts.h"
+#include "gui/ui/slotrows.h"
+#include "gui/ui/tipsdialog.h"
+#include "gui/ui/twips.h"
+
+namespace {
+
+// Answers the window's questions without a modal loop and counts what was asked.
+struct ScriptedPrompts final : Prompts
+{
+    int *tipsShown;
+    int *abortAsked;
+    bool answerYes;
+
+    ScriptedPrompts(int *tips, int *asked, bool yes) : tipsShown(tips), abortAsked(asked), answerYes(yes) {}
+    bool askAbortPending(QWidget *) override
+    {
+        ++*abortAsked;
+        return answerYes;
+    }
+    void showTips(QWidget *, const SettingsStore &) override { ++*tipsShown; }
+    void showAbout(QWidget *) override {}
+};
+
+class FakeWorker final : public SlotWorker
+{
+public:
+    bool finished = false;
+    bool IsFinished() const override { return finished; }
+    void abort() override {}
+    void finish()
+    {
+        finished = true;
+        Q_EMIT finishedChanged();
+    }
+};
+
+QStringList captions(const FileListModel &model)
+{
+    QStringList list;
+    for (int i = 0; i < model.columnCount(); ++i)
+        list.append(model.headerData(i, Qt::Horizontal).toString());
+    return list;
+}
+
+QStringList comboItems(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    return items;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_store;
+    int m_tipsShown = 0;
+    int m_abortAsked = 0;
+    bool m_answerYes = true;
+
+    std::unique_ptr<frmDownload> makeWindow(const ProgramValues &values = {})
+    {
+        return std::make_unique<frmDownload>(
+            *m_store, values,
+            std::make_unique<ScriptedPrompts>(&m_tipsShown, &m_abortAsked, m_answerYes));
+    }
+    QString setting(const QString &section, const QString &key)
+    {
+        return m_store->RegGetSetting(SettingKeys::Application, section, key, QStringLiteral("<none>"));
+    }
+    void save(const QString &section, const QString &key, const QString &value)
+    {
+        m_store->RegSaveSetting(SettingKeys::Application, section, key, value);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("settings.json")));
+        m_tipsShown = 0;
+        m_abortAsked = 0;
+        m_answerYes = true;
+    }
+
+    void firstStartShowsZingWithFourSlotsAndZeroTotals()
+    {
+        auto w = makeWindow();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay"));
+        QCOMPARE(comboItems(w->cmbServer), (QStringList{"Zing", "Yahoo"}));
+        QCOMPARE(w->cmbServer->currentText(), QStringLiteral("Zing"));
+        QCOMPARE(w->state().CurrentServer, QStringLiteral("Zing"));
+        QCOMPARE(w->lblURL->text(), QStringLiteral("Album URL:"));
+        QCOMPARE(w->lblMask->text(), QStringLiteral("Album Password:"));
+        QCOMPARE(w->txtDownloadTo->text(), QString());
+        QCOMPARE(w->threadsPage->rowCount(), 4);
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QCOMPARE(w->panelChecked->text(), QStringLiteral("0 checked, 0 bytes"));
+        QCOMPARE(w->panelSelected->text(), QStringLiteral("0 selected, 0 bytes"));
+        QCOMPARE(w->panelTotal->text(), QStringLiteral("0 files, 0 bytes"));
+        QCOMPARE(captions(w->files()), (QStringList{"+File Name", "Size", "File URL", ""}));
+        QVERIFY(w->lvFiles->isColumnHidden(3));
+        QCOMPARE(m_tipsShown, 0);
+        // The browser engine starts only when the Browser tab is used.
+        QVERIFY(w->browserPage->view() == nullptr);
+        QCOMPARE(w->browserPage->pendingUrl(), QUrl(QStringLiteral("about:blank")));
+        const qreal dpi = Twips::dpiOf(w.get());
+        QCOMPARE(w->size(), QSize(Twips::toPixels(9200, dpi), Twips::toPixels(8550, dpi)));
+    }
+
+    void storedDownloadFolderAndThreadsAreLoaded()
+    {
+        save(SettingKeys::SectionSettings, SettingKeys::DownloadFolder, QStringLiteral("/data/in/"));
+        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("7"));
+        auto w = makeWindow();
+        QCOMPARE(w->txtDownloadTo->text(), QStringLiteral("/data/in/"));
+        QCOMPARE(w->threadsPage->rowCount(), 7);
+        QCOMPARE(w->values().gNumberOfThreads, qint16(7));
+    }
+
+    void modeSwitchSetsLabelsColumnsAndTips()
+    {
+        auto w = makeWindow();
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(w->lblURL->text(), QStringLiteral("Yahoo Group:"));
+        QCOMPARE(w->lblMask->text(), QStringLiteral("Message Range:"));
+        QVERIFY(w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Yahoo Group, e.g ")));
+        QVERIFY(w->cmbBaseURL->toolTip().contains(QStringLiteral("/group/")));
+        QCOMPARE(w->txtMask->toolTip(),
+                 QStringLiteral("Enter message numbers or message ranges separated by commas. "
+                                "For example, 634,635,650-680"));
+        QCOMPARE(captions(w->files()),
+                 (QStringList{"+Msg No.", "Subject", "Author", "File Name", "Size", "File URL", ""}));
+        QVERIFY(w->lvFiles->isColumnHidden(6));
+        QCOMPARE(m_tipsShown, 1);
+        QCOMPARE(w->state().CurrentServer, QStringLiteral("Yahoo"));
+
+        w->selectMode(QStringLiteral("Zing"));
+        QCOMPARE(m_tipsShown, 1); // never for Zing
+        QVERIFY(w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Zing Album, e.g ")));
+        QVERIFY(w->cmbBaseURL->toolTip().contains(QStringLiteral("mode=invite")));
+        QCOMPARE(w->txtMask->toolTip(), QStringLiteral("Enter album password provided by the owner."));
+
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(m_tipsShown, 2); // again while NoTips is still 0
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(m_tipsShown, 3); // selecting the mode shown runs the switch too
+
+        save(SettingKeys::SectionSettings, SettingKeys::NoTips, QStringLiteral("1"));
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(m_tipsShown, 3);
+    }
+
+    void modeSwitchKeepsRows()
+    {
+        auto w = makeWindow();
+        w->files().addRow({"a.jpg", "10", "http://h/a.jpg"});
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(w->files().rowCount(), 1);
+        QCOMPARE(w->files().cell(0, 0), QStringLiteral("a.jpg"));
+    }
+
+    void tipsDialogStoresNoTipsHoweverItCloses()
+    {
+        {
+            frmTips tips(*m_store);
+            QCOMPARE(tips.windowTitle(), QStringLiteral("Useful Tips"));
+            QVERIFY(!tips.chkNoTips->isChecked());
+            tips.chkNoTips->setChecked(true);
+            tips.show();
+            tips.close(); // the close box
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips), QStringLiteral("1"));
+        }
+        {
+            frmTips tips(*m_store);
+            tips.show();
+            tips.accept(); // OK with the box unchecked
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips), QStringLiteral("0"));
+        }
+    }
+
+    void loadThreadsRebuildsNumberedRows()
+    {
+        auto w = makeWindow();
+        const auto numbers = [&w] {
+            QStringList list;
+            for (QLabel *label : w->threadsPage->lblThreadNo)
+                list.append(label->text());
+            return list;
+        };
+        w->slotBoard().setStatus(0, QStringLiteral("Busy"));
+        w->values().gNumberOfThreads = 2;
+        w->LoadThreads();
+        QCOMPARE(numbers(), (QStringList{"1", "2"}));
+        QCOMPARE(w->threadsPage->lblThreadStatus.at(1)->text(), QStringLiteral("Idle"));
+        w->values().gNumberOfThreads = 16;
+        w->LoadThreads();
+        QStringList expected;
+        for (int i = 1; i <= 16; ++i)
+            expected.append(QString::number(i));
+        QCOMPARE(numbers(), expected);
+        QCOMPARE(w->threadsPage->prgThreadProgress.size(), 16);
+        QCOMPARE(w->threadsPage->lblThreadURL.size(), 16);
+        w->values().gNumberOfThreads = 1;
+        w->LoadThreads();
+        QCOMPARE(numbers(), QStringList{"1"});
+    }
+
+    void slotRowsAreLaidOutOnTheThreadsTab()
+    {
+        auto w = makeWindow();
+        w->values().gNumberOfThreads = 16;
+        w->LoadThreads();
+        QVERIFY(!w->layoutRules().slotRows.at(5).number.visible);
+        w->SSTab1->setCurrentIndex(1);
+        QCOMPARE(w->layoutRules().slotRows.at(15).number.top, 5175);
+        QVERIFY(w->layoutRules().slotRows.at(15).url.visible);
+    }
+
+    void historyMovesEnteredUrlToTheTop()
+    {
+        auto w = makeWindow();
+        const auto enter = [&w](const QString &text) {
+            w->cmbBaseURL->setEditText(text);
+            QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+            QApplication::sendEvent(w->cmbBaseURL->lineEdit(), &leave);
+        };
+        enter(QStringLiteral("http://a/"));
+        enter(QStringLiteral("http://b/"));
+        enter(QStringLiteral("http://c/"));
+        QCOMPARE(comboItems(w->cmbBaseURL), (QStringList{"http://c/", "http://b/", "http://a/"}));
+        enter(QStringLiteral("http://a/"));
+        QCOMPARE(comboItems(w->cmbBaseURL), (QStringList{"http://a/", "http://c/", "http://b/"}));
+        QCOMPARE(w->cmbBaseURL->currentText(), QStringLiteral("http://a/"));
+        enter(QStringLiteral("http://A/")); // case counts
+        QCOMPARE(w->cmbBaseURL->count(), 4);
+        enter(QString()); // an empty box changes nothing
+        QCOMPARE(w->cmbBaseURL->count(), 4);
+
+        const auto stored = m_store->RegGetAllSettings(SettingKeys::Application,
+                                                       SettingKeys::mruSection(QStringLiteral("Zing")));
+        QCOMPARE(stored.size(), 4);
+        QCOMPARE(stored.at(0), (QPair<QString, QString>{"MRU1", "http://A/"}));
+        QCOMPARE(stored.at(3), (QPair<QString, QString>{"MRU4", "http://b/"}));
+
+        for (int i = 0; i < 25; ++i)
+            enter(QStringLiteral("http://n%1/").arg(i));
+        QCOMPARE(w->cmbBaseURL->count(), 20);
+        QCOMPARE(w->cmbBaseURL->itemText(0), QStringLiteral("http://n24/"));
+    }
+
+    void eachModeShowsItsOwnHistory()
+    {
+        auto w = makeWindow();
+        w->cmbBaseURL->setEditText(QStringLiteral("http://album/"));
+        w->updateHistory();
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(w->cmbBaseURL->count(), 0);
+        QCOMPARE(w->cmbBaseURL->currentText(), QString());
+        w->cmbBaseURL->setEditText(QStringLiteral("http://group/"));
+        w->updateHistory();
+        w->selectMode(QStringLiteral("Zing"));
+        QCOMPARE(comboItems(w->cmbBaseURL), QStringList{"http://album/"});
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(comboItems(w->cmbBaseURL), QStringList{"http://group/"});
+    }
+
+    void columnWidthsArePerMode()
+    {
+        auto w = makeWindow();
+        const qreal dpi = Twips::dpiOf(w.get());
+        w->lvFiles->setColumnWidth(0, 400); // "File Name" in Zing
+        w->selectMode(QStringLiteral("Yahoo"));
+        QCOMPARE(w->lvFiles->columnWidth(3), Twips::toPixels(3800, dpi)); // Yahoo's own
+        w->selectMode(QStringLiteral("Zing"));
+        QCOMPARE(w->lvFiles->columnWidth(0), 400);
+        QCOMPARE(setting(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("HiddenSize")),
+                 QStringLiteral("<none>"));
+    }
+
+    void closeStoresStateAndRestartRestoresIt()
+    {
+        {
+            auto w = makeWindow();
+            w->showAsLoaded();
+            w->move(30, 40);
+            w->resize(700, 500);
+            w->lvFiles->setColumnWidth(2, 321);
+            w->txtDownloadTo->setText(QStringLiteral("/tmp/dl/"));
+            QVERIFY(w->close());
+        }
+        const qreal dpi = 96; // offscreen screens report 96 dpi
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::Width), QString::number(Twips::fromPixels(700, dpi)));
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState), QStringLiteral("0"));
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("/tmp/dl/"));
+        auto w = makeWindow();
+        QCOMPARE(w->size(), QSize(700, 500));
+        QCOMPARE(w->pos(), QPoint(30, 40));
+        QCOMPARE(w->lvFiles->columnWidth(2), 321);
+        QCOMPARE(w->txtDownloadTo->text(), QStringLiteral("/tmp/dl/"));
+    }
+
+    void maximizedWindowRestartsMaximized()
+    {
+        {
+            auto w = makeWindow();
+            w->resize(650, 520);
+            w->showAsLoaded();
+            QVERIFY(w->close()); // normal: bounds stored
+        }
+        {
+            auto w = makeWindow();
+            w->showAsLoaded();
+            w->showMaximized();
+            QVERIFY(w->close());
+        }
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState), QStringLiteral("2"));
+        auto w = makeWindow();
+        w->showAsLoaded();
+        QVERIFY(w->isMaximized());
+        QCOMPARE(w->normalGeometry().size(), QSize(650, 520));
+    }
+
+    void strangeStoredValuesFallBack()
+    {
+        save(SettingKeys::SectionWindow, SettingKeys::Width, QStringLiteral("wide"));
+        save(SettingKeys::SectionWindow, SettingKeys::Left, QStringLiteral("-900000"));
+        save(SettingKeys::SectionWindow, SettingKeys::Top, QStringLiteral("-900000"));
+        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("40"));
+        save(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("Size"), QStringLiteral("x"));
+        auto w = makeWindow();
+        const qreal dpi = Twips::dpiOf(w.get());
+        QCOMPARE(w->width(), Twips::toPixels(9200, dpi));
+        QCOMPARE(w->threadsPage->rowCount(), 4);
+        QCOMPARE(w->lvFiles->columnWidth(1), Twips::toPixels(1000, dpi));
+        // Bounds off every screen come back onto the primary screen.
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(w->geometry()));
+    }
+
+    void closeRequestAsksOnlyWhileWorkersAreBusy()
+    {
+        m_answerYes = false;
+        auto w = makeWindow();
+        w->showAsLoaded();
+        auto *worker = new FakeWorker;
+        w->state().replaceThreads({worker});
+        QVERIFY(!w->close());
+        QCOMPARE(m_abortAsked, 1);
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->state().AbortRequested);
+
+        worker->finish();
+        QVERIFY(w->close()); // idle: no question
+        QCOMPARE(m_abortAsked, 1);
+    }
+
+    void closeRequestYesWaitsForWorkersThenCloses()
+    {
+        auto w = makeWindow();
+        w->showAsLoaded();
+        auto *worker = new FakeWorker;
+        w->state().replaceThreads({worker});
+        w->txtDownloadTo->setText(QStringLiteral("/after/"));
+        QVERIFY(!w->close());
+        QCOMPARE(m_abortAsked, 1);
+        QVERIFY(w->state().AbortRequested);
+        QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting search..."));
+        QVERIFY(w->isVisible());
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("<none>"));
+        worker->finish();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("/after/"));
+    }
+
+    void abortWithNothingRunning()
+    {
+        auto w = makeWindow();
+        w->commands().tbAbort->trigger();
+        QVERIFY(w->state().AbortRequested);
+        QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting search..."));
+        w->state().IsDownloading = true;
+        w->AbortAll();
+        QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting download..."));
+    }
+
+    void commandTableHasEveryButtonAndMenuEntry()
+    {
+        auto w = makeWindow();
+        const QList<QPair<QString, QString>> buttons = {
+            {"New", "New Queue"},      {"Open", "Open queue file"},
+            {"Save", "Save queue"},    {"Search", "Explore/Scan a Site"},
+            {"Download", "Download Queue"}, {"Abort", "Abort Download/Search"}};
+        const auto *bar = w->findChild<QToolBar *>(QStringLiteral("tbToolBar"));
+        QVERIFY(bar);
+        QStringList keys;
+        for (QAction *a : bar->actions()) {
+            if (!a->objectName().isEmpty())
+                keys.append(a->objectName());
+        }
+        QCOMPARE(keys.size(), buttons.size());
+        for (int i = 0; i < buttons.size(); ++i) {
+            QCOMPARE(keys.at(i), buttons.at(i).first);
+            QCOMPARE(w->findChild<QAction *>(buttons.at(i).first)->toolTip(), buttons.at(i).second);
+            QVERIFY(!w->findChild<QAction *>(buttons.at(i).first)->icon().isNull());
+        }
+
+        const auto entries = [](QMenu *menu) {
+            QStringList list;
+            for (QAction *a : menu->actions()) {
+                list.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+                if (!a->isSeparator())
+                    Q_ASSERT(a->shortcut().isEmpty());
+            }
+            return list;
+        };
+        const QList<QAction *> menus = w->menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
+        QCOMPARE(entries(menus.at(0)->menu()),
+                 (QStringList{"&New Queue", "&Open Queue...", "&Save Queue", "Save &Queue As...", "-",
+                              "&Advanced...", "O&ptions...", "-", "E&xit"}));
+        QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
+        QCOMPARE(entries(menus.at(1)->menu()),
+                 (QStringList{"&Help...", "-", "&Technical Support...", "&About..."}));
+    }
+
+    void exitClosesThroughTheCloseRequest()
+    {
+        auto w = makeWindow();
+        w->showAsLoaded();
+        w->commands().mnuFileExit->trigger();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QString());
+    }
+
+    void runningRunDisablesRunStartingCommands()
+    {
+        auto w = makeWindow();
+        w->state().setRunActive(true);
+        const CommandTable &c = w->commands();
+        for (QAction *a : {c.tbNew, c.tbOpen, c.tbSearch, c.tbDownload, c.mnuFileNew, c.mnuFileOpen})
+            QVERIFY(!a->isEnabled());
+        QVERIFY(c.tbAbort->isEnabled());
+        w->state().setRunActive(false);
+        QVERIFY(c.tbSearch->isEnabled());
+    }
+
+    void headerClicksSortAndMarkCaptions()
+    {
+        auto w = makeWindow();
+        FileListModel &files = w->files();
+        files.addRows({{"b.jpg", "10000", "u2", "0010000"},
+                       {"a.jpg", "999", "u1", "0000999"},
+                       {"c.jpg", "", "u3", ""}});
+        QCOMPARE(files.cell(0, 0), QStringLiteral("a.jpg")); // added into the standing sort
+        QHeaderView *header = w->lvFiles->header();
+        Q_EMIT header->sectionClicked(1); // Size: by the hidden key
+        QCOMPARE(captions(files).mid(0, 2), (QStringList{"File Name", "+Size"}));
+        QCOMPARE(files.cell(0, 0), QStringLiteral("c.jpg"));
+        QCOMPARE(files.cell(1, 0), QStringLiteral("a.jpg"));
+        QCOMPARE(files.cell(2, 0), QStringLiteral("b.jpg"));
+        Q_EMIT header->sectionClicked(1);
+        QCOMPARE(captions(files).at(1), QStringLiteral("-Size"));
+        QCOMPARE(files.cell(0, 0), QStringLiteral("b.jpg"));
+    }
+
+    void contextMenuIsEnabledOnlyWithRows()
+    {
+        auto w = makeWindow();
+        const auto popupEnabled = [&w] {
+            w->lvFiles->updatePopupEnabled();
+            QList<bool> states;
+            for (QAction *a : w->lvFiles->mnuPopup->actions()) {
+                if (!a->isSeparator())
+                    states.append(a->isEnabled());
+            }
+            return states;
+        };
+        QCOMPARE(popupEnabled(), QList<bool>(7, false));
+        w->files().addRow({"a.jpg", "1", "u"});
+        QCOMPARE(popupEnabled(), QList<bool>(7, true));
+        QStringList texts;
+        for (QAction *a : w->lvFiles->mnuPopup->actions())
+            texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(texts, (QStringList{"Check All", "Uncheck All", "Check Selected", "Uncheck Selected",
+                                     "Inverse Selection", "-", "Remove Selected", "-", "Browse File..."}));
+    }
+
+    void checkInverseRemoveAndTotals()
+    {
+        auto w = makeWindow();
+        FileListModel &files = w->files();
+        files.addRows({{"a", "1000", "u"}, {"b", "234567", "u"}, {"c", "1000000", "u"}, {"d", "", "u"}});
+        QItemSelectionModel *sel = w->lvFiles->selectionModel();
+        sel->select(files.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        sel->select(files.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(files.isSelected(0) && files.isSelected(2) && !files.isSelected(1));
+
+        w->lvFiles->mnuPopupCheckSelected->trigger();
+        QCOMPARE(w->panelChecked->text(), QStringLiteral("2 checked, 1,001,000 bytes"));
+        QCOMPARE(w->panelSelected->text(), QStringLiteral("2 selected, 1,001,000 bytes"));
+        QCOMPARE(w->panelTotal->text(), QStringLiteral("4 files, 1,235,567 bytes"));
+
+        w->lvFiles->mnuPopupInverse->trigger();
+        QVERIFY(sel->isRowSelected(1) && sel->isRowSelected(3));
+        QVERIFY(!sel->isRowSelected(0) && !sel->isRowSelected(2));
+        QCOMPARE(w->panelSelected->text(), QStringLiteral("2 selected, 234,567 bytes"));
+        QCOMPARE(w->panelChecked->text(), QStringLiteral("2 checked, 1,001,000 bytes"));
+
+        w->lvFiles->mnuPopupCheckAll->trigger();
+        QCOMPARE(w->panelChecked->text(), QStringLiteral("4 checked, 1,235,567 bytes"));
+
+        sel->setCurrentIndex(files.index(3, 0), QItemSelectionModel::NoUpdate);
+        w->lvFiles->mnuPopupRemove->trigger();
+        QCOMPARE(files.rowCount(), 2);
+        QCOMPARE(files.cell(0, 0), QStringLiteral("a"));
+        QCOMPARE(files.cell(1, 0), QStringLiteral("c"));
+        QCOMPARE(w->panelTotal->text(), QStringLiteral("2 files, 1,001,000 bytes"));
+        // The row holding the focus after the removal is selected.
+        QCOMPARE(w->panelSelected->text(), QStringLiteral("1 selected, 1,000,000 bytes"));
+        QVERIFY(sel->isRowSelected(1));
+
+        sel->select(QItemSelection(files.index(0, 0), files.index(1, 0)),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w->RemoveSelected();
+        QCOMPARE(files.rowCount(), 0);
+        QCOMPARE(w->panelTotal->text(), QStringLiteral("0 files, 0 bytes"));
+        QCOMPARE(w->panelChecked->text(), QStringLiteral("0 checked, 0 bytes"));
+    }
+
+    void totalsAboveTwoGigabytes()
+    {
+        auto w = makeWindow();
+        w->files().addRows({{"a", "2000000000", "u"}, {"b", "2000000000", "u"}});
+        w->UpdateTotals();
+        QCOMPARE(w->panelTotal->text(), QStringLiteral("2 files, 4,000,000,000 bytes"));
+    }
+
+    void browseFileNavigatesAndShowsBrowserTab()
+    {
+        auto w = makeWindow();
+        w->BrowseFile(); // no current row: nothing happens
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        w->files().addRow({"a.jpg", "1", "http://pics/a.jpg", "0000001"});
+        w->lvFiles->setCurrentIndex(w->files().index(0, 0));
+        w->BrowseFile();
+        QCOMPARE(w->browserPage->pendingUrl(), QUrl(QStringLiteral("http://pics/a.jpg")));
+        QCOMPARE(w->SSTab1->currentIndex(), 2);
+
+        w->selectMode(QStringLiteral("Yahoo"));
+        w->files().clear();
+        w->files().addRow({"00001", "s", "a", "f.zip", "5", "http://files/f.zip", "0000005"});
+        w->lvFiles->setCurrentIndex(w->files().index(0, 0));
+        w->BrowseFile();
+        QCOMPARE(w->browserPage->pendingUrl(), QUrl(QStringLiteral("http://files/f.zip")));
+    }
+
+    void layoutFollowsTheWindowSize()
+    {
+        auto w = makeWindow();
+        w->showAsLoaded();
+        const qreal dpi = Twips::dpiOf(w.get());
+        const int centralWidth = Twips::fromPixels(w->centralWidget()->width(), dpi);
+        QCOMPARE(w->layoutRules().fraSettings.width, centralWidth - 100);
+        QCOMPARE(w->cmbBaseURL->width(), Twips::toPixels(w->layoutRules().cmbBaseURL.width, dpi));
+        QCOMPARE(w->txtMask->width(), w->cmbBaseURL->width());
+        // The browse button's right edge is flush with the address box's.
+        QVERIFY(qAbs(w->cmdBrowse->geometry().right() - w->cmbBaseURL->geometry().right()) <= 1);
+        w->resize(w->width() + 150, w->height());
+        QCOMPARE(w->layoutRules().fraSettings.width,
+                 Twips::fromPixels(w->centralWidget()->width(), dpi) - 100);
+        // The tab area never reaches under the status bar.
+        QVERIFY(w->SSTab1->geometry().bottom() < w->centralWidget()->height());
+        QCOMPARE(w->minimumSize(), QSize(Twips::toPixels(7000, dpi), Twips::toPixels(6000, dpi)));
+    }
+
+    void aboutBoxShowsTitleAndVersion()
+    {
+        frmAbout about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Trawl Bay"));
+        QCOMPARE(about.lblTitle->text(), QStringLiteral("Trawl Bay"));
+        QVERIFY(about.lblVersion->text().contains(QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+\\.\\d+$"))));
+    }
+
+    void systemInfoMissingShowsTheMessage()
+    {
+        const QByteArray oldPath = qgetenv("PATH");
+        const QByteArray oldDirs = qgetenv("XDG_CONFIG_DIRS");
+        QTemporaryDir empty;
+        qputenv("PATH", empty.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", empty.path().toLocal8Bit());
+        frmAbout about;
+        QSignalSpy unavailable(&about, &frmAbout::sysInfoUnavailable);
+        QString shown;
+        QTimer::singleShot(0, this, [&shown] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                shown = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+                box->close();
+            }
+        });
+        about.StartSysInfo();
+        qputenv("PATH", oldPath);
+        qputenv("XDG_CONFIG_DIRS", oldDirs);
+        QCOMPARE(unavailable.count(), 1);
+        QCOMPARE(shown, QStringLiteral("System Information Is Unavailable At This Time"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"

@@ -1,6 +1,7 @@
 #include "core/filelist/filelistmodel.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -16,7 +17,8 @@ qint64 cellBytes(const QStringList &cells, int column)
 
 } // namespace
 
-FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent) {}
+FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent)
+{}
 
 FileListModel::~FileListModel() = default;
 
@@ -318,17 +320,28 @@ int FileListModel::removeSelected()
     if (runs.empty())
         return 0;
 
-    indexDirty();
     if (runs.size() <= kMaxRemoveRuns) {
         // Bottom first, so that the positions of the runs above stay valid.
         for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
             beginRemoveRows({}, run->first, run->second);
             m_rows.erase(m_rows.begin() + run->first, m_rows.begin() + run->second + 1);
+            indexDirty();
             endRemoveRows();
         }
     } else {
+        // Cut along the runs found above rather than the flags, which a view listening to
+        // the reset may already be changing.
         beginResetModel();
-        std::erase_if(m_rows, [](const Row &row) { return row.selected; });
+        std::vector<Row> kept;
+        kept.reserve(m_rows.size() - size_t(removed));
+        int next = 0;
+        for (const auto &[first, last] : runs) {
+            std::move(m_rows.begin() + next, m_rows.begin() + first, std::back_inserter(kept));
+            next = last + 1;
+        }
+        std::move(m_rows.begin() + next, m_rows.end(), std::back_inserter(kept));
+        m_rows.swap(kept);
+        indexDirty();
         endResetModel();
     }
     Q_EMIT selectionFlagsChanged();

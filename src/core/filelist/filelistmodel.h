@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
-
 #include <vector>
 
 #include "core/filelist/columnset.h"
@@ -23,9 +22,15 @@ public:
     using RowId = quint64;
 
     // How a row is painted while a transfer works on it.
-    enum class RowMark { None, Running, Failed };
+    enum class RowMark
+    {
+        None,
+        Running,
+        Failed
+    };
 
-    enum Roles {
+    enum Roles
+    {
         RowIdRole = Qt::UserRole + 1, // RowId of the row
         RowMarkRole,                  // int(RowMark)
         SelectedRole,                 // bool, the row's selected flag

@@ -93,10 +93,12 @@ std::vector<int> FileListModel::insertPositions(const std::vector<QString> &keys
     rowKeys.reserve(m_rows.size());
     for (const Row &row : m_rows)
         rowKeys.push_back(sortText(row));
-    const auto before = [this](const QString &a, const QString &b) { return sortsBefore(a, b); };
+    const auto before = [this](const QString &a, const QString &b) {
+        return sortsBefore(a, b);
+    };
     for (size_t i = 0; i < keys.size(); ++i)
         places[i] = int(std::upper_bound(rowKeys.begin(), rowKeys.end(), keys[i], before) -
-                       rowKeys.begin());
+                        rowKeys.begin());
     return places;
 }
 
@@ -130,9 +132,9 @@ void FileListModel::sortRows()
     entries.reserve(m_rows.size());
     for (int i = 0; i < rowCount(); ++i)
         entries.push_back({sortText(m_rows[size_t(i)]), i});
-    std::stable_sort(entries.begin(), entries.end(), [this](const SortEntry &a, const SortEntry &b) {
-        return sortsBefore(a.key, b.key);
-    });
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [this](const SortEntry &a, const SortEntry &b) { return sortsBefore(a.key, b.key); });
     std::vector<int> from;
     from.reserve(entries.size());
     for (const SortEntry &entry : entries)
