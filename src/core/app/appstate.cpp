@@ -9,12 +9,15 @@ AppState::~AppState() = default;
 void AppState::replaceThreads(const QList<SlotWorker *> &workers)
 {
     for (SlotWorker *old : std::as_const(m_threads)) {
+        if (workers.contains(old))
+            continue;
         disconnect(old, nullptr, this, nullptr);
         old->deleteLater();
     }
     m_threads = workers;
     for (SlotWorker *worker : workers) {
         worker->setParent(this);
+        disconnect(worker, &SlotWorker::finishedChanged, this, nullptr);
         connect(worker, &SlotWorker::finishedChanged, this, &AppState::onWorkerFinishedChanged);
     }
     if (!AnyThreadBusy())

@@ -12,11 +12,11 @@ bool update(QStringList &entries, const QString &text)
     if (text.isEmpty())
         return false;
     const qsizetype found = entries.indexOf(text);
-    if (found >= 0) {
+    if (found >= 0)
         entries.move(found, 0);
-        return true;
-    }
-    entries.prepend(text);
+    else
+        entries.prepend(text);
+    // A history stored longer by hand shrinks to the limit at its first update.
     while (entries.size() > MaxEntries)
         entries.removeLast();
     return true;

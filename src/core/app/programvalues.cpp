@@ -19,13 +19,21 @@ void ProgramValues::load(const SettingsStore &store)
     gFilterFilename = get(FilterFilename);
 }
 
+int parseThreadsText(const QString &text)
+{
+    if (text.contains(QLatin1Char('.')))
+        return 0;
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || value < 1 || value > 16 || value != std::floor(value))
+        return 0;
+    return int(value);
+}
+
 qint16 threadsFromText(const QString &text)
 {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 1 || value > 16)
-        return SettingKeys::DefaultNumberOfThreads;
-    return static_cast<qint16>(value);
+    const int value = parseThreadsText(text);
+    return static_cast<qint16>(value > 0 ? value : SettingKeys::DefaultNumberOfThreads);
 }
 
 int numberFromText(const QString &text, int fallback)

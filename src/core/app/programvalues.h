@@ -18,8 +18,13 @@ struct ProgramValues
     void load(const SettingsStore &store);
 };
 
-// A stored number of transfer slots; anything that is not a whole number from 1 to 16
-// falls back to the default of 4.
+// A number of transfer slots as typed: a number with no "." whose value is a whole number
+// from 1 to 16 (blanks around it and an exponent are accepted, as number parsing does);
+// 0 when the text is not one.
+int parseThreadsText(const QString &text);
+
+// A stored number of transfer slots; anything parseThreadsText refuses falls back to the
+// default of 4.
 qint16 threadsFromText(const QString &text);
 
 // A stored whole number (a width, a bound, a state); fallback when the text is not one.

@@ -115,7 +115,7 @@ private:
     };
 
     QString sortText(const Row &row) const;
-    bool sortsBefore(const QString &a, const QString &b) const;
+    bool sortsBefore(QStringView a, QStringView b) const;
     int insertPosition(const QString &key) const;
     std::vector<int> insertPositions(const std::vector<QString> &keys) const;
     void mergeAppended(int oldCount, const std::vector<QString> &keys,

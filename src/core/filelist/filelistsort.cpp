@@ -12,11 +12,46 @@ bool hasSortMark(const QString &caption)
     return caption.startsWith(u'+') || caption.startsWith(u'-');
 }
 
-struct SortEntry
+// The case-folded sort texts of all rows packed into one string. A sort compares them over
+// and over, and after earlier sorts the rows' own strings lie scattered in memory.
+class PackedKeys
 {
-    QString key; // case-folded sort text
-    int from;    // position before the sort
+public:
+    explicit PackedKeys(size_t count)
+    {
+        m_starts.reserve(count + 1);
+        m_starts.push_back(0);
+    }
+    void append(const QString &key)
+    {
+        m_text.append(key);
+        m_starts.push_back(m_text.size());
+    }
+    QStringView at(size_t i) const
+    {
+        return QStringView(m_text).sliced(m_starts[i], m_starts[i + 1] - m_starts[i]);
+    }
+
+private:
+    QString m_text;
+    std::vector<qsizetype> m_starts;
 };
+
+// The first of count positions before whose row the key sorts, so that a new row goes after
+// the rows with an equal key and equal rows stay in the order they came.
+template <typename KeyBefore> int placeAfterEqual(int count, KeyBefore keyBefore)
+{
+    int low = 0;
+    int high = count;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (keyBefore(mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
 
 } // namespace
 
@@ -58,24 +93,15 @@ QString FileListModel::sortText(const Row &row) const
     return row.cells.value(m_sort.key).toCaseFolded();
 }
 
-bool FileListModel::sortsBefore(const QString &a, const QString &b) const
+bool FileListModel::sortsBefore(QStringView a, QStringView b) const
 {
-    return m_sort.order == 0 ? a < b : b < a;
+    return m_sort.order == 0 ? a.compare(b) < 0 : b.compare(a) < 0;
 }
 
 int FileListModel::insertPosition(const QString &key) const
 {
-    // After the rows with an equal key, so that equal rows stay in the order they came.
-    int low = 0;
-    int high = rowCount();
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (sortsBefore(key, sortText(m_rows[size_t(mid)])))
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return low;
+    return placeAfterEqual(
+        rowCount(), [&](int row) { return sortsBefore(key, sortText(m_rows[size_t(row)])); });
 }
 
 std::vector<int> FileListModel::insertPositions(const std::vector<QString> &keys) const
@@ -89,16 +115,13 @@ std::vector<int> FileListModel::insertPositions(const std::vector<QString> &keys
             places[i] = insertPosition(keys[i]);
         return places;
     }
-    std::vector<QString> rowKeys;
-    rowKeys.reserve(m_rows.size());
+    PackedKeys rowKeys(m_rows.size());
     for (const Row &row : m_rows)
-        rowKeys.push_back(sortText(row));
-    const auto before = [this](const QString &a, const QString &b) {
-        return sortsBefore(a, b);
-    };
-    for (size_t i = 0; i < keys.size(); ++i)
-        places[i] = int(std::upper_bound(rowKeys.begin(), rowKeys.end(), keys[i], before) -
-                        rowKeys.begin());
+        rowKeys.append(sortText(row));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        places[i] = placeAfterEqual(
+            rowCount(), [&](int row) { return sortsBefore(keys[i], rowKeys.at(size_t(row))); });
+    }
     return places;
 }
 
@@ -128,17 +151,14 @@ void FileListModel::mergeAppended(int oldCount, const std::vector<QString> &keys
 
 void FileListModel::sortRows()
 {
-    std::vector<SortEntry> entries;
-    entries.reserve(m_rows.size());
-    for (int i = 0; i < rowCount(); ++i)
-        entries.push_back({sortText(m_rows[size_t(i)]), i});
-    std::stable_sort(
-        entries.begin(), entries.end(),
-        [this](const SortEntry &a, const SortEntry &b) { return sortsBefore(a.key, b.key); });
-    std::vector<int> from;
-    from.reserve(entries.size());
-    for (const SortEntry &entry : entries)
-        from.push_back(entry.from);
+    PackedKeys keys(m_rows.size());
+    for (const Row &row : m_rows)
+        keys.append(sortText(row));
+    std::vector<int> from(m_rows.size());
+    std::iota(from.begin(), from.end(), 0);
+    std::stable_sort(from.begin(), from.end(), [&](int a, int b) {
+        return sortsBefore(keys.at(size_t(a)), keys.at(size_t(b)));
+    });
     reorderRows(from);
 }
 

@@ -18,9 +18,11 @@
 #include "core/settings/settingsstore.h"
 #include "gui/ui/folderpicker.h"
 #include "gui/app/helppage.h"
+#include "gui/ui/advanceddialog.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/icons.h"
+#include "gui/ui/optionsdialog.h"
 #include "gui/ui/prompts.h"
 #include "gui/ui/slotrows.h"
 #include "gui/ui/twips.h"
@@ -154,12 +156,12 @@ void frmDownload::connectCommands()
     const auto notYet = [this](const QString &name) { return [this, name] { notAvailableYet(name); }; };
 
     for (QAction *a : {c.tbNew, c.mnuFileNew})
-        connect(a, &QAction::triggered, this, notYet(QStringLiteral("New Queue")));
+        connect(a, &QAction::triggered, this, &frmDownload::NewQueue);
     for (QAction *a : {c.tbOpen, c.mnuFileOpen})
         connect(a, &QAction::triggered, this, [this] { OpenQueue(); });
     for (QAction *a : {c.tbSave, c.mnuFileSave})
-        connect(a, &QAction::triggered, this, notYet(QStringLiteral("Save Queue")));
-    connect(c.mnuFileSaveAs, &QAction::triggered, this, notYet(QStringLiteral("Save Queue As")));
+        connect(a, &QAction::triggered, this, [this] { SaveQueue(false); });
+    connect(c.mnuFileSaveAs, &QAction::triggered, this, [this] { SaveQueue(true); });
     connect(c.tbSearch, &QAction::triggered, this, [this] {
         const QString mode = cmbServer->currentText();
         if (mode == QLatin1String("Yahoo") || mode == QLatin1String("Zing"))
@@ -167,8 +169,8 @@ void frmDownload::connectCommands()
     });
     connect(c.tbDownload, &QAction::triggered, this, notYet(QStringLiteral("Download")));
     connect(c.tbAbort, &QAction::triggered, this, &frmDownload::AbortAll);
-    connect(c.mnuFileAdvanced, &QAction::triggered, this, notYet(QStringLiteral("Advanced")));
-    connect(c.mnuFileOptions, &QAction::triggered, this, notYet(QStringLiteral("Options")));
+    connect(c.mnuFileAdvanced, &QAction::triggered, this, &frmDownload::showAdvancedCriteria);
+    connect(c.mnuFileOptions, &QAction::triggered, this, &frmDownload::showOptions);
     connect(c.mnuFileExit, &QAction::triggered, this, &QWidget::close);
     connect(c.mnuHelpHelp, &QAction::triggered, this, [this] { openHelp(QString()); });
     connect(c.mnuHelpSupport, &QAction::triggered, this,
@@ -210,12 +212,6 @@ void frmDownload::notAvailableYet(const QString &command)
     m_state.setStatusMessage(command + QStringLiteral(" is not available yet"));
 }
 
-void frmDownload::OpenQueue(const QString &file)
-{
-    Q_UNUSED(file)
-    notAvailableYet(QStringLiteral("Open Queue"));
-}
-
 void frmDownload::LoadThreads()
 {
     m_slots.resize(m_values.gNumberOfThreads);
@@ -235,6 +231,34 @@ void frmDownload::onRunActiveChanged(bool active)
     const CommandTable &c = m_commands;
     for (QAction *a : {c.tbNew, c.mnuFileNew, c.tbOpen, c.mnuFileOpen, c.tbSearch, c.tbDownload})
         a->setEnabled(!active);
+    if (!active && m_threadsChangePending)
+        threadsChanged();
+}
+
+void frmDownload::threadsChanged()
+{
+    // Rebuilding the rows under a running run would take them from its workers.
+    if (m_state.isRunActive()) {
+        m_threadsChangePending = true;
+        return;
+    }
+    m_threadsChangePending = false;
+    const int tab = SSTab1->currentIndex();
+    SSTab1->setCurrentIndex(Layout::ThreadsTab);
+    LoadThreads();
+    SSTab1->setCurrentIndex(tab);
+}
+
+void frmDownload::showOptions()
+{
+    frmOptions options(m_store, m_values, [this] { threadsChanged(); }, this);
+    options.exec();
+}
+
+void frmDownload::showAdvancedCriteria()
+{
+    frmAdvancedCriteria criteria(m_store, m_values, this);
+    criteria.exec();
 }
 
 void frmDownload::chooseDownloadFolder()

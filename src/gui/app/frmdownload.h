@@ -56,10 +56,17 @@ public:
     void InverseSelection();
     void RemoveSelected();
     void BrowseFile();
+    void NewQueue();
     void OpenQueue(const QString &file = QString());
+    void SaveQueue(bool SaveAs);
 
-    // Selects a mode in the mode box and runs the mode switch, also for the mode shown.
-    void selectMode(const QString &mode);
+    // Selects a mode in the mode box and runs the mode switch, also for the mode shown;
+    // false when the text is not one of the modes.
+    bool selectMode(const QString &mode);
+
+    // The options dialog changed the number of slots: rebuilds the slot rows with the
+    // "Threads" tab in front, or once the running run has ended.
+    void threadsChanged();
 
     // Column widths and window placement, kept per user between runs.
     void LoadMRU(const QString &mode);
@@ -111,6 +118,10 @@ private:
     void applyWindowLayout();
     void applyTabLayout();
     void storeOnClose();
+    QString queueDialogFolder() const;
+    void setQueueCaption(const QString &ending);
+    void showOptions();
+    void showAdvancedCriteria();
 
     const SettingsStore &m_store;
     ProgramValues m_values;
@@ -123,4 +134,5 @@ private:
     bool m_startMaximized = false;
     bool m_closeWhenIdle = false;
     bool m_closeAllowed = false;
+    bool m_threadsChangePending = false;
 };

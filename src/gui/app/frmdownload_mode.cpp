@@ -44,13 +44,14 @@ ModeTexts textsFor(Mode mode)
 
 } // namespace
 
-void frmDownload::selectMode(const QString &mode)
+bool frmDownload::selectMode(const QString &mode)
 {
     const int index = cmbServer->findText(mode, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0)
-        return;
+        return false;
     cmbServer->setCurrentIndex(index);
     onModeSwitch();
+    return true;
 }
 
 void frmDownload::onModeSwitch()

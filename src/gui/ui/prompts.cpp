@@ -1,5 +1,6 @@
 #include "gui/ui/prompts.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "core/app/appinfo.h"
@@ -24,4 +25,40 @@ void Prompts::showAbout(QWidget *parent)
 {
     frmAbout about(parent);
     about.exec();
+}
+
+namespace {
+const QString QueueFilter = QStringLiteral("Trawl Bay Queue (*.tbq)");
+const QString AllFilesFilter = QStringLiteral("All Files (*)");
+} // namespace
+
+QString Prompts::askOpenQueueFile(QWidget *parent, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open Queue"), folder,
+                                        QueueFilter + QStringLiteral(";;") + AllFilesFilter);
+}
+
+Prompts::SaveChoice Prompts::askSaveQueueFile(QWidget *parent, const QString &folder)
+{
+    QString selected = QueueFilter;
+    SaveChoice choice;
+    choice.path = QFileDialog::getSaveFileName(parent, QStringLiteral("Save Queue As"), folder,
+                                               QueueFilter + QStringLiteral(";;") + AllFilesFilter,
+                                               &selected);
+    choice.queueFilter = selected == QueueFilter;
+    return choice;
+}
+
+bool Prompts::askReplaceFile(QWidget *parent, const QString &path)
+{
+    QMessageBox box(QMessageBox::Warning, AppInfo::Title,
+                    QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void Prompts::showError(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, AppInfo::Title, text, QMessageBox::Ok, parent);
+    box.exec();
 }

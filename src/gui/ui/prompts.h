@@ -18,4 +18,18 @@ public:
     virtual void showTips(QWidget *parent, const SettingsStore &store);
     // The about box, modally.
     virtual void showAbout(QWidget *parent);
+
+    // The Open Queue dialog in folder; "" when cancelled.
+    virtual QString askOpenQueueFile(QWidget *parent, const QString &folder);
+    struct SaveChoice
+    {
+        QString path;            // "" when cancelled
+        bool queueFilter = true; // the "Trawl Bay Queue (*.tbq)" choice was selected
+    };
+    // The Save Queue As dialog in folder; it asks before replacing a file it shows.
+    virtual SaveChoice askSaveQueueFile(QWidget *parent, const QString &folder);
+    // "Replace path?" for a name that changed after the dialog closed; true for Yes.
+    virtual bool askReplaceFile(QWidget *parent, const QString &path);
+    // A message box with OK, titled with the program's name.
+    virtual void showError(QWidget *parent, const QString &text);
 };

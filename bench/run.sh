@@ -1,0 +1,7 @@
+#!/bin/sh
+# Builds and runs the benchmarks in an optimised build (RelWithDebInfo, the project default).
+set -e
+cd "$(dirname "$0")/.."
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target bench_filelist -j2
+build/bench/bench_filelist

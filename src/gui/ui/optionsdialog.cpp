@@ -1,0 +1,146 @@
+#include "gui/ui/optionsdialog.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "core/app/appinfo.h"
+#include "core/app/programvalues.h"
+#include "core/settings/settingkeys.h"
+#include "core/settings/settingsstore.h"
+#include "gui/ui/folderpicker.h"
+#include "gui/ui/icons.h"
+#include "gui/ui/twips.h"
+
+namespace {
+
+QRect twipsRect(int left, int top, int width, int height, qreal dpi)
+{
+    return {Twips::toPixels(left, dpi), Twips::toPixels(top, dpi), Twips::toPixels(width, dpi),
+            Twips::toPixels(height, dpi)};
+}
+
+QString withTrailingSeparator(QString path)
+{
+    if (!path.isEmpty() && !path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
+}
+
+} // namespace
+
+frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
+                       std::function<void()> threadsChanged, QWidget *parent)
+    : QDialog(parent), m_store(store), m_values(values), m_threadsChanged(std::move(threadsChanged))
+{
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    const qreal dpi = Twips::dpiOf(parent ? parent : this);
+    setFixedSize(Twips::toPixels(4980, dpi), Twips::toPixels(3435, dpi));
+
+    warn = [this](const QString &text) {
+        QMessageBox box(QMessageBox::Warning, AppInfo::Title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    browseFolder = &FolderPicker::BrowseFolder;
+
+    // Created in tab order: OK, Cancel, then the frame's fields.
+    auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(2925, 3000, 990, 390, dpi));
+    cmdOK->setDefault(true);
+    auto *cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setGeometry(twipsRect(3975, 3000, 990, 390, dpi));
+
+    auto *Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::StyledPanel);
+    Frame1->setGeometry(twipsRect(0, 0, 4965, 2940, dpi));
+    txtNoThreads = new QLineEdit(Frame1);
+    txtNoThreads->setObjectName(QStringLiteral("txtNoThreads"));
+    txtNoThreads->setGeometry(twipsRect(2250, 450, 390, 315, dpi));
+    auto *Label1 = new QLabel(QStringLiteral("Number of threads (1-16)"), Frame1);
+    Label1->setGeometry(twipsRect(150, 450, 1890, 315, dpi));
+    Label1->setBuddy(txtNoThreads);
+    txtTBQFolder = new QLineEdit(Frame1);
+    txtTBQFolder->setObjectName(QStringLiteral("txtTBQFolder"));
+    txtTBQFolder->setGeometry(twipsRect(150, 1275, 4290, 315, dpi));
+    auto *Label2 = new QLabel(QStringLiteral("TBQ Files Directory"), Frame1);
+    Label2->setGeometry(twipsRect(150, 1050, 2040, 240, dpi));
+    Label2->setBuddy(txtTBQFolder);
+    cmdBrowse = new QToolButton(Frame1);
+    cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
+    cmdBrowse->setIcon(Icons::themed(QStringLiteral("folder-open"), QStringLiteral("folder")));
+    cmdBrowse->setIconSize(QSize(16, 16));
+    cmdBrowse->setToolTip(QStringLiteral("Choose the queue folder"));
+    cmdBrowse->setGeometry(twipsRect(4500, 1275, 315, 315, dpi));
+
+    using namespace SettingKeys;
+    txtNoThreads->setText(m_store.RegGetSetting(Application, SectionSettings, NumberOfThreads,
+                                                QString::number(DefaultNumberOfThreads)));
+    txtTBQFolder->setText(m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
+
+    txtNoThreads->installEventFilter(this);
+    txtTBQFolder->installEventFilter(this);
+    connect(cmdOK, &QPushButton::clicked, this, &frmOptions::ok);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cmdBrowse, &QToolButton::clicked, this, &frmOptions::browse);
+}
+
+bool frmOptions::ValidateThreads()
+{
+    if (parseThreadsText(txtNoThreads->text()) > 0)
+        return true;
+    warn(QStringLiteral("Please enter valid number of threads (1 to 16)."));
+    return false;
+}
+
+bool frmOptions::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        // A popup or another window taking the focus is not leaving the box.
+        const bool leaving = reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+        if (watched == txtTBQFolder && leaving) {
+            txtTBQFolder->setText(withTrailingSeparator(txtTBQFolder->text()));
+        } else if (watched == txtNoThreads && leaving) {
+            // Heading for Cancel or the close box needs no valid number.
+            const QWidget *next = QApplication::focusWidget();
+            const bool toCancel = next && next->objectName() == QLatin1String("cmdCancel");
+            if (!toCancel && !ValidateThreads())
+                txtNoThreads->setFocus();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmOptions::browse()
+{
+    const QString folder = browseFolder(this);
+    if (!folder.isEmpty())
+        txtTBQFolder->setText(withTrailingSeparator(folder));
+}
+
+void frmOptions::ok()
+{
+    if (!ValidateThreads()) {
+        txtNoThreads->setFocus();
+        return;
+    }
+    using namespace SettingKeys;
+    m_store.RegSaveSetting(Application, SectionSettings, NumberOfThreads, txtNoThreads->text());
+    m_store.RegSaveSetting(Application, SectionSettings, TBQFolder, txtTBQFolder->text());
+    m_values.gNumberOfThreads = threadsFromText(txtNoThreads->text());
+    m_values.gQueueFolder = txtTBQFolder->text();
+    if (m_threadsChanged)
+        m_threadsChanged();
+    accept();
+}
