@@ -32,25 +32,9 @@
 #include "gui/ui/slotrows.h"
 #include "gui/ui/tipsdialog.h"
 #include "gui/ui/twips.h"
+#include "support/scriptedprompts.h"
 
 namespace {
-
-// Answers the window's questions without a modal loop and counts what was asked.
-struct ScriptedPrompts final : Prompts
-{
-    int *tipsShown;
-    int *abortAsked;
-    bool answerYes;
-
-    ScriptedPrompts(int *tips, int *asked, bool yes) : tipsShown(tips), abortAsked(asked), answerYes(yes) {}
-    bool askAbortPending(QWidget *) override
-    {
-        ++*abortAsked;
-        return answerYes;
-    }
-    void showTips(QWidget *, const SettingsStore &) override { ++*tipsShown; }
-    void showAbout(QWidget *) override {}
-};
 
 class FakeWorker final : public SlotWorker
 {
@@ -90,15 +74,13 @@ class TestMainWindow : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SettingsStore> m_store;
-    int m_tipsShown = 0;
-    int m_abortAsked = 0;
-    bool m_answerYes = true;
+    PromptLog m_log;
 
     std::unique_ptr<frmDownload> makeWindow(const ProgramValues &values = {})
     {
         return std::make_unique<frmDownload>(
             *m_store, values,
-            std::make_unique<ScriptedPrompts>(&m_tipsShown, &m_abortAsked, m_answerYes));
+            std::make_unique<ScriptedPrompts>(m_log));
     }
     QString setting(const QString &section, const QString &key)
     {
@@ -120,9 +102,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("settings.json")));
-        m_tipsShown = 0;
-        m_abortAsked = 0;
-        m_answerYes = true;
+        m_log = PromptLog();
     }
 
     void firstStartShowsZingWithFourSlotsAndZeroTotals()
@@ -142,7 +122,7 @@ private Q_SLOTS:
         QCOMPARE(w->panelTotal->text(), QStringLiteral("0 files, 0 bytes"));
         QCOMPARE(captions(w->files()), (QStringList{"+File Name", "Size", "File URL", ""}));
         QVERIFY(w->lvFiles->isColumnHidden(3));
-        QCOMPARE(m_tipsShown, 0);
+        QCOMPARE(m_log.tipsShown, 0);
         // The browser engine starts only when the Browser tab is used.
         QVERIFY(w->browserPage->view() == nullptr);
         QCOMPARE(w->browserPage->pendingUrl(), QUrl(QStringLiteral("about:blank")));
@@ -174,23 +154,23 @@ private Q_SLOTS:
         QCOMPARE(captions(w->files()),
                  (QStringList{"+Msg No.", "Subject", "Author", "File Name", "Size", "File URL", ""}));
         QVERIFY(w->lvFiles->isColumnHidden(6));
-        QCOMPARE(m_tipsShown, 1);
+        QCOMPARE(m_log.tipsShown, 1);
         QCOMPARE(w->state().CurrentServer, QStringLiteral("Yahoo"));
 
         w->selectMode(QStringLiteral("Zing"));
-        QCOMPARE(m_tipsShown, 1); // never for Zing
+        QCOMPARE(m_log.tipsShown, 1); // never for Zing
         QVERIFY(w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Zing Album, e.g ")));
         QVERIFY(w->cmbBaseURL->toolTip().contains(QStringLiteral("mode=invite")));
         QCOMPARE(w->txtMask->toolTip(), QStringLiteral("Enter album password provided by the owner."));
 
         w->selectMode(QStringLiteral("Yahoo"));
-        QCOMPARE(m_tipsShown, 2); // again while NoTips is still 0
+        QCOMPARE(m_log.tipsShown, 2); // again while NoTips is still 0
         w->selectMode(QStringLiteral("Yahoo"));
-        QCOMPARE(m_tipsShown, 3); // selecting the mode shown runs the switch too
+        QCOMPARE(m_log.tipsShown, 3); // selecting the mode shown runs the switch too
 
         save(SettingKeys::SectionSettings, SettingKeys::NoTips, QStringLiteral("1"));
         w->selectMode(QStringLiteral("Yahoo"));
-        QCOMPARE(m_tipsShown, 3);
+        QCOMPARE(m_log.tipsShown, 3);
     }
 
     void modeSwitchKeepsRows()
@@ -381,19 +361,19 @@ private Q_SLOTS:
 
     void closeRequestAsksOnlyWhileWorkersAreBusy()
     {
-        m_answerYes = false;
+        m_log.answerYes = false;
         auto w = makeWindow();
         w->showAsLoaded();
         auto *worker = new FakeWorker;
         w->state().replaceThreads({worker});
         QVERIFY(!w->close());
-        QCOMPARE(m_abortAsked, 1);
+        QCOMPARE(m_log.abortAsked, 1);
         QVERIFY(w->isVisible());
         QVERIFY(!w->state().AbortRequested);
 
         worker->finish();
         QVERIFY(w->close()); // idle: no question
-        QCOMPARE(m_abortAsked, 1);
+        QCOMPARE(m_log.abortAsked, 1);
     }
 
     void closeRequestYesWaitsForWorkersThenCloses()
@@ -404,7 +384,7 @@ private Q_SLOTS:
         w->state().replaceThreads({worker});
         w->txtDownloadTo->setText(QStringLiteral("/after/"));
         QVERIFY(!w->close());
-        QCOMPARE(m_abortAsked, 1);
+        QCOMPARE(m_log.abortAsked, 1);
         QVERIFY(w->state().AbortRequested);
         QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting search..."));
         QVERIFY(w->isVisible());
