@@ -1,12 +1,11 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
 #include <QLineEdit>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-
+#include <QToolButton>
 #include <memory>
 
 #include "core/settings/settingkeys.h"
@@ -32,10 +31,13 @@ private:
         return m_store->RegGetSetting(SettingKeys::Application, SettingKeys::SectionSettings, key,
                                       QStringLiteral("<none>"));
     }
-    std::unique_ptr<frmOptions> makeOptions(ProgramValues &values, std::function<void()> changed = {})
+    std::unique_ptr<frmOptions> makeOptions(ProgramValues &values,
+                                            std::function<void()> changed = {})
     {
         auto dialog = std::make_unique<frmOptions>(*m_store, values, std::move(changed));
-        dialog->warn = [this](const QString &text) { m_warnings.append(text); };
+        dialog->warn = [this](const QString &text) {
+            m_warnings.append(text);
+        };
         return dialog;
     }
 
@@ -73,8 +75,9 @@ private Q_SLOTS:
         auto dialog = makeOptions(values);
         dialog->txtNoThreads->setText(text);
         QCOMPARE(dialog->ValidateThreads(), valid);
-        QCOMPARE(m_warnings, valid ? QStringList()
-                                   : QStringList{"Please enter valid number of threads (1 to 16)."});
+        QCOMPARE(m_warnings, valid
+                                 ? QStringList()
+                                 : QStringList{"Please enter valid number of threads (1 to 16)."});
     }
 
     void opensWithStoredValues()
@@ -165,10 +168,14 @@ private Q_SLOTS:
         ProgramValues values;
         auto dialog = makeOptions(values);
         dialog->txtTBQFolder->setText(QStringLiteral("/before/"));
-        dialog->browseFolder = [](QWidget *) { return QString(); }; // cancelled
+        dialog->browseFolder = [](QWidget *) {
+            return QString();
+        }; // cancelled
         dialog->cmdBrowse->click();
         QCOMPARE(dialog->txtTBQFolder->text(), QStringLiteral("/before/"));
-        dialog->browseFolder = [](QWidget *) { return QStringLiteral("/picked"); };
+        dialog->browseFolder = [](QWidget *) {
+            return QStringLiteral("/picked");
+        };
         dialog->cmdBrowse->click();
         QCOMPARE(dialog->txtTBQFolder->text(), QStringLiteral("/picked/"));
     }
@@ -179,7 +186,8 @@ private Q_SLOTS:
                                                std::make_unique<ScriptedPrompts>(m_log));
         w->SSTab1->setCurrentIndex(2);
         QSignalSpy tabs(w->SSTab1, &QTabWidget::currentChanged);
-        frmOptions dialog(*m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
+        frmOptions dialog(
+            *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
         dialog.txtNoThreads->setText(QStringLiteral("8"));
         dialog.ok();
         QCOMPARE(w->threadsPage->rowCount(), 8);
@@ -193,7 +201,8 @@ private Q_SLOTS:
         auto w = std::make_unique<frmDownload>(*m_store, ProgramValues(),
                                                std::make_unique<ScriptedPrompts>(m_log));
         w->state().setRunActive(true);
-        frmOptions dialog(*m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
+        frmOptions dialog(
+            *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
         dialog.txtNoThreads->setText(QStringLiteral("2"));
         dialog.ok();
         QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("2"));

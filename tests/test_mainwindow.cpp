@@ -2,10 +2,6 @@
 // window state, the close request, the command table and the result list's commands.
 #include <QAction>
 #include <QCheckBox>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTimer>
-#include <QToolButton>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,12 +9,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
-
+#include <QToolButton>
 #include <memory>
 
 #include "core/app/slotworker.h"
@@ -78,13 +77,13 @@ private:
 
     std::unique_ptr<frmDownload> makeWindow(const ProgramValues &values = {})
     {
-        return std::make_unique<frmDownload>(
-            *m_store, values,
-            std::make_unique<ScriptedPrompts>(m_log));
+        return std::make_unique<frmDownload>(*m_store, values,
+                                             std::make_unique<ScriptedPrompts>(m_log));
     }
     QString setting(const QString &section, const QString &key)
     {
-        return m_store->RegGetSetting(SettingKeys::Application, section, key, QStringLiteral("<none>"));
+        return m_store->RegGetSetting(SettingKeys::Application, section, key,
+                                      QStringLiteral("<none>"));
     }
     void save(const QString &section, const QString &key, const QString &value)
     {
@@ -132,7 +131,8 @@ private Q_SLOTS:
 
     void storedDownloadFolderAndThreadsAreLoaded()
     {
-        save(SettingKeys::SectionSettings, SettingKeys::DownloadFolder, QStringLiteral("/data/in/"));
+        save(SettingKeys::SectionSettings, SettingKeys::DownloadFolder,
+             QStringLiteral("/data/in/"));
         save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("7"));
         auto w = makeWindow();
         QCOMPARE(w->txtDownloadTo->text(), QStringLiteral("/data/in/"));
@@ -146,22 +146,25 @@ private Q_SLOTS:
         w->selectMode(QStringLiteral("Yahoo"));
         QCOMPARE(w->lblURL->text(), QStringLiteral("Yahoo Group:"));
         QCOMPARE(w->lblMask->text(), QStringLiteral("Message Range:"));
-        QVERIFY(w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Yahoo Group, e.g ")));
+        QVERIFY(
+            w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Yahoo Group, e.g ")));
         QVERIFY(w->cmbBaseURL->toolTip().contains(QStringLiteral("/group/")));
         QCOMPARE(w->txtMask->toolTip(),
                  QStringLiteral("Enter message numbers or message ranges separated by commas. "
                                 "For example, 634,635,650-680"));
-        QCOMPARE(captions(w->files()),
-                 (QStringList{"+Msg No.", "Subject", "Author", "File Name", "Size", "File URL", ""}));
+        QCOMPARE(captions(w->files()), (QStringList{"+Msg No.", "Subject", "Author", "File Name",
+                                                    "Size", "File URL", ""}));
         QVERIFY(w->lvFiles->isColumnHidden(6));
         QCOMPARE(m_log.tipsShown, 1);
         QCOMPARE(w->state().CurrentServer, QStringLiteral("Yahoo"));
 
         w->selectMode(QStringLiteral("Zing"));
         QCOMPARE(m_log.tipsShown, 1); // never for Zing
-        QVERIFY(w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Zing Album, e.g ")));
+        QVERIFY(
+            w->cmbBaseURL->toolTip().startsWith(QStringLiteral("Enter URL for Zing Album, e.g ")));
         QVERIFY(w->cmbBaseURL->toolTip().contains(QStringLiteral("mode=invite")));
-        QCOMPARE(w->txtMask->toolTip(), QStringLiteral("Enter album password provided by the owner."));
+        QCOMPARE(w->txtMask->toolTip(),
+                 QStringLiteral("Enter album password provided by the owner."));
 
         w->selectMode(QStringLiteral("Yahoo"));
         QCOMPARE(m_log.tipsShown, 2); // again while NoTips is still 0
@@ -191,13 +194,15 @@ private Q_SLOTS:
             tips.chkNoTips->setChecked(true);
             tips.show();
             tips.close(); // the close box
-            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips), QStringLiteral("1"));
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips),
+                     QStringLiteral("1"));
         }
         {
             frmTips tips(*m_store);
             tips.show();
             tips.accept(); // OK with the box unchecked
-            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips), QStringLiteral("0"));
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips),
+                     QStringLiteral("0"));
         }
     }
 
@@ -259,8 +264,8 @@ private Q_SLOTS:
         enter(QString()); // an empty box changes nothing
         QCOMPARE(w->cmbBaseURL->count(), 4);
 
-        const auto stored = m_store->RegGetAllSettings(SettingKeys::Application,
-                                                       SettingKeys::mruSection(QStringLiteral("Zing")));
+        const auto stored = m_store->RegGetAllSettings(
+            SettingKeys::Application, SettingKeys::mruSection(QStringLiteral("Zing")));
         QCOMPARE(stored.size(), 4);
         QCOMPARE(stored.at(0), (QPair<QString, QString>{"MRU1", "http://A/"}));
         QCOMPARE(stored.at(3), (QPair<QString, QString>{"MRU4", "http://b/"}));
@@ -296,7 +301,8 @@ private Q_SLOTS:
         QCOMPARE(w->lvFiles->columnWidth(3), Twips::toPixels(3800, dpi)); // Yahoo's own
         w->selectMode(QStringLiteral("Zing"));
         QCOMPARE(w->lvFiles->columnWidth(0), 400);
-        QCOMPARE(setting(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("HiddenSize")),
+        QCOMPARE(setting(SettingKeys::columnsSection(QStringLiteral("Zing")),
+                         QStringLiteral("HiddenSize")),
                  QStringLiteral("<none>"));
     }
 
@@ -312,9 +318,12 @@ private Q_SLOTS:
             QVERIFY(w->close());
         }
         const qreal dpi = 96; // offscreen screens report 96 dpi
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::Width), QString::number(Twips::fromPixels(700, dpi)));
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState), QStringLiteral("0"));
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("/tmp/dl/"));
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::Width),
+                 QString::number(Twips::fromPixels(700, dpi)));
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState),
+                 QStringLiteral("0"));
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+                 QStringLiteral("/tmp/dl/"));
         auto w = makeWindow();
         QCOMPARE(w->size(), QSize(700, 500));
         QCOMPARE(w->pos(), QPoint(30, 40));
@@ -336,7 +345,8 @@ private Q_SLOTS:
             w->showMaximized();
             QVERIFY(w->close());
         }
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState), QStringLiteral("2"));
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState),
+                 QStringLiteral("2"));
         auto w = makeWindow();
         w->showAsLoaded();
         QVERIFY(w->isMaximized());
@@ -349,7 +359,8 @@ private Q_SLOTS:
         save(SettingKeys::SectionWindow, SettingKeys::Left, QStringLiteral("-900000"));
         save(SettingKeys::SectionWindow, SettingKeys::Top, QStringLiteral("-900000"));
         save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("40"));
-        save(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("Size"), QStringLiteral("x"));
+        save(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("Size"),
+             QStringLiteral("x"));
         auto w = makeWindow();
         const qreal dpi = Twips::dpiOf(w.get());
         QCOMPARE(w->width(), Twips::toPixels(9200, dpi));
@@ -388,10 +399,12 @@ private Q_SLOTS:
         QVERIFY(w->state().AbortRequested);
         QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting search..."));
         QVERIFY(w->isVisible());
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+                 QStringLiteral("<none>"));
         worker->finish();
         QVERIFY(!w->isVisible());
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QStringLiteral("/after/"));
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+                 QStringLiteral("/after/"));
     }
 
     void abortWithNothingRunning()
@@ -409,8 +422,8 @@ private Q_SLOTS:
     {
         auto w = makeWindow();
         const QList<QPair<QString, QString>> buttons = {
-            {"New", "New Queue"},      {"Open", "Open queue file"},
-            {"Save", "Save queue"},    {"Search", "Explore/Scan a Site"},
+            {"New", "New Queue"},           {"Open", "Open queue file"},
+            {"Save", "Save queue"},         {"Search", "Explore/Scan a Site"},
             {"Download", "Download Queue"}, {"Abort", "Abort Download/Search"}};
         const auto *bar = w->findChild<QToolBar *>(QStringLiteral("tbToolBar"));
         QVERIFY(bar);
@@ -439,8 +452,8 @@ private Q_SLOTS:
         QCOMPARE(menus.size(), 2);
         QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
         QCOMPARE(entries(menus.at(0)->menu()),
-                 (QStringList{"&New Queue", "&Open Queue...", "&Save Queue", "Save &Queue As...", "-",
-                              "&Advanced...", "O&ptions...", "-", "E&xit"}));
+                 (QStringList{"&New Queue", "&Open Queue...", "&Save Queue", "Save &Queue As...",
+                              "-", "&Advanced...", "O&ptions...", "-", "E&xit"}));
         QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
         QCOMPARE(entries(menus.at(1)->menu()),
                  (QStringList{"&Help...", "-", "&Technical Support...", "&About..."}));
@@ -460,7 +473,8 @@ private Q_SLOTS:
         auto w = makeWindow();
         w->state().setRunActive(true);
         const CommandTable &c = w->commands();
-        for (QAction *a : {c.tbNew, c.tbOpen, c.tbSearch, c.tbDownload, c.mnuFileNew, c.mnuFileOpen})
+        for (QAction *a :
+             {c.tbNew, c.tbOpen, c.tbSearch, c.tbDownload, c.mnuFileNew, c.mnuFileOpen})
             QVERIFY(!a->isEnabled());
         QVERIFY(c.tbAbort->isEnabled());
         w->state().setRunActive(false);
@@ -504,15 +518,17 @@ private Q_SLOTS:
         QStringList texts;
         for (QAction *a : w->lvFiles->mnuPopup->actions())
             texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(texts, (QStringList{"Check All", "Uncheck All", "Check Selected", "Uncheck Selected",
-                                     "Inverse Selection", "-", "Remove Selected", "-", "Browse File..."}));
+        QCOMPARE(texts,
+                 (QStringList{"Check All", "Uncheck All", "Check Selected", "Uncheck Selected",
+                              "Inverse Selection", "-", "Remove Selected", "-", "Browse File..."}));
     }
 
     void checkInverseRemoveAndTotals()
     {
         auto w = makeWindow();
         FileListModel &files = w->files();
-        files.addRows({{"a", "1000", "u"}, {"b", "234567", "u"}, {"c", "1000000", "u"}, {"d", "", "u"}});
+        files.addRows(
+            {{"a", "1000", "u"}, {"b", "234567", "u"}, {"c", "1000000", "u"}, {"d", "", "u"}});
         QItemSelectionModel *sel = w->lvFiles->selectionModel();
         sel->select(files.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         sel->select(files.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -601,7 +617,8 @@ private Q_SLOTS:
         frmAbout about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Trawl Bay"));
         QCOMPARE(about.lblTitle->text(), QStringLiteral("Trawl Bay"));
-        QVERIFY(about.lblVersion->text().contains(QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+\\.\\d+$"))));
+        QVERIFY(about.lblVersion->text().contains(
+            QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+\\.\\d+$"))));
     }
 
     void systemInfoMissingShowsTheMessage()

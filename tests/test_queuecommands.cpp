@@ -1,16 +1,16 @@
 // Queue files from the main window: New, Open (also from the command line), Save, Save As.
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAction>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 #include <memory>
+
 #include <sys/resource.h>
 
 #include "core/settings/settingsstore.h"
@@ -55,7 +55,8 @@ private:
     {
         ProgramValues values;
         values.gStartupQueueFile = startupQueue;
-        return std::make_unique<frmDownload>(*m_store, values, std::make_unique<ScriptedPrompts>(m_log));
+        return std::make_unique<frmDownload>(*m_store, values,
+                                             std::make_unique<ScriptedPrompts>(m_log));
     }
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -65,9 +66,10 @@ private:
         w.selectMode(QStringLiteral("Yahoo"));
         w.cmbBaseURL->setEditText(QStringLiteral("http://groups.example/group/cars/"));
         w.txtMask->setText(QStringLiteral("634,650-680"));
-        w.files().addRows({{"00650", "Red car", "Ann", "red.jpg", "1234", "http://f/red.jpg", "0001234"},
-                           {"00634", "Café", "Bob", "blue.jpg", "", "http://f/blue.jpg", ""},
-                           {"00651", "Old", "Cy", "old.zip", "12345678", "http://f/old.zip", "12345678"}});
+        w.files().addRows(
+            {{"00650", "Red car", "Ann", "red.jpg", "1234", "http://f/red.jpg", "0001234"},
+             {"00634", "Café", "Bob", "blue.jpg", "", "http://f/blue.jpg", ""},
+             {"00651", "Old", "Cy", "old.zip", "12345678", "http://f/old.zip", "12345678"}});
     }
 
 private Q_SLOTS:
@@ -93,7 +95,8 @@ private Q_SLOTS:
             QCOMPARE(w->state().QueueFileName, path(QStringLiteral("cars.tbq")));
         }
         const QByteArray expected =
-            "Server: Yahoo\r\nURL: http://groups.example/group/cars/\r\nMessage Range: 634,650-680\r\n"
+            "Server: Yahoo\r\nURL: http://groups.example/group/cars/\r\nMessage Range: "
+            "634,650-680\r\n"
             "00634\tCaf\xe9\tBob\tblue.jpg\t\thttp://f/blue.jpg\r\n"
             "00650\tRed car\tAnn\tred.jpg\t1234\thttp://f/red.jpg\r\n"
             "00651\tOld\tCy\told.zip\t12345678\thttp://f/old.zip\r\n";
@@ -147,7 +150,9 @@ private Q_SLOTS:
 
     void saveAfterOpenWritesWithoutADialog()
     {
-        writeFile(path(QStringLiteral("a.tbq")), "Server: Zing\r\nURL: http://z/\r\nPassword: pw\r\nx.jpg\t10\thttp://z/x.jpg\r\n");
+        writeFile(
+            path(QStringLiteral("a.tbq")),
+            "Server: Zing\r\nURL: http://z/\r\nPassword: pw\r\nx.jpg\t10\thttp://z/x.jpg\r\n");
         auto w = makeWindow();
         m_log.openAnswer = path(QStringLiteral("a.tbq"));
         w->commands().tbOpen->trigger();
@@ -157,7 +162,8 @@ private Q_SLOTS:
         w->commands().tbSave->trigger();
         QCOMPARE(m_log.saveAsked, 0);
         QCOMPARE(readAll(path(QStringLiteral("a.tbq"))),
-                 QByteArray("Server: Zing\r\nURL: http://z/\r\nPassword: secret\r\nx.jpg\t10\thttp://z/x.jpg\r\n"));
+                 QByteArray("Server: Zing\r\nURL: http://z/\r\nPassword: "
+                            "secret\r\nx.jpg\t10\thttp://z/x.jpg\r\n"));
         w->commands().mnuFileSaveAs->trigger(); // Save As always asks
         QCOMPARE(m_log.saveAsked, 1);
     }
@@ -180,13 +186,15 @@ private Q_SLOTS:
         writeFile(path(QStringLiteral("good.tbq")), "Server: Zing\r\nURL: u\r\nPassword: p\r\n");
         writeFile(path(QStringLiteral("bad.tbq")),
                   "Server: Yahoo\r\nURL: http://g/\r\nMessage Range: 1-3\r\n"
-                  "00001\ts\ta\tf.jpg\t5\thttp://f/f.jpg\r\n00002\ts\ta\r\n00003\ts\ta\tg.jpg\t6\thttp://f/g.jpg\r\n");
+                  "00001\ts\ta\tf.jpg\t5\thttp://f/"
+                  "f.jpg\r\n00002\ts\ta\r\n00003\ts\ta\tg.jpg\t6\thttp://f/g.jpg\r\n");
         auto w = makeWindow();
         w->OpenQueue(path(QStringLiteral("good.tbq")));
         QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay - good.tbq"));
         w->OpenQueue(path(QStringLiteral("bad.tbq")));
         QCOMPARE(m_log.errors.size(), 1);
-        QCOMPARE(m_log.errors.first(), QStringLiteral("9 line 5: a Yahoo row needs 6 fields, found 3"));
+        QCOMPARE(m_log.errors.first(),
+                 QStringLiteral("9 line 5: a Yahoo row needs 6 fields, found 3"));
         QCOMPARE(w->files().rowCount(), 1);
         QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay - good.tbq"));
         QCOMPARE(w->state().QueueFileName, path(QStringLiteral("good.tbq")));
@@ -197,9 +205,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown mode") << QByteArray("Server: Flickr\r\n") << "380 line 1: unknown mode \"Flickr\" (expected Yahoo or Zing)";
-        QTest::newRow("empty line") << QByteArray("Server: Zing\r\n\r\n") << "9 line 2: a Zing row needs 3 fields, found 0";
-        QTest::newRow("lower-case key") << QByteArray("server: Zing\r\n") << "9 line 1: a Zing row needs 3 fields, found 1";
+        QTest::newRow("unknown mode")
+            << QByteArray("Server: Flickr\r\n")
+            << "380 line 1: unknown mode \"Flickr\" (expected Yahoo or Zing)";
+        QTest::newRow("empty line")
+            << QByteArray("Server: Zing\r\n\r\n") << "9 line 2: a Zing row needs 3 fields, found 0";
+        QTest::newRow("lower-case key")
+            << QByteArray("server: Zing\r\n") << "9 line 1: a Zing row needs 3 fields, found 1";
     }
 
     void openErrorsOfEveryKind()
@@ -225,7 +237,8 @@ private Q_SLOTS:
 
     void zingFileOpenedInYahooModeSwitchesColumnsFirst()
     {
-        writeFile(path(QStringLiteral("z.tbq")), "Server: Zing\r\nURL: u\r\nPassword: p\r\nb.jpg\t20\tu2\r\na.jpg\t1234\tu1\r\n");
+        writeFile(path(QStringLiteral("z.tbq")),
+                  "Server: Zing\r\nURL: u\r\nPassword: p\r\nb.jpg\t20\tu2\r\na.jpg\t1234\tu1\r\n");
         auto w = makeWindow();
         w->selectMode(QStringLiteral("Yahoo"));
         w->OpenQueue(path(QStringLiteral("z.tbq")));
@@ -258,7 +271,8 @@ private Q_SLOTS:
             w->files().addRow({QStringLiteral("file%1.jpg").arg(i), "1", "http://z/long/address"});
 
         // A file-size limit makes the write fail part-way, for root as for anyone.
-        struct rlimit old {};
+        struct rlimit old
+        {};
         getrlimit(RLIMIT_FSIZE, &old);
         struct rlimit small = old;
         small.rlim_cur = 4096;

@@ -1,6 +1,5 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
 #include <cstdio>
 
 #include "core/app/appinfo.h"
@@ -19,6 +18,7 @@ int main(int argc, char *argv[])
     parser.process(app);
     if (parser.positionalArguments().isEmpty())
         parser.showHelp(2);
-    fprintf(stderr, "trawlbay-cli: unknown command \"%s\"\n", qPrintable(parser.positionalArguments().first()));
+    fprintf(stderr, "trawlbay-cli: unknown command \"%s\"\n",
+            qPrintable(parser.positionalArguments().first()));
     return 2;
 }

@@ -2,7 +2,8 @@
 
 #include "core/app/slotworker.h"
 
-AppState::AppState(QObject *parent) : QObject(parent) {}
+AppState::AppState(QObject *parent) : QObject(parent)
+{}
 
 AppState::~AppState() = default;
 

@@ -4,7 +4,11 @@
 
 // The two kinds of service the program works on. The mode box's text decides: "Yahoo"
 // is the group archive, and every other text counts as the album service "Zing".
-enum class Mode { Yahoo, Zing };
+enum class Mode
+{
+    Yahoo,
+    Zing
+};
 
 inline Mode modeFromText(const QString &text)
 {

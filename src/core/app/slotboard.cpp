@@ -13,8 +13,7 @@ void SlotBoard::resize(int count)
 {
     count = std::clamp(count, 1, 16);
     m_slots.resize(1);
-    for (int i = 1; i < count; ++i)
-    {
+    for (int i = 1; i < count; ++i) {
         Slot slot;
         slot.number = QString::number(i + 1);
         m_slots.append(slot);

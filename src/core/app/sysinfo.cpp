@@ -14,8 +14,8 @@ const QString Section = QStringLiteral("SysInfo");
 
 // Programs that show the machine's hardware and system, best first.
 const QStringList KnownPrograms = {
-    QStringLiteral("hardinfo2"),     QStringLiteral("hardinfo"),
-    QStringLiteral("kinfocenter"),   QStringLiteral("gnome-system-monitor"),
+    QStringLiteral("hardinfo2"),           QStringLiteral("hardinfo"),
+    QStringLiteral("kinfocenter"),         QStringLiteral("gnome-system-monitor"),
     QStringLiteral("mate-system-monitor"), QStringLiteral("xfce4-taskmanager"),
 };
 } // namespace
@@ -49,9 +49,8 @@ QString locateProgram()
     // The first entry is the user's own folder; only machine-wide ones count here.
     if (!dirs.isEmpty())
         dirs.removeFirst();
-    return locateProgram(dirs, [](const QString &name) {
-        return QStandardPaths::findExecutable(name);
-    });
+    return locateProgram(dirs,
+                         [](const QString &name) { return QStandardPaths::findExecutable(name); });
 }
 
 } // namespace SysInfo

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // Finds the system-information program that the about box starts. A machine-wide file

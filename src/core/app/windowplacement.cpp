@@ -22,9 +22,9 @@ WindowPlacement loadWindowPlacement(const SettingsStore &store)
         placement.width = DefaultWidth;
     if (placement.height <= 0)
         placement.height = DefaultHeight;
-    placement.state =
-        read(WindowState, 0) == WindowPlacement::Maximized ? WindowPlacement::Maximized
-                                                           : WindowPlacement::Normal;
+    placement.state = read(WindowState, 0) == WindowPlacement::Maximized
+                          ? WindowPlacement::Maximized
+                          : WindowPlacement::Normal;
     return placement;
 }
 

@@ -5,7 +5,12 @@ class SettingsStore;
 // The main window's bounds in twips and its state, as kept between runs.
 struct WindowPlacement
 {
-    enum State { Normal = 0, Minimized = 1, Maximized = 2 };
+    enum State
+    {
+        Normal = 0,
+        Minimized = 1,
+        Maximized = 2
+    };
 
     int left = 0;
     int top = 0;

@@ -30,10 +30,22 @@ struct ColumnDef
 QList<ColumnDef> columnSet(Mode mode);
 
 // Positions fixed by the column sets.
-inline int sizeColumn(Mode mode) { return mode == Mode::Yahoo ? 4 : 1; }
-inline int fileUrlColumn(Mode mode) { return mode == Mode::Yahoo ? 5 : 2; }
-inline int hiddenSizeColumn(Mode mode) { return mode == Mode::Yahoo ? 6 : 3; }
-inline int fileNameColumn(Mode mode) { return mode == Mode::Yahoo ? 3 : 0; }
+inline int sizeColumn(Mode mode)
+{
+    return mode == Mode::Yahoo ? 4 : 1;
+}
+inline int fileUrlColumn(Mode mode)
+{
+    return mode == Mode::Yahoo ? 5 : 2;
+}
+inline int hiddenSizeColumn(Mode mode)
+{
+    return mode == Mode::Yahoo ? 6 : 3;
+}
+inline int fileNameColumn(Mode mode)
+{
+    return mode == Mode::Yahoo ? 3 : 0;
+}
 
 // The sort key of a size: a whole number zero-padded to at least seven digits
 // ("1234" -> "0001234"); an empty text or one that is not a number stays unchanged.

@@ -94,7 +94,8 @@ Error read(const QString &path, Sink &sink)
             if (key == ServerKey) {
                 if (!sink.setServer(value))
                     return {Error::UnknownMode,
-                            where + QStringLiteral("unknown mode \"%1\" (expected Yahoo or Zing)").arg(value)};
+                            where + QStringLiteral("unknown mode \"%1\" (expected Yahoo or Zing)")
+                                        .arg(value)};
                 continue;
             }
             if (key == UrlKey) {

@@ -18,14 +18,15 @@ namespace QueueFile {
 // Errors end an open or save with "number description"; the numbers stay stable.
 struct Error
 {
-    enum Code {
+    enum Code
+    {
         None = 0,
-        MissingField = 9,    // a row line with fewer fields than its mode needs
-        FileNotFound = 53,   // the file does not exist
-        DiskFull = 61,       // no room left while writing
+        MissingField = 9,  // a row line with fewer fields than its mode needs
+        FileNotFound = 53, // the file does not exist
+        DiskFull = 61,     // no room left while writing
         PermissionDenied = 70,
-        AccessError = 75,    // the file could not be opened, read or replaced otherwise
-        UnknownMode = 380,   // a "Server" value that is not a mode
+        AccessError = 75,  // the file could not be opened, read or replaced otherwise
+        UnknownMode = 380, // a "Server" value that is not a mode
     };
 
     Code code = None;
@@ -38,9 +39,9 @@ struct Error
 
 struct Content
 {
-    QString server;        // "Yahoo" or "Zing"; any other text writes no third line and no rows
+    QString server; // "Yahoo" or "Zing"; any other text writes no third line and no rows
     QString url;
-    QString mask;          // message range or album password
+    QString mask;            // message range or album password
     QList<QStringList> rows; // the list's cells by column; "HiddenSize" is not written
 };
 

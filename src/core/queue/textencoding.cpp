@@ -1,7 +1,6 @@
 #include "core/queue/textencoding.h"
 
 #include <QStringDecoder>
-
 #include <array>
 
 namespace TextEncoding {

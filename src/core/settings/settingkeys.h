@@ -34,8 +34,17 @@ inline constexpr int DefaultHeight = 8550;
 
 // Per mode: mode + "\MRU" holds "MRU1".."MRUn", newest first; mode + "\Columns" holds
 // one width in twips per column key ("HiddenSize" is never written).
-inline QString mruSection(const QString &mode) { return mode + QStringLiteral("\\MRU"); }
-inline QString columnsSection(const QString &mode) { return mode + QStringLiteral("\\Columns"); }
-inline QString mruKey(int position) { return QStringLiteral("MRU") + QString::number(position); }
+inline QString mruSection(const QString &mode)
+{
+    return mode + QStringLiteral("\\MRU");
+}
+inline QString columnsSection(const QString &mode)
+{
+    return mode + QStringLiteral("\\Columns");
+}
+inline QString mruKey(int position)
+{
+    return QStringLiteral("MRU") + QString::number(position);
+}
 
 } // namespace SettingKeys

@@ -16,11 +16,11 @@
 #include "core/app/appinfo.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
-#include "gui/ui/folderpicker.h"
 #include "gui/app/helppage.h"
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
+#include "gui/ui/folderpicker.h"
 #include "gui/ui/icons.h"
 #include "gui/ui/optionsdialog.h"
 #include "gui/ui/prompts.h"
@@ -153,7 +153,11 @@ void frmDownload::buildControls()
 void frmDownload::connectCommands()
 {
     const CommandTable &c = m_commands;
-    const auto notYet = [this](const QString &name) { return [this, name] { notAvailableYet(name); }; };
+    const auto notYet = [this](const QString &name) {
+        return [this, name] {
+            notAvailableYet(name);
+        };
+    };
 
     for (QAction *a : {c.tbNew, c.mnuFileNew})
         connect(a, &QAction::triggered, this, &frmDownload::NewQueue);
@@ -186,7 +190,8 @@ void frmDownload::connectCommands()
     connect(lvFiles, &FileListView::browseRequested, this, &frmDownload::BrowseFile);
     connect(&m_files, &FileListModel::userCheckChanged, this, &frmDownload::UpdateTotals);
     connect(lvFiles->header(), &QHeaderView::sectionClicked, this, &frmDownload::onColumnClicked);
-    connect(lvFiles->mnuPopupCheckAll, &QAction::triggered, this, [this] { CheckItems(true, true); });
+    connect(lvFiles->mnuPopupCheckAll, &QAction::triggered, this,
+            [this] { CheckItems(true, true); });
     connect(lvFiles->mnuPopupUncheckAll, &QAction::triggered, this,
             [this] { CheckItems(true, false); });
     connect(lvFiles->mnuPopupCheckSelected, &QAction::triggered, this,
@@ -251,7 +256,8 @@ void frmDownload::threadsChanged()
 
 void frmDownload::showOptions()
 {
-    frmOptions options(m_store, m_values, [this] { threadsChanged(); }, this);
+    frmOptions options(
+        m_store, m_values, [this] { threadsChanged(); }, this);
     options.exec();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <memory>
 
 #include "core/app/appstate.h"
@@ -120,6 +119,7 @@ private:
     void storeOnClose();
     QString queueDialogFolder() const;
     void setQueueCaption(const QString &ending);
+    void setQueueFileName(const QString &path);
     void showOptions();
     void showAdvancedCriteria();
 

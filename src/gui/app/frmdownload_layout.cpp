@@ -24,8 +24,8 @@ namespace {
 constexpr int ToolBarBand = 360;
 constexpr int ExtraOuterHeight = 1365;
 
-void place(QWidget *widget, const Layout::Rect &r, qreal dpi, int offsetLeft = 0,
-           int offsetTop = 0, QSize bound = {})
+void place(QWidget *widget, const Layout::Rect &r, qreal dpi, int offsetLeft = 0, int offsetTop = 0,
+           QSize bound = {})
 {
     QRect rect(Twips::toPixels(r.left - offsetLeft, dpi), Twips::toPixels(r.top - offsetTop, dpi),
                Twips::toPixels(r.width, dpi), Twips::toPixels(r.height, dpi));
@@ -97,8 +97,9 @@ void frmDownload::applyTabLayout()
         break;
     case Layout::BrowserTab: {
         const Layout::Rect &r = m_layout.WebBrowser1;
-        QRect rect(Twips::toPixels(r.left - offsetLeft, dpi), Twips::toPixels(r.top - offsetTop, dpi),
-                   Twips::toPixels(r.width, dpi), Twips::toPixels(r.height, dpi));
+        QRect rect(Twips::toPixels(r.left - offsetLeft, dpi),
+                   Twips::toPixels(r.top - offsetTop, dpi), Twips::toPixels(r.width, dpi),
+                   Twips::toPixels(r.height, dpi));
         rect = rect.intersected(QRect(QPoint(0, 0), page->size()));
         browserPage->setViewGeometry(rect);
         break;

@@ -7,14 +7,23 @@
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
+#include "gui/ui/twips.h"
 
 void frmDownload::UpdateTotals()
 {
     const Mode mode = modeFromText(cmbServer->currentText());
     const TotalsTexts texts = formatTotals(m_files.totals(sizeColumn(mode)));
-    panelChecked->setText(texts.checked);
-    panelSelected->setText(texts.selected);
-    panelTotal->setText(texts.total);
+    const qreal dpi = Twips::dpiOf(this);
+    // Each panel grows to fit its text and is never narrower than 1000 twips.
+    const auto show = [dpi](QLabel *panel, const QString &text) {
+        panel->setText(text);
+        panel->setMinimumWidth(
+            std::max(Twips::toPixels(1000, dpi),
+                     panel->fontMetrics().horizontalAdvance(text) + 2 * panel->margin() + 8));
+    };
+    show(panelChecked, texts.checked);
+    show(panelSelected, texts.selected);
+    show(panelTotal, texts.total);
 }
 
 void frmDownload::CheckItems(bool AllItems, bool CheckState)

@@ -73,9 +73,9 @@ void frmDownload::onModeSwitch()
     onColumnClicked(0);
 
     if (mode == Mode::Yahoo) {
-        const QString noTips = m_store.RegGetSetting(
-            SettingKeys::Application, SettingKeys::SectionSettings, SettingKeys::NoTips,
-            QStringLiteral("0"));
+        const QString noTips =
+            m_store.RegGetSetting(SettingKeys::Application, SettingKeys::SectionSettings,
+                                  SettingKeys::NoTips, QStringLiteral("0"));
         if (numberFromText(noTips, 0) == 0)
             m_prompts->showTips(this, m_store);
     }

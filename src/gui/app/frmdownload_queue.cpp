@@ -42,6 +42,13 @@ void frmDownload::setQueueCaption(const QString &ending)
     setWindowTitle(AppInfo::Title + ending);
 }
 
+void frmDownload::setQueueFileName(const QString &path)
+{
+    m_state.QueueFileName = path;
+    setQueueCaption(QStringLiteral(" - ") +
+                    TextHelpers::GetLastPart(QDir::toNativeSeparators(path), QDir::separator()));
+}
+
 void frmDownload::NewQueue()
 {
     m_files.clear();
@@ -69,9 +76,7 @@ void frmDownload::OpenQueue(const QString &file)
         m_prompts->showError(this, error.message());
         return;
     }
-    m_state.QueueFileName = path;
-    setQueueCaption(QStringLiteral(" - ") +
-                    TextHelpers::GetLastPart(QDir::toNativeSeparators(path), QDir::separator()));
+    setQueueFileName(path);
 }
 
 void frmDownload::SaveQueue(bool SaveAs)
@@ -102,7 +107,5 @@ void frmDownload::SaveQueue(bool SaveAs)
         m_prompts->showError(this, error.message());
         return;
     }
-    m_state.QueueFileName = path;
-    setQueueCaption(QStringLiteral(" - ") +
-                    TextHelpers::GetLastPart(QDir::toNativeSeparators(path), QDir::separator()));
+    setQueueFileName(path);
 }

@@ -11,14 +11,6 @@
 #include "gui/ui/icons.h"
 #include "gui/ui/twips.h"
 
-namespace {
-QRect twipsRect(int left, int top, int width, int height, qreal dpi)
-{
-    return {Twips::toPixels(left, dpi), Twips::toPixels(top, dpi), Twips::toPixels(width, dpi),
-            Twips::toPixels(height, dpi)};
-}
-} // namespace
-
 frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
@@ -30,12 +22,12 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 
     auto *picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(twipsRect(240, 240, 540, 540, dpi));
+    picIcon->setGeometry(Twips::rect(240, 240, 540, 540, dpi));
     picIcon->setPixmap(Icons::appIcon().pixmap(picIcon->size()));
 
     lblTitle = new QLabel(AppInfo::Title, this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(twipsRect(1050, 240, 3885, 480, dpi));
+    lblTitle->setGeometry(Twips::rect(1050, 240, 3885, 480, dpi));
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
@@ -43,7 +35,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 
     lblVersion = new QLabel(QStringLiteral("Version ") + AppInfo::versionText(), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(twipsRect(1050, 780, 3885, 225, dpi));
+    lblVersion->setGeometry(Twips::rect(1050, 780, 3885, 225, dpi));
 
     auto *lblDescription = new QLabel(
         QStringLiteral("Collects the files posted to a group's message archive or a photo "
@@ -53,7 +45,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDescription->setGeometry(twipsRect(1050, 1125, 3885, 1170, dpi));
+    lblDescription->setGeometry(Twips::rect(1050, 1125, 3885, 1170, dpi));
 
     auto *lblDisclaimer = new QLabel(
         QStringLiteral("This program is provided as is, without warranty of any kind. Download "
@@ -62,23 +54,23 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
     lblDisclaimer->setWordWrap(true);
     lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDisclaimer->setGeometry(twipsRect(255, 2625, 3870, 825, dpi));
+    lblDisclaimer->setGeometry(Twips::rect(255, 2625, 3870, 825, dpi));
 
     // An etched separator above the buttons.
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(twipsRect(90, 2430, 5564, 45, dpi));
+    line->setGeometry(Twips::rect(90, 2430, 5564, 45, dpi));
 
     auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4245, 2625, 1260, 345, dpi));
+    cmdOK->setGeometry(Twips::rect(4245, 2625, 1260, 345, dpi));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twipsRect(4260, 3075, 1245, 345, dpi));
+    cmdSysInfo->setGeometry(Twips::rect(4260, 3075, 1245, 345, dpi));
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
 }
 

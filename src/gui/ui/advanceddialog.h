@@ -14,7 +14,8 @@ class frmAdvancedCriteria final : public QDialog
     Q_DISABLE_COPY_MOVE(frmAdvancedCriteria)
 
 public:
-    frmAdvancedCriteria(const SettingsStore &store, ProgramValues &values, QWidget *parent = nullptr);
+    frmAdvancedCriteria(const SettingsStore &store, ProgramValues &values,
+                        QWidget *parent = nullptr);
 
     QLineEdit *txtSubject = nullptr;
     QLineEdit *txtAuthor = nullptr;

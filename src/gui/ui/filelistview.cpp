@@ -46,8 +46,7 @@ FileListView::FileListView(FileListModel &model, QWidget *parent)
     connect(&m_model, &FileListModel::selectionFlagsChanged, this,
             &FileListView::syncSelectionFromModel);
     // A reset (new columns, a large removal) drops the view's selection; restore it.
-    connect(&m_model, &QAbstractItemModel::modelReset, this,
-            &FileListView::syncSelectionFromModel);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &FileListView::syncSelectionFromModel);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             Q_EMIT browseRequested();
@@ -57,9 +56,9 @@ FileListView::FileListView(FileListModel &model, QWidget *parent)
 void FileListView::updatePopupEnabled()
 {
     const bool any = m_model.rowCount() > 0;
-    for (QAction *action : {mnuPopupCheckAll, mnuPopupUncheckAll, mnuPopupCheckSelected,
-                            mnuPopupUncheckSelected, mnuPopupInverse, mnuPopupRemove,
-                            mnuPopupBrowse})
+    for (QAction *action :
+         {mnuPopupCheckAll, mnuPopupUncheckAll, mnuPopupCheckSelected, mnuPopupUncheckSelected,
+          mnuPopupInverse, mnuPopupRemove, mnuPopupBrowse})
         action->setEnabled(any);
 }
 

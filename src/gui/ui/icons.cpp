@@ -15,14 +15,15 @@ namespace Icons {
 QIcon themed(const QString &themeName, const QString &fallbackName)
 {
     ensureIconResources();
-    return QIcon::fromTheme(themeName,
-                            QIcon(QStringLiteral(":/icons/") + fallbackName + QStringLiteral(".svg")));
+    return QIcon::fromTheme(
+        themeName, QIcon(QStringLiteral(":/icons/") + fallbackName + QStringLiteral(".svg")));
 }
 
 QIcon appIcon()
 {
     ensureIconResources();
-    return QIcon::fromTheme(QStringLiteral("trawlbay"), QIcon(QStringLiteral(":/icons/trawlbay.svg")));
+    return QIcon::fromTheme(QStringLiteral("trawlbay"),
+                            QIcon(QStringLiteral(":/icons/trawlbay.svg")));
 }
 
 } // namespace Icons

@@ -20,8 +20,8 @@ MainLayout startingLayout(int slotCount)
     l.lvFiles = {75, 75, 8820, 4140};
     l.WebBrowser1 = {75, 75, 8640, 4740};
 
-    const SlotRow first{{75, 150, 315, 285}, {375, 150, 2040, 285}, {2400, 150, 1965, 285},
-                        {4350, 150, 4440, 285}};
+    const SlotRow first{
+        {75, 150, 315, 285}, {375, 150, 2040, 285}, {2400, 150, 1965, 285}, {4350, 150, 4440, 285}};
     slotCount = std::clamp(slotCount, 1, 16);
     l.slotRows.append(first);
     for (int i = 1; i < slotCount; ++i) {
@@ -33,9 +33,15 @@ MainLayout startingLayout(int slotCount)
     return l;
 }
 
-int clampWidth(int outerWidth) { return std::max(outerWidth, MinWidth); }
+int clampWidth(int outerWidth)
+{
+    return std::max(outerWidth, MinWidth);
+}
 
-int clampHeight(int outerHeight) { return std::max(outerHeight, MinHeight); }
+int clampHeight(int outerHeight)
+{
+    return std::max(outerHeight, MinHeight);
+}
 
 void resizeWindow(MainLayout &l, int outerWidth, int outerHeight, int currentTab)
 {

@@ -23,7 +23,12 @@ inline constexpr int MinHeight = 6000;
 inline constexpr int ToolBarHeight = 360;
 inline constexpr int StatusBarHeight = 315;
 
-enum Tab { FilesTab = 0, ThreadsTab = 1, BrowserTab = 2 };
+enum Tab
+{
+    FilesTab = 0,
+    ThreadsTab = 1,
+    BrowserTab = 2
+};
 
 struct SlotRow
 {
@@ -37,8 +42,8 @@ struct SlotRow
 // the top-level controls, and to the tab area for the contents of the tabs.
 struct MainLayout
 {
-    Rect fraSettings, lblURL, cmbBaseURL, lblMask, txtMask, lblDownloadTo, txtDownloadTo,
-        cmdBrowse, ProgressBar1, SSTab1, lvFiles, WebBrowser1;
+    Rect fraSettings, lblURL, cmbBaseURL, lblMask, txtMask, lblDownloadTo, txtDownloadTo, cmdBrowse,
+        ProgressBar1, SSTab1, lvFiles, WebBrowser1;
     QList<SlotRow> slotRows; // row 0 from the design, the others invisible until arranged
 };
 

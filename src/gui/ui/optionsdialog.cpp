@@ -19,12 +19,6 @@
 
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height, qreal dpi)
-{
-    return {Twips::toPixels(left, dpi), Twips::toPixels(top, dpi), Twips::toPixels(width, dpi),
-            Twips::toPixels(height, dpi)};
-}
-
 QString withTrailingSeparator(QString path)
 {
     if (!path.isEmpty() && !path.endsWith(QLatin1Char('/')))
@@ -54,39 +48,40 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     // Created in tab order: OK, Cancel, then the frame's fields.
     auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(2925, 3000, 990, 390, dpi));
+    cmdOK->setGeometry(Twips::rect(2925, 3000, 990, 390, dpi));
     cmdOK->setDefault(true);
     auto *cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipsRect(3975, 3000, 990, 390, dpi));
+    cmdCancel->setGeometry(Twips::rect(3975, 3000, 990, 390, dpi));
 
     auto *Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::StyledPanel);
-    Frame1->setGeometry(twipsRect(0, 0, 4965, 2940, dpi));
+    Frame1->setGeometry(Twips::rect(0, 0, 4965, 2940, dpi));
     txtNoThreads = new QLineEdit(Frame1);
     txtNoThreads->setObjectName(QStringLiteral("txtNoThreads"));
-    txtNoThreads->setGeometry(twipsRect(2250, 450, 390, 315, dpi));
+    txtNoThreads->setGeometry(Twips::rect(2250, 450, 390, 315, dpi));
     auto *Label1 = new QLabel(QStringLiteral("Number of threads (1-16)"), Frame1);
-    Label1->setGeometry(twipsRect(150, 450, 1890, 315, dpi));
+    Label1->setGeometry(Twips::rect(150, 450, 1890, 315, dpi));
     Label1->setBuddy(txtNoThreads);
     txtTBQFolder = new QLineEdit(Frame1);
     txtTBQFolder->setObjectName(QStringLiteral("txtTBQFolder"));
-    txtTBQFolder->setGeometry(twipsRect(150, 1275, 4290, 315, dpi));
+    txtTBQFolder->setGeometry(Twips::rect(150, 1275, 4290, 315, dpi));
     auto *Label2 = new QLabel(QStringLiteral("TBQ Files Directory"), Frame1);
-    Label2->setGeometry(twipsRect(150, 1050, 2040, 240, dpi));
+    Label2->setGeometry(Twips::rect(150, 1050, 2040, 240, dpi));
     Label2->setBuddy(txtTBQFolder);
     cmdBrowse = new QToolButton(Frame1);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setIcon(Icons::themed(QStringLiteral("folder-open"), QStringLiteral("folder")));
     cmdBrowse->setIconSize(QSize(16, 16));
     cmdBrowse->setToolTip(QStringLiteral("Choose the queue folder"));
-    cmdBrowse->setGeometry(twipsRect(4500, 1275, 315, 315, dpi));
+    cmdBrowse->setGeometry(Twips::rect(4500, 1275, 315, 315, dpi));
 
     using namespace SettingKeys;
     txtNoThreads->setText(m_store.RegGetSetting(Application, SectionSettings, NumberOfThreads,
                                                 QString::number(DefaultNumberOfThreads)));
-    txtTBQFolder->setText(m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
+    txtTBQFolder->setText(
+        m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
 
     txtNoThreads->installEventFilter(this);
     txtTBQFolder->installEventFilter(this);
@@ -108,7 +103,8 @@ bool frmOptions::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         // A popup or another window taking the focus is not leaving the box.
-        const bool leaving = reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+        const bool leaving =
+            reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
         if (watched == txtTBQFolder && leaving) {
             txtTBQFolder->setText(withTrailingSeparator(txtTBQFolder->text()));
         } else if (watched == txtNoThreads && leaving) {

@@ -9,14 +9,6 @@
 #include "core/settings/settingsstore.h"
 #include "gui/ui/twips.h"
 
-namespace {
-QRect twipsRect(int left, int top, int width, int height, qreal dpi)
-{
-    return {Twips::toPixels(left, dpi), Twips::toPixels(top, dpi), Twips::toPixels(width, dpi),
-            Twips::toPixels(height, dpi)};
-}
-} // namespace
-
 frmTips::frmTips(const SettingsStore &store, QWidget *parent) : QDialog(parent), m_store(store)
 {
     setObjectName(QStringLiteral("frmTips"));
@@ -28,7 +20,7 @@ frmTips::frmTips(const SettingsStore &store, QWidget *parent) : QDialog(parent),
 
     auto *Frame1 = new QGroupBox(QStringLiteral("Important Note"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipsRect(75, 0, 4590, 2115, dpi));
+    Frame1->setGeometry(Twips::rect(75, 0, 4590, 2115, dpi));
     QFont frameFont = Frame1->font();
     frameFont.setBold(true);
     frameFont.setPointSize(12);
@@ -49,15 +41,15 @@ frmTips::frmTips(const SettingsStore &store, QWidget *parent) : QDialog(parent),
     labelFont.setPointSizeF(9.75);
     Label1->setFont(labelFont);
     Label1->setStyleSheet(QStringLiteral("color: palette(window-text);"));
-    Label1->setGeometry(twipsRect(225, 375, 4215, 1515, dpi));
+    Label1->setGeometry(Twips::rect(225, 375, 4215, 1515, dpi));
 
     chkNoTips = new QCheckBox(QStringLiteral("Do not show this dialog again"), this);
     chkNoTips->setObjectName(QStringLiteral("chkNoTips"));
-    chkNoTips->setGeometry(twipsRect(75, 2175, 3015, 315, dpi));
+    chkNoTips->setGeometry(Twips::rect(75, 2175, 3015, 315, dpi));
 
     auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(3600, 2175, 1065, 390, dpi));
+    cmdOK->setGeometry(Twips::rect(3600, 2175, 1065, 390, dpi));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -66,7 +58,7 @@ void frmTips::done(int result)
 {
     // Every way of closing (OK, Esc, the close box) ends here.
     m_store.RegSaveSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                           SettingKeys::NoTips, chkNoTips->isChecked() ? QStringLiteral("1")
-                                                                       : QStringLiteral("0"));
+                           SettingKeys::NoTips,
+                           chkNoTips->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     QDialog::done(result);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
-
 #include <cmath>
 
 // The window's measures are given in twips, 1/1440 inch. They become pixels through the
@@ -24,6 +24,12 @@ inline int toPixels(int twips, qreal dpi)
 inline int fromPixels(int pixels, qreal dpi)
 {
     return int(std::lround(pixels * PerInch / dpi));
+}
+
+// A rectangle given in twips (left, top, width, height), in pixels.
+inline QRect rect(int left, int top, int width, int height, qreal dpi)
+{
+    return {toPixels(left, dpi), toPixels(top, dpi), toPixels(width, dpi), toPixels(height, dpi)};
 }
 
 } // namespace Twips
