@@ -5,3 +5,5 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target bench_filelist -j2
 build/bench/bench_filelist
+cmake --build build --target bench_queuefile -j2
+build/bench/bench_queuefile

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWebEngineView>
 #include <memory>
 
 #include "core/app/slotworker.h"
@@ -591,6 +592,19 @@ private Q_SLOTS:
         w->lvFiles->setCurrentIndex(w->files().index(0, 0));
         w->BrowseFile();
         QCOMPARE(w->browserPage->pendingUrl(), QUrl(QStringLiteral("http://files/f.zip")));
+    }
+
+    void browserTabCreatesTheWebViewAtAboutBlank()
+    {
+        auto w = makeWindow();
+        w->showAsLoaded();
+        QVERIFY(w->browserPage->view() == nullptr);
+        w->SSTab1->setCurrentIndex(2);
+        QVERIFY(w->browserPage->view() != nullptr);
+        QCOMPARE(w->browserPage->view()->url(), QUrl(QStringLiteral("about:blank")));
+        // Sized to the tab's contents, inside its page.
+        QVERIFY(w->browserPage->view()->width() > 0);
+        QVERIFY(w->browserPage->view()->geometry().bottom() <= w->browserPage->height());
     }
 
     void layoutFollowsTheWindowSize()

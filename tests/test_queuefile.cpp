@@ -33,9 +33,9 @@ QByteArray crlfLines(const QByteArrayList &lines)
     return bytes;
 }
 
-const QByteArray YahooHeader = crlfLines({"Server: Yahoo",
-                                          "URL: http://groups.example.com/group/photos/messages",
-                                          "Message Range: 634,650-680"});
+const QByteArray YahooHeader =
+    crlfLines({"Server: Yahoo", "URL: http://groups.example.com/group/photos/messages",
+               "Message Range: 634,650-680"});
 const QByteArray ZingHeader =
     crlfLines({"Server: Zing", "URL: http://zing.example/album/123", "Password: s3cret"});
 
@@ -117,6 +117,7 @@ private Q_SLOTS:
     void roundTrip();
     void shortRowIsPaddedAndReadsBack();
     void tabInSubjectShiftsLaterFields();
+    void lineBreakInCellKeepsTheRowsAfterIt();
 
     // Headers and layout
     void headerValues_data();
@@ -141,6 +142,8 @@ private Q_SLOTS:
     void readEncodings();
     void writeEncodings_data();
     void writeEncodings();
+    void windows1252LookingLikeUtf8_data();
+    void windows1252LookingLikeUtf8();
     void lineEnds_data();
     void lineEnds();
 
@@ -175,8 +178,8 @@ void TestQueueFile::init()
 void TestQueueFile::cleanup()
 {
     // A test may leave the folder read-only; the removal needs it writable again.
-    QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ExeOwner);
+    QFile::setPermissions(m_dir->path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     m_dir.reset();
 }
 
@@ -189,16 +192,14 @@ void TestQueueFile::roundTrip_data()
     // Windows-1252 single bytes, no hidden key, a subject with a colon stays a row.
     QTest::newRow("yahoo, two rows")
         << yahooContent()
-        << YahooHeader +
-               crlfLines({"00634\tCaf\xe9 trip\tM\xfcller\tbeach.jpg\t123456\t"
-                          "http://groups.example.com/group/photos/files/beach.jpg",
-                          "00651\tRe: \x80 prices\tanna\tprices.zip\t12345678\t"
-                          "http://groups.example.com/group/photos/files/prices.zip"})
+        << YahooHeader + crlfLines({"00634\tCaf\xe9 trip\tM\xfcller\tbeach.jpg\t123456\t"
+                                    "http://groups.example.com/group/photos/files/beach.jpg",
+                                    "00651\tRe: \x80 prices\tanna\tprices.zip\t12345678\t"
+                                    "http://groups.example.com/group/photos/files/prices.zip"})
         << 5;
     QTest::newRow("zing, one row")
         << zingContent()
-        << ZingHeader + crlfLines({"holiday.jpg\t2048\thttp://zing.example/img/holiday.jpg"})
-        << 4;
+        << ZingHeader + crlfLines({"holiday.jpg\t2048\thttp://zing.example/img/holiday.jpg"}) << 4;
 
     Content empty = yahooContent();
     empty.rows.clear();
@@ -271,21 +272,25 @@ void TestQueueFile::headerValues_data()
     QTest::addColumn<QString>("mask");
 
     QTest::newRow("values trimmed")
-        << crlfLines({"Server:   Yahoo  ", "URL:    http://x/   ", "Message Range:\t634 "})
-        << Yahoo << "http://x/" << "634";
+        << crlfLines({"Server:   Yahoo  ", "URL:    http://x/   ", "Message Range:\t634 "}) << Yahoo
+        << "http://x/"
+        << "634";
     QTest::newRow("colons in the url")
-        << crlfLines({"Server: Yahoo", "URL: http://h:8080/a?b=c:d", "Message Range: 1-9"})
-        << Yahoo << "http://h:8080/a?b=c:d" << "1-9";
+        << crlfLines({"Server: Yahoo", "URL: http://h:8080/a?b=c:d", "Message Range: 1-9"}) << Yahoo
+        << "http://h:8080/a?b=c:d"
+        << "1-9";
     QTest::newRow("no space after the colon")
         << crlfLines({"Server:Zing", "URL:http://z/", "Password:pw"}) << Zing << "http://z/"
         << "pw";
-    QTest::newRow("empty values") << crlfLines({"Server: Zing", "URL:", "Password: "}) << Zing
-                                  << "" << "";
+    QTest::newRow("empty values") << crlfLines({"Server: Zing", "URL:", "Password: "}) << Zing << ""
+                                  << "";
     QTest::newRow("any order") << crlfLines({"Password: pw", "URL: http://z/", "Server: Zing"})
-                               << Zing << "http://z/" << "pw";
+                               << Zing << "http://z/"
+                               << "pw";
     QTest::newRow("later line wins")
         << crlfLines({"Server: Yahoo", "URL: http://a/", "URL: http://b/", "Message Range: 5"})
-        << Yahoo << "http://b/" << "5";
+        << Yahoo << "http://b/"
+        << "5";
 }
 
 void TestQueueFile::headerValues()
@@ -336,8 +341,7 @@ void TestQueueFile::rowsBeforeAnyServerLine_data()
         << crlfLines({"Server: Zing", "URL: http://z/", "Password: pw", "a.jpg\t5\thttp://z/a"})
         << Zing;
     // The sink starts without a mode, which lays rows out like Zing.
-    QTest::newRow("no server line") << crlfLines({"URL: http://z/", "a.jpg\t5\thttp://z/a"})
-                                    << "";
+    QTest::newRow("no server line") << crlfLines({"URL: http://z/", "a.jpg\t5\thttp://z/a"}) << "";
 }
 
 void TestQueueFile::rowsBeforeAnyServerLine()
@@ -359,14 +363,22 @@ void TestQueueFile::hiddenSizeRebuilt_data()
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("hidden");
 
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("zero") << "0" << "0000000";
-    QTest::newRow("four digits") << "1234" << "0001234";
-    QTest::newRow("seven digits") << "1234567" << "1234567";
-    QTest::newRow("eight digits") << "12345678" << "12345678";
-    QTest::newRow("not a number") << "abc" << "abc";
-    QTest::newRow("digits and letters") << "12kb" << "12kb";
-    QTest::newRow("negative") << "-5" << "-5";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("zero") << "0"
+                          << "0000000";
+    QTest::newRow("four digits") << "1234"
+                                 << "0001234";
+    QTest::newRow("seven digits") << "1234567"
+                                  << "1234567";
+    QTest::newRow("eight digits") << "12345678"
+                                  << "12345678";
+    QTest::newRow("not a number") << "abc"
+                                  << "abc";
+    QTest::newRow("digits and letters") << "12kb"
+                                        << "12kb";
+    QTest::newRow("negative") << "-5"
+                              << "-5";
 }
 
 void TestQueueFile::hiddenSizeRebuilt()
@@ -375,9 +387,9 @@ void TestQueueFile::hiddenSizeRebuilt()
     QFETCH(QString, hidden);
 
     const QByteArray sizeBytes = size.toLatin1();
-    const QByteArray bytes = YahooHeader +
-                             crlfLines({"00001\ts\ta\tf.jpg\t" + sizeBytes + "\thttp://y/f.jpg",
-                                        "Server: Zing", "g.jpg\t" + sizeBytes + "\thttp://z/g.jpg"});
+    const QByteArray bytes =
+        YahooHeader + crlfLines({"00001\ts\ta\tf.jpg\t" + sizeBytes + "\thttp://y/f.jpg",
+                                 "Server: Zing", "g.jpg\t" + sizeBytes + "\thttp://z/g.jpg"});
     MemorySink sink;
     const Error error = readBytes(bytes, sink);
     QVERIFY2(!error.isError(), qPrintable(error.message()));
@@ -412,7 +424,8 @@ void TestQueueFile::rowCells_data()
         << "f\t12\tu\tx\ty\tz" << Zing << QStringList{"f", "12", "u", "0000012"} << 3;
     QTest::newRow("zing, two fields") << "f\t12" << Zing << QStringList{} << 3;
     QTest::newRow("no mode lays out like zing")
-        << "f\t12\tu" << "" << QStringList{"f", "12", "u", "0000012"} << 3;
+        << "f\t12\tu"
+        << "" << QStringList{"f", "12", "u", "0000012"} << 3;
     QTest::newRow("empty fields count") << "\t\t" << Zing << QStringList{"", "", "", ""} << 3;
     QTest::newRow("empty line") << "" << Zing << QStringList{} << 3;
 }
@@ -583,13 +596,37 @@ void TestQueueFile::writeEncodings()
     content.rows = {{name, "7", "http://z/" + name, "0000007"}};
     const Error written = QueueFile::write(path(), content);
     QVERIFY2(!written.isError(), qPrintable(written.message()));
-    QCOMPARE(fileBytes(path()),
-             ZingHeader + crlfLines({nameBytes + "\t7\thttp://z/" + nameBytes}));
+    QCOMPARE(fileBytes(path()), ZingHeader + crlfLines({nameBytes + "\t7\thttp://z/" + nameBytes}));
 
     MemorySink sink;
     const Error read = QueueFile::read(path(), sink);
     QVERIFY2(!read.isError(), qPrintable(read.message()));
     QCOMPARE(sink.content.rows, content.rows);
+}
+
+void TestQueueFile::windows1252LookingLikeUtf8_data()
+{
+    QTest::addColumn<QString>("name");
+
+    // Each name fits Windows-1252, and its bytes there are also valid UTF-8 for another text.
+    QTest::newRow("A tilde, copyright") << "Ã©.jpg";     // C3 A9 is UTF-8 for "é"
+    QTest::newRow("A circumflex, pound") << "Â£5.jpg";   // C2 A3 is UTF-8 for "£"
+    QTest::newRow("euro spelled in three") << "â‚¬.jpg"; // E2 82 AC is UTF-8 for "€"
+}
+
+void TestQueueFile::windows1252LookingLikeUtf8()
+{
+    QFETCH(QString, name);
+
+    Content content = zingContent();
+    content.rows = {{name, "7", "http://z/x", "0000007"}};
+    QVERIFY(!QueueFile::write(path(), content).isError());
+
+    MemorySink sink;
+    const Error error = QueueFile::read(path(), sink);
+    QVERIFY2(!error.isError(), qPrintable(error.message()));
+    QCOMPARE(sink.content.rows.size(), 1);
+    QCOMPARE(sink.content.rows.first().first(), name);
 }
 
 void TestQueueFile::lineEnds_data()
@@ -637,6 +674,18 @@ void TestQueueFile::lineEnds()
         {"Café.jpg", "3", "http://z/Café", "0000003"},
     };
     QCOMPARE(sink.content.rows, expected);
+}
+
+void TestQueueFile::lineBreakInCellKeepsTheRowsAfterIt()
+{
+    Content content = yahooContent();
+    content.rows.first()[1] = QStringLiteral("two\r\nlines");
+    QVERIFY(!QueueFile::write(path(), content).isError());
+    MemorySink sink;
+    const Error error = QueueFile::read(path(), sink);
+    QVERIFY2(!error.isError(), qPrintable(error.message()));
+    QCOMPARE(sink.content.rows.size(), content.rows.size());
+    QCOMPARE(sink.content.rows.first().at(1), QStringLiteral("two  lines"));
 }
 
 void TestQueueFile::saveReplacesLongerFile()

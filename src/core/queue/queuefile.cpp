@@ -23,7 +23,9 @@ Error fileError(const QFileDevice &file, const QString &path, const QString &ver
     Error error;
     switch (file.error()) {
     case QFileDevice::OpenError:
-        error.code = QFileInfo::exists(path) ? Error::PermissionDenied : Error::FileNotFound;
+        error.code = !QFileInfo::exists(path)  ? Error::FileNotFound
+                     : QFileInfo(path).isDir() ? Error::AccessError
+                                               : Error::PermissionDenied;
         break;
     case QFileDevice::PermissionsError:
         error.code = Error::PermissionDenied;
@@ -57,6 +59,16 @@ QStringList splitLines(const QString &text)
     if (start < n)
         lines.append(text.mid(start));
     return lines;
+}
+
+// A line break inside a cell would split its row on reading and lose the rows after it.
+QString cellText(const QString &cell)
+{
+    if (!cell.contains(QLatin1Char('\r')) && !cell.contains(QLatin1Char('\n')))
+        return cell;
+    QString text = cell;
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
 }
 
 } // namespace
@@ -138,7 +150,7 @@ QByteArray serialize(const Content &content)
                 if (f > 0)
                     text += QLatin1Char('\t');
                 if (f < row.size())
-                    text += row.at(f);
+                    text += cellText(row.at(f));
             }
             text += Eol;
         }

@@ -64,7 +64,9 @@ QString decodeQueueText(const QByteArray &bytes)
 QByteArray encodeQueueText(const QString &text)
 {
     QByteArray bytes;
-    if (toWindows1252(text, &bytes))
+    // Single bytes that also happen to form valid UTF-8 ("Ã©") would read back as other
+    // characters; such a text is written as UTF-8.
+    if (toWindows1252(text, &bytes) && decodeQueueText(bytes) == text)
         return bytes;
     return text.toUtf8();
 }

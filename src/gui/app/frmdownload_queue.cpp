@@ -19,14 +19,28 @@ class WindowSink final : public QueueFile::Sink
 public:
     explicit WindowSink(frmDownload &window) : m_window(window) {}
 
-    bool setServer(const QString &server) override { return m_window.selectMode(server); }
+    bool setServer(const QString &server) override
+    {
+        flush();
+        return m_window.selectMode(server);
+    }
     void setUrl(const QString &url) override { m_window.cmbBaseURL->setEditText(url); }
     void setMask(const QString &mask) override { m_window.txtMask->setText(mask); }
     QString currentServer() const override { return m_window.cmbServer->currentText(); }
-    void addRow(const QStringList &cells) override { m_window.files().addRow(cells); }
+    // Rows are added in batches: one by one, each would be placed into the standing sort
+    // separately, which grows with the square of the list on a file saved in another order.
+    void addRow(const QStringList &cells) override { m_rows.append(cells); }
+
+    void flush()
+    {
+        if (!m_rows.isEmpty())
+            m_window.files().addRows(m_rows);
+        m_rows.clear();
+    }
 
 private:
     frmDownload &m_window;
+    QList<QStringList> m_rows;
 };
 
 } // namespace
@@ -70,6 +84,7 @@ void frmDownload::OpenQueue(const QString &file)
     m_files.clear();
     WindowSink sink(*this);
     const QueueFile::Error error = QueueFile::read(path, sink);
+    sink.flush();
     // The totals follow the rows that were read, also when the file broke off.
     UpdateTotals();
     if (error.isError()) {
