@@ -7,3 +7,5 @@ cmake --build build --target bench_filelist -j2
 build/bench/bench_filelist
 cmake --build build --target bench_queuefile -j2
 build/bench/bench_queuefile
+cmake --build build --target bench_parsers -j2
+build/bench/bench_parsers

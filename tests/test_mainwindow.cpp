@@ -403,7 +403,7 @@ private Q_SLOTS:
         QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
                  QStringLiteral("<none>"));
         worker->finish();
-        QVERIFY(!w->isVisible());
+        QTRY_VERIFY(!w->isVisible());
         QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
                  QStringLiteral("/after/"));
     }

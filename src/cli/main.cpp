@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "cli/searchcommand.h"
 #include "core/app/appinfo.h"
 
 int main(int argc, char *argv[])
@@ -9,16 +10,30 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     AppInfo::setApplicationIdentity();
 
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString command = arguments.value(1);
+    if (command == QLatin1String("search")) {
+        QStringList rest = arguments;
+        rest.removeAt(1);
+        rest[0] += QStringLiteral(" search");
+        return SearchCommand::run(rest);
+    }
+
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Trawl Bay without a display: searches group archives and photo albums "
-                       "and downloads the files found."));
+                       "and downloads the files found.\n\n"
+                       "Commands:\n"
+                       "  search yahoo URL MASK -o FILE.tbq     list a group's attachments\n"
+                       "  search zing URL PASSWORD -o FILE.tbq  list an album's pictures\n\n"
+                       "Run \"trawlbay-cli COMMAND --help\" for a command's options."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("search"));
     parser.process(app);
     if (parser.positionalArguments().isEmpty())
         parser.showHelp(2);
-    fprintf(stderr, "trawlbay-cli: unknown command \"%s\"\n",
-            qPrintable(parser.positionalArguments().first()));
+    std::fprintf(stderr, "trawlbay-cli: unknown command \"%s\"\n",
+                 qPrintable(parser.positionalArguments().first()));
     return 2;
 }

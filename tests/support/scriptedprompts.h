@@ -18,6 +18,7 @@ struct PromptLog
     int replaceAsked = 0;
     bool replaceAnswer = true;
     QStringList errors;
+    QStringList criticals;
 };
 
 class ScriptedPrompts final : public Prompts
@@ -48,6 +49,7 @@ public:
         return m_log.replaceAnswer;
     }
     void showError(QWidget *, const QString &text) override { m_log.errors.append(text); }
+    void showCritical(QWidget *, const QString &text) override { m_log.criticals.append(text); }
 
 private:
     PromptLog &m_log;

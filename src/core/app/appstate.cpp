@@ -39,6 +39,7 @@ void AppState::AbortAll()
     AbortRequested = true;
     setStatusMessage(IsDownloading ? QStringLiteral("Aborting download...")
                                    : QStringLiteral("Aborting search..."));
+    Q_EMIT abortRequested();
 }
 
 void AppState::setRunActive(bool active)

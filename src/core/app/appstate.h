@@ -50,6 +50,8 @@ public:
     void setProgressValue(int value);
 
 Q_SIGNALS:
+    // AbortAll() was called: a running driver stops handing out work.
+    void abortRequested();
     void statusMessageChanged(const QString &text);
     void progressChanged();
     void runActiveChanged(bool active);

@@ -95,7 +95,7 @@ Error read(const QString &path, Sink &sink)
         return fileError(file, path, QStringLiteral("read"));
     file.close();
 
-    const QStringList lines = splitLines(TextEncoding::decodeQueueText(bytes));
+    const QStringList lines = splitLines(TextEncoding::decodeText(bytes));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString &line = lines.at(i);
         const QString where = QStringLiteral("line %1: ").arg(i + 1);
@@ -155,7 +155,7 @@ QByteArray serialize(const Content &content)
             text += Eol;
         }
     }
-    return TextEncoding::encodeQueueText(text);
+    return TextEncoding::encodeText(text);
 }
 
 Error write(const QString &path, const Content &content)

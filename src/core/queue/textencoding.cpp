@@ -52,7 +52,7 @@ bool toWindows1252(const QString &text, QByteArray *out)
     return true;
 }
 
-QString decodeQueueText(const QByteArray &bytes)
+QString decodeText(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
@@ -61,12 +61,12 @@ QString decodeQueueText(const QByteArray &bytes)
     return fromWindows1252(bytes);
 }
 
-QByteArray encodeQueueText(const QString &text)
+QByteArray encodeText(const QString &text)
 {
     QByteArray bytes;
     // Single bytes that also happen to form valid UTF-8 ("Ã©") would read back as other
     // characters; such a text is written as UTF-8.
-    if (toWindows1252(text, &bytes) && decodeQueueText(bytes) == text)
+    if (toWindows1252(text, &bytes) && decodeText(bytes) == text)
         return bytes;
     return text.toUtf8();
 }

@@ -9,8 +9,8 @@
 // keep reading our files, and UTF-8 otherwise, so no character is lost.
 namespace TextEncoding {
 
-QString decodeQueueText(const QByteArray &bytes);
-QByteArray encodeQueueText(const QString &text);
+QString decodeText(const QByteArray &bytes);
+QByteArray encodeText(const QString &text);
 
 // Windows-1252 both ways; fromWindows1252 maps the five unassigned bytes to U+0080..U+009F
 // like Latin-1. toWindows1252 returns false when a character does not fit.

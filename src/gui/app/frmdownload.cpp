@@ -14,6 +14,8 @@
 #include <QToolButton>
 
 #include "core/app/appinfo.h"
+#include "core/search/albumsearch.h"
+#include "core/search/groupsearch.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/helppage.h"
@@ -168,8 +170,10 @@ void frmDownload::connectCommands()
     connect(c.mnuFileSaveAs, &QAction::triggered, this, [this] { SaveQueue(true); });
     connect(c.tbSearch, &QAction::triggered, this, [this] {
         const QString mode = cmbServer->currentText();
-        if (mode == QLatin1String("Yahoo") || mode == QLatin1String("Zing"))
-            notAvailableYet(QStringLiteral("Search"));
+        if (mode == QLatin1String("Yahoo"))
+            SearchGroup();
+        else if (mode == QLatin1String("Zing"))
+            SearchAlbum();
     });
     connect(c.tbDownload, &QAction::triggered, this, notYet(QStringLiteral("Download")));
     connect(c.tbAbort, &QAction::triggered, this, &frmDownload::AbortAll);
@@ -316,7 +320,9 @@ void frmDownload::onWorkersIdle()
         return;
     m_closeWhenIdle = false;
     m_closeAllowed = true;
-    close();
+    // Queued: the workers may end inside the close request itself, where a nested close()
+    // would be ignored.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void frmDownload::storeOnClose()

@@ -7,11 +7,14 @@
 #include "core/app/programvalues.h"
 #include "core/app/slotboard.h"
 #include "core/filelist/filelistmodel.h"
+#include "core/search/searchrun.h"
 #include "gui/app/commandtable.h"
 #include "gui/ui/layoutrules.h"
 #include "gui/ui/prompts.h"
 
+class AlbumSearch;
 class BrowserPage;
+class GroupSearch;
 class FileListView;
 class QComboBox;
 class QGroupBox;
@@ -55,6 +58,11 @@ public:
     void InverseSelection();
     void RemoveSelected();
     void BrowseFile();
+    void SearchGroup();
+    void SearchAlbum();
+    // Timeouts of the searches' transfers; tests shorten them.
+    void setSearchTimeouts(const SearchTimeouts &timeouts) { m_searchTimeouts = timeouts; }
+
     void NewQueue();
     void OpenQueue(const QString &file = QString());
     void SaveQueue(bool SaveAs);
@@ -135,4 +143,7 @@ private:
     bool m_closeWhenIdle = false;
     bool m_closeAllowed = false;
     bool m_threadsChangePending = false;
+    std::unique_ptr<GroupSearch> m_groupSearch;
+    std::unique_ptr<AlbumSearch> m_albumSearch;
+    SearchTimeouts m_searchTimeouts;
 };

@@ -3,6 +3,7 @@
 #include "core/app/appinfo.h"
 #include "core/app/commandline.h"
 #include "core/app/programvalues.h"
+#include "core/net/hostmapping.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
 #include "gui/ui/prompts.h"
@@ -13,6 +14,10 @@ int main(int argc, char *argv[])
     AppInfo::setApplicationIdentity();
     QApplication::setApplicationDisplayName(AppInfo::Title);
     QApplication::setDesktopFileName(QStringLiteral("trawlbay"));
+
+    // Connections for a host may be sent elsewhere (tests, local mirrors).
+    if (!HostMapping::global().addFromEnvironment())
+        qWarning("TRAWLBAY_CONNECT_TO is not of the form HOST:PORT:TARGET_HOST:TARGET_PORT[,...]");
 
     ProgramValues values;
     values.gStartupQueueFile =

@@ -62,3 +62,9 @@ void Prompts::showError(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, AppInfo::Title, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+void Prompts::showCritical(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, AppInfo::Title, text, QMessageBox::Ok, parent);
+    box.exec();
+}

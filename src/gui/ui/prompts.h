@@ -32,4 +32,6 @@ public:
     virtual bool askReplaceFile(QWidget *parent, const QString &path);
     // A message box with OK, titled with the program's name.
     virtual void showError(QWidget *parent, const QString &text);
+    // The same with the critical-error icon.
+    virtual void showCritical(QWidget *parent, const QString &text);
 };

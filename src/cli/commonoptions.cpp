@@ -1,0 +1,48 @@
+#include "cli/commonoptions.h"
+
+#include "core/net/cookies.h"
+#include "core/net/hostmapping.h"
+
+void CommonOptions::addTo(QCommandLineParser &parser) const
+{
+    parser.addOption(m_connectTo);
+    parser.addOption(m_cookies);
+    parser.addOption(m_quiet);
+}
+
+bool CommonOptions::apply(const QCommandLineParser &parser, QString *error) const
+{
+    HostMapping &mapping = HostMapping::global();
+    if (!mapping.addFromEnvironment()) {
+        *error = QStringLiteral("TRAWLBAY_CONNECT_TO is not of the form "
+                                "HOST:PORT:TARGET_HOST:TARGET_PORT[,...]");
+        return false;
+    }
+    const QStringList rules = parser.values(m_connectTo);
+    for (const QString &rule : rules) {
+        if (!mapping.add(rule)) {
+            *error = QStringLiteral("--connect-to \"%1\" is not of the form "
+                                    "HOST:PORT:TARGET_HOST:TARGET_PORT")
+                         .arg(rule);
+            return false;
+        }
+    }
+    if (parser.isSet(m_cookies)) {
+        const QString file = parser.value(m_cookies);
+        if (CookieJar::global().loadNetscapeFile(file) < 0) {
+            *error = QStringLiteral("cannot read the cookies file %1").arg(file);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parseThreadsOption(const QString &text, int *threads)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > 16)
+        return false;
+    *threads = value;
+    return true;
+}

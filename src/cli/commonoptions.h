@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+// Options every command takes: the host mapping, the cookies file and --quiet.
+class CommonOptions
+{
+public:
+    void addTo(QCommandLineParser &parser) const;
+    // Applies them; on bad input returns false and sets error.
+    bool apply(const QCommandLineParser &parser, QString *error) const;
+    bool quiet(const QCommandLineParser &parser) const { return parser.isSet(m_quiet); }
+
+private:
+    QCommandLineOption m_connectTo{
+        QStringLiteral("connect-to"),
+        QStringLiteral("Send connections for HOST:PORT to TARGET_HOST:TARGET_PORT instead; the "
+                       "URL and Host header stay. Repeatable. Also read from "
+                       "TRAWLBAY_CONNECT_TO (comma-separated)."),
+        QStringLiteral("HOST:PORT:TARGET_HOST:TARGET_PORT")};
+    QCommandLineOption m_cookies{
+        QStringLiteral("cookies"),
+        QStringLiteral("Netscape-format cookies file to sign in with (default: cookies.txt in "
+                       "the config folder, when present)."),
+        QStringLiteral("FILE")};
+    QCommandLineOption m_quiet{QStringLiteral("quiet"),
+                               QStringLiteral("Print nothing but errors.")};
+};
+
+// The --threads value: 1 to 16; false when it is something else.
+bool parseThreadsOption(const QString &text, int *threads);

@@ -1,0 +1,80 @@
+#include "cli/progressprinter.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "core/app/appstate.h"
+#include "core/app/slotboard.h"
+
+namespace {
+
+int terminalWidth()
+{
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20)
+        return size.ws_col;
+    return 100;
+}
+
+} // namespace
+
+ProgressPrinter::ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, QObject *parent)
+    : QObject(parent), m_state(state), m_board(board), m_quiet(quiet),
+      m_terminal(isatty(STDERR_FILENO) == 1)
+{
+    if (m_quiet)
+        return;
+    connect(&m_state, &AppState::statusMessageChanged, this, &ProgressPrinter::onStatus);
+    if (m_terminal) {
+        m_redraw.setInterval(200);
+        connect(&m_redraw, &QTimer::timeout, this, &ProgressPrinter::redraw);
+        m_redraw.start();
+    } else {
+        connect(&m_board, &SlotBoard::slotChanged, this, &ProgressPrinter::onSlot);
+    }
+}
+
+void ProgressPrinter::onStatus(const QString &text)
+{
+    if (!m_terminal)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+void ProgressPrinter::onSlot(int index)
+{
+    const SlotBoard::Slot &slot = m_board.at(index);
+    std::fprintf(stderr, "[slot %s] %s %s\n", qPrintable(slot.number), qPrintable(slot.status),
+                 qPrintable(slot.url));
+}
+
+void ProgressPrinter::redraw()
+{
+    const int width = terminalWidth();
+    QString frame;
+    if (m_drawnLines > 0)
+        frame += QStringLiteral("\x1b[%1A").arg(m_drawnLines);
+    const auto line = [&frame, width](const QString &text) {
+        frame += QStringLiteral("\r\x1b[K") + text.left(width - 1) + QLatin1Char('\n');
+    };
+    line(m_state.statusMessage());
+    for (int i = 0; i < m_board.count(); ++i) {
+        const SlotBoard::Slot &slot = m_board.at(i);
+        line(QStringLiteral("%1 %2 %3% %4")
+                 .arg(slot.number, 2)
+                 .arg(slot.status, -20)
+                 .arg(slot.progress, 3)
+                 .arg(slot.url));
+    }
+    m_drawnLines = m_board.count() + 1;
+    std::fputs(frame.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void ProgressPrinter::finish()
+{
+    if (m_quiet)
+        return;
+    m_redraw.stop();
+    if (m_terminal)
+        redraw();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdio>
+
+class AppState;
+class SlotBoard;
+
+// Shows the run on stderr: on a terminal, the status line and one live row per slot,
+// redrawn a few times a second; otherwise plain lines as the texts change.
+class ProgressPrinter final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProgressPrinter)
+
+public:
+    ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, QObject *parent = nullptr);
+
+    // Draws the last frame (on a terminal) so the final state stays on screen.
+    void finish();
+
+private:
+    void onStatus(const QString &text);
+    void onSlot(int index);
+    void redraw();
+
+    AppState &m_state;
+    SlotBoard &m_board;
+    bool m_quiet = false;
+    bool m_terminal = false;
+    int m_drawnLines = 0;
+    QTimer m_redraw;
+};

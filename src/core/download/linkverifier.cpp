@@ -1,0 +1,220 @@
+#include "core/download/linkverifier.h"
+
+#include "core/app/slotboard.h"
+#include "core/filelist/columnset.h"
+#include "core/net/tcpsocket.h"
+
+namespace {
+
+constexpr quint16 HttpPort = 80;
+// A response head larger than this is not one; reading stops there.
+constexpr qsizetype MaxHeadBytes = 64 * 1024;
+
+bool hasControlCharacter(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// The path as request-line bytes: printable ASCII as it stands, anything else (spaces,
+// letters beyond ASCII) percent-encoded as UTF-8, so the request line keeps its form.
+QByteArray pathBytes(const QString &path)
+{
+    QByteArray out;
+    const QByteArray utf8 = path.toUtf8();
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x20 && byte < 0x7F) {
+            out += c;
+        } else {
+            out += '%';
+            out += QByteArray::number(byte, 16).toUpper().rightJustified(2, '0');
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : QObject(parent), Wsk1(new TcpSocket(this))
+{
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(DefaultTimeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &cDsckLinkVerifier::onError);
+    connect(Wsk1, &TcpSocket::stateChanged, this, &cDsckLinkVerifier::onState);
+    connect(Wsk1, &TcpSocket::received, this, &cDsckLinkVerifier::onReceive);
+    connect(Wsk1, &TcpSocket::error, this, &cDsckLinkVerifier::onError);
+}
+
+cDsckLinkVerifier::~cDsckLinkVerifier() = default;
+
+void cDsckLinkVerifier::bind(FileListModel *files, FileListModel::RowId row, int sizeColumn,
+                             int hiddenSizeColumn, SlotBoard *board, int slot)
+{
+    m_files = files;
+    m_row = row;
+    m_sizeColumn = sizeColumn;
+    m_hiddenSizeColumn = hiddenSizeColumn;
+    m_board = board;
+    m_slot = slot;
+}
+
+QByteArray cDsckLinkVerifier::request(const QString &host, const QString &path)
+{
+    if (hasControlCharacter(host) || hasControlCharacter(path))
+        return {};
+    QByteArray bytes;
+    bytes += "HEAD " + pathBytes(path) + " HTTP/1.1\r\n";
+    bytes += "Accept: */*\r\n";
+    bytes += "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows 98; Win 9x 4.90)\r\n";
+    bytes += "Host: " + host.toLatin1() + "\r\n";
+    bytes += "Connection: close\r\n";
+    bytes += "\r\n";
+    return bytes;
+}
+
+void cDsckLinkVerifier::GetHeader()
+{
+    m_finished = false;
+    m_head.clear();
+    m_headDone = false;
+    // The first seven characters ("http://") are skipped whatever they are.
+    const QString rest = LinkURL.mid(7);
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    setStatus(QStringLiteral("Connecting"));
+    setUrlText(QStringLiteral("Verifying ") + FileName);
+    if (slash < 0) {
+        // No path after the host: nothing to ask. The labels keep their texts.
+        m_finished = true;
+        Q_EMIT finished();
+        return;
+    }
+    sHost = rest.left(slash);
+    sPath = rest.mid(slash);
+    if (request(sHost, sPath).isEmpty()) {
+        onError();
+        return;
+    }
+    m_timeout.start();
+    Wsk1->connectToHost(sHost, HttpPort);
+}
+
+void cDsckLinkVerifier::cancel()
+{
+    if (m_finished)
+        return;
+    Wsk1->disconnect(this);
+    Wsk1->close();
+    m_timeout.stop();
+    m_finished = true;
+    Q_EMIT finished();
+}
+
+void cDsckLinkVerifier::onState(int state)
+{
+    if (m_finished)
+        return;
+    m_timeout.start();
+    switch (state) {
+    case 1:
+        setStatus(QStringLiteral("Connecting"));
+        break;
+    case 2:
+        setStatus(QStringLiteral("Connected"));
+        setStatus(QStringLiteral("Requesting header"));
+        Wsk1->send(request(sHost, sPath));
+        break;
+    case 0:
+        readLength(true);
+        setStatus(QStringLiteral("Closed"));
+        setStatus(QStringLiteral("Idle"));
+        setUrlText(QString());
+        finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void cDsckLinkVerifier::onReceive()
+{
+    if (m_finished)
+        return;
+    m_timeout.start();
+    const QByteArray data = Wsk1->receive();
+    if (m_headDone)
+        return; // body bytes of a server that sends one anyway
+    m_head += data;
+    readLength(false);
+    if (!m_headDone && m_head.size() > MaxHeadBytes) {
+        m_headDone = true; // not a response head; wait for the close or the timeout
+        m_head.clear();
+    }
+}
+
+void cDsckLinkVerifier::readLength(bool final)
+{
+    if (m_headDone)
+        return;
+    // The head may arrive over several reads; it is complete at its blank line (or when
+    // the server closes the connection).
+    qsizetype end = m_head.indexOf("\r\n\r\n");
+    if (end < 0 && !final)
+        return;
+    m_headDone = true;
+    const QByteArray head = end < 0 ? m_head : m_head.left(end + 2);
+    // Header names are case-insensitive.
+    const QByteArray lower = head.toLower();
+    static const QByteArray Name = "content-length:";
+    qsizetype at = -1;
+    for (qsizetype from = 0; (at = lower.indexOf(Name, from)) >= 0; from = at + 1) {
+        if (at == 0 || lower.at(at - 1) == '\n')
+            break;
+    }
+    if (at < 0)
+        return;
+    const qsizetype lineEnd = head.indexOf("\r\n", at);
+    if (lineEnd >= 0) {
+        const QString size =
+            QString::fromLatin1(head.mid(at + Name.size(), lineEnd - at - Name.size())).trimmed();
+        if (m_files) {
+            m_files->setCell(m_row, m_sizeColumn, size);
+            m_files->setCell(m_row, m_hiddenSizeColumn, formatHiddenSize(size));
+        }
+    }
+    setStatus(QStringLiteral("Link verified"));
+}
+
+void cDsckLinkVerifier::onError()
+{
+    if (m_finished)
+        return;
+    setStatus(QStringLiteral("Error"));
+    setUrlText(QString());
+    Wsk1->disconnect(this);
+    Wsk1->close();
+    finish();
+}
+
+void cDsckLinkVerifier::finish()
+{
+    m_timeout.stop();
+    m_finished = true;
+    Q_EMIT finished();
+}
+
+void cDsckLinkVerifier::setStatus(const QString &text)
+{
+    if (m_board)
+        m_board->setStatus(m_slot, text);
+}
+
+void cDsckLinkVerifier::setUrlText(const QString &text)
+{
+    if (m_board)
+        m_board->setUrl(m_slot, text);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "core/search/searchrun.h"
+
+class AppState;
+class FileListModel;
+class SlotBoard;
+class cHTTPLinkFinder;
+
+// The album search: fetches one album page with its password on slot 1 and lists every
+// picture, spreading the size checks over all slots. Its fetcher is its own, not one of
+// the run's slot workers.
+class AlbumSearch final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AlbumSearch)
+
+public:
+    struct Params
+    {
+        QString albumUrl;
+        QString password; // appended exactly as typed
+        int threads = 4;
+        SearchTimeouts timeouts;
+    };
+
+    AlbumSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
+    ~AlbumSearch() override;
+
+    // The address of the album page: album URL, "&pwd=", password, "&agree_accept=Y".
+    static QString pageUrl(const QString &albumUrl, const QString &password);
+
+    void start(const Params &params);
+    bool isRunning() const { return m_running; }
+
+Q_SIGNALS:
+    void finished(bool aborted);
+
+private:
+    void onFetcherChanged();
+
+    AppState &m_state;
+    SlotBoard &m_board;
+    FileListModel &m_files;
+    cHTTPLinkFinder *m_fetcher = nullptr;
+    bool m_running = false;
+};

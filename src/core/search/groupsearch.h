@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "core/search/groupparser.h"
+#include "core/search/searchrun.h"
+
+class AppState;
+class FileListModel;
+class SlotBoard;
+class cHTTPLinkFinder;
+
+// The group scan: hands the message pages of a mask, in mask order, to the lowest idle
+// transfer slot, and ends with "Finished search" or, after an abort, "Search aborted" once
+// every slot is idle and every running size check has ended. Driven by its workers'
+// signals; it never waits in a loop.
+class GroupSearch final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(GroupSearch)
+
+public:
+    struct Params
+    {
+        QString baseUrl;
+        QString mask;
+        int threads = 4;
+        GroupParser::Filters filters;
+        SearchTimeouts timeouts;
+    };
+
+    GroupSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
+
+    // Starts the scan. A refused mask changes nothing but the two run flags and the status
+    // line, sends maskRefused and returns false.
+    bool start(const Params &params);
+    bool isRunning() const { return m_running; }
+
+Q_SIGNALS:
+    void maskRefused(const QString &piece);
+    void finished(bool aborted);
+
+private:
+    void pump();
+    void beginAbort();
+    void onWorkerChanged();
+    void end(bool aborted);
+
+    AppState &m_state;
+    SlotBoard &m_board;
+    FileListModel &m_files;
+    QString m_base;
+    QList<qint32> m_numbers;
+    qsizetype m_next = 0;
+    QList<cHTTPLinkFinder *> m_fetchers;
+    bool m_running = false;
+    bool m_aborting = false;
+    bool m_pumping = false;
+    bool m_pumpAgain = false;
+    bool m_announced = false;
+};
