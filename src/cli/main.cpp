@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "cli/downloadcommand.h"
 #include "cli/searchcommand.h"
 #include "core/app/appinfo.h"
 
@@ -12,11 +13,12 @@ int main(int argc, char *argv[])
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
-    if (command == QLatin1String("search")) {
+    if (command == QLatin1String("search") || command == QLatin1String("download")) {
         QStringList rest = arguments;
         rest.removeAt(1);
-        rest[0] += QStringLiteral(" search");
-        return SearchCommand::run(rest);
+        rest[0] += QLatin1Char(' ') + command;
+        return command == QLatin1String("search") ? SearchCommand::run(rest)
+                                                  : DownloadCommand::run(rest);
     }
 
     QCommandLineParser parser;
@@ -25,11 +27,12 @@ int main(int argc, char *argv[])
                        "and downloads the files found.\n\n"
                        "Commands:\n"
                        "  search yahoo URL MASK -o FILE.tbq     list a group's attachments\n"
-                       "  search zing URL PASSWORD -o FILE.tbq  list an album's pictures\n\n"
+                       "  search zing URL PASSWORD -o FILE.tbq  list an album's pictures\n"
+                       "  download FILE.tbq --to DIR            fetch the files of a queue file\n\n"
                        "Run \"trawlbay-cli COMMAND --help\" for a command's options."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("search"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("search or download"));
     parser.process(app);
     if (parser.positionalArguments().isEmpty())
         parser.showHelp(2);

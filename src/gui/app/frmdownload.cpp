@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "core/app/appinfo.h"
+#include "core/download/downloadrun.h"
 #include "core/search/albumsearch.h"
 #include "core/search/groupsearch.h"
 #include "core/settings/settingkeys.h"
@@ -155,12 +156,6 @@ void frmDownload::buildControls()
 void frmDownload::connectCommands()
 {
     const CommandTable &c = m_commands;
-    const auto notYet = [this](const QString &name) {
-        return [this, name] {
-            notAvailableYet(name);
-        };
-    };
-
     for (QAction *a : {c.tbNew, c.mnuFileNew})
         connect(a, &QAction::triggered, this, &frmDownload::NewQueue);
     for (QAction *a : {c.tbOpen, c.mnuFileOpen})
@@ -175,7 +170,7 @@ void frmDownload::connectCommands()
         else if (mode == QLatin1String("Zing"))
             SearchAlbum();
     });
-    connect(c.tbDownload, &QAction::triggered, this, notYet(QStringLiteral("Download")));
+    connect(c.tbDownload, &QAction::triggered, this, &frmDownload::DownloadFiles);
     connect(c.tbAbort, &QAction::triggered, this, &frmDownload::AbortAll);
     connect(c.mnuFileAdvanced, &QAction::triggered, this, &frmDownload::showAdvancedCriteria);
     connect(c.mnuFileOptions, &QAction::triggered, this, &frmDownload::showOptions);
@@ -214,11 +209,6 @@ void frmDownload::connectCommands()
     });
     connect(&m_state, &AppState::runActiveChanged, this, &frmDownload::onRunActiveChanged);
     connect(&m_state, &AppState::workersIdle, this, &frmDownload::onWorkersIdle);
-}
-
-void frmDownload::notAvailableYet(const QString &command)
-{
-    m_state.setStatusMessage(command + QStringLiteral(" is not available yet"));
 }
 
 void frmDownload::LoadThreads()

@@ -13,6 +13,7 @@
 #include "gui/ui/prompts.h"
 
 class AlbumSearch;
+class DownloadRun;
 class BrowserPage;
 class GroupSearch;
 class FileListView;
@@ -58,6 +59,7 @@ public:
     void InverseSelection();
     void RemoveSelected();
     void BrowseFile();
+    void DownloadFiles();
     void SearchGroup();
     void SearchAlbum();
     // Timeouts of the searches' transfers; tests shorten them.
@@ -119,7 +121,6 @@ private:
     void onRunActiveChanged(bool active);
     void onWorkersIdle();
     void chooseDownloadFolder();
-    void notAvailableYet(const QString &command);
     void openHelp(const QString &anchor);
     void applyColumnSet(Mode mode);
     void applyWindowLayout();
@@ -145,5 +146,6 @@ private:
     bool m_threadsChangePending = false;
     std::unique_ptr<GroupSearch> m_groupSearch;
     std::unique_ptr<AlbumSearch> m_albumSearch;
+    std::unique_ptr<DownloadRun> m_downloadRun;
     SearchTimeouts m_searchTimeouts;
 };

@@ -3,12 +3,41 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 #include "core/filelist/filelistmodel.h"
+
+namespace {
+
+// Paints a row red while its file transfers and in a warning colour when its transfer failed.
+class RowMarkDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const auto mark = FileListModel::RowMark(index.data(FileListModel::RowMarkRole).toInt());
+        QColor colour;
+        if (mark == FileListModel::RowMark::Running)
+            colour = QColor(0xff, 0x00, 0x00);
+        else if (mark == FileListModel::RowMark::Failed)
+            colour = QColor(0xb3, 0x59, 0x00);
+        if (colour.isValid()) {
+            option->palette.setColor(QPalette::Text, colour);
+            option->palette.setColor(QPalette::HighlightedText, colour.lighter(170));
+        }
+    }
+};
+
+} // namespace
 
 FileListView::FileListView(FileListModel &model, QWidget *parent)
     : QTreeView(parent), m_model(model)
 {
+    setItemDelegate(new RowMarkDelegate(this));
     setObjectName(QStringLiteral("lvFiles"));
     setModel(&m_model);
     setRootIsDecorated(false);

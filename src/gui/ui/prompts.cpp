@@ -68,3 +68,9 @@ void Prompts::showCritical(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::Critical, AppInfo::Title, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+void Prompts::showExclamation(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, AppInfo::Title, text, QMessageBox::Ok, parent);
+    box.exec();
+}

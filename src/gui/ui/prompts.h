@@ -34,4 +34,6 @@ public:
     virtual void showError(QWidget *parent, const QString &text);
     // The same with the critical-error icon.
     virtual void showCritical(QWidget *parent, const QString &text);
+    // The same with the exclamation icon.
+    virtual void showExclamation(QWidget *parent, const QString &text);
 };

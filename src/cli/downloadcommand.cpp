@@ -1,0 +1,115 @@
+#include "cli/downloadcommand.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "cli/commonoptions.h"
+#include "cli/progressprinter.h"
+#include "core/app/appstate.h"
+#include "core/app/slotboard.h"
+#include "core/download/downloadrun.h"
+#include "core/filelist/filelistmodel.h"
+#include "core/queue/queuefile.h"
+#include "core/search/wildcard.h"
+
+namespace DownloadCommand {
+
+namespace {
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "trawlbay-cli download: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Downloads the files of a queue file into a folder over parallel "
+                       "transfer slots. A file that fails leaves an existing file of that name "
+                       "as it was."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("queue"), QStringLiteral("The queue file (.tbq)."));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("The download folder."),
+                                QStringLiteral("DIR"));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("Transfer slots, 1 to 16 (default 4)."),
+                                     QStringLiteral("N"), QStringLiteral("4"));
+    const QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("Only files whose name matches the wildcard pattern (* ? # [list]), "
+                       "case-sensitively."),
+        QStringLiteral("PATTERN"));
+    parser.addOptions({to, threads, only});
+    CommonOptions common;
+    common.addTo(parser);
+    parser.process(arguments);
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return fail(QStringLiteral("expected: download FILE.tbq --to DIR"));
+    if (!parser.isSet(to) || parser.value(to).isEmpty())
+        return fail(QStringLiteral("--to DIR is required"));
+    const QString folder = parser.value(to);
+    if (!QFileInfo(folder).isDir())
+        return fail(QStringLiteral("%1 is not a folder").arg(folder));
+    int threadCount = 4;
+    if (!parseThreadsOption(parser.value(threads), &threadCount))
+        return fail(QStringLiteral("--threads must be a whole number from 1 to 16"));
+    QString error;
+    if (!common.apply(parser, &error))
+        return fail(error);
+
+    QueueFile::MemorySink sink;
+    const QueueFile::Error read = QueueFile::read(positional.first(), sink);
+    if (read.isError())
+        return fail(read.message());
+    const Mode mode = modeFromText(sink.content.server);
+
+    AppState state;
+    SlotBoard board;
+    board.resize(threadCount);
+    FileListModel files;
+    files.setColumns(columnSet(mode));
+    files.setSortKey(1);
+    files.columnClick(0);
+    files.addRows(sink.content.rows);
+    // Queue files keep no ticks: every row is wanted, or those the pattern names.
+    const bool filtered = parser.isSet(only);
+    for (int row = 0; row < files.rowCount(); ++row) {
+        const QString name = files.cell(row, fileNameColumn(mode));
+        files.setChecked(row, !filtered || Wildcard::matches(name, parser.value(only)));
+    }
+
+    const bool quiet = common.quiet(parser);
+    ProgressPrinter printer(state, board, quiet);
+    DownloadRun download(state, board, files);
+    QObject::connect(&download, &DownloadRun::finished, [] { QCoreApplication::exit(0); });
+    DownloadRun::Params params;
+    params.folder = QDir::fromNativeSeparators(folder);
+    params.mode = mode;
+    params.threads = threadCount;
+    if (download.start(params) == DownloadRun::Start::NothingChecked) {
+        if (!quiet)
+            std::fprintf(stderr, "no file to download\n");
+        return 0;
+    }
+    if (download.isRunning())
+        QCoreApplication::exec();
+    printer.finish();
+
+    for (const DownloadRun::Failure &failure : download.failures())
+        std::fprintf(stderr, "failed: %s: %s\n", qPrintable(failure.target),
+                     qPrintable(failure.reason));
+    if (!quiet)
+        std::fprintf(stderr, "%s\n", qPrintable(state.statusMessage()));
+    return download.failures().isEmpty() && !state.AbortRequested ? 0 : 1;
+}
+
+} // namespace DownloadCommand

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "core/app/mode.h"
+#include "core/filelist/filelistmodel.h"
+
+class AppState;
+class SlotBoard;
+class cHTTPDownloader;
+
+// The download run: hands every ticked row, in the list's order, to the lowest idle
+// transfer slot, and ends with "N files downloaded" (", M failed" when some failed) or
+// "Download aborted" once every slot is idle. Driven by its workers' signals.
+class DownloadRun final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DownloadRun)
+
+public:
+    struct Params
+    {
+        QString folder; // the download folder; a missing "/" at its end is added
+        Mode mode = Mode::Zing;
+        int threads = 4;
+        int timeoutMs = 60000; // a transfer that receives nothing for this long fails
+    };
+
+    enum class Start
+    {
+        Started,
+        NothingChecked,
+        NoFolder
+    };
+
+    DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
+
+    // Starts the run; a refusal changes only the run flags (and, with no folder, the
+    // overall progress), and the caller shows its message.
+    Start start(const Params &params);
+    bool isRunning() const { return m_running; }
+
+    int CountChecked() const;
+
+    struct Failure
+    {
+        QString target;
+        QString reason;
+    };
+    const QList<Failure> &failures() const { return m_failures; }
+    int succeeded() const { return m_succeeded; }
+
+Q_SIGNALS:
+    // The list shows one row at a time while the run dispatches, and many again after it.
+    void multiSelectChanged(bool multi);
+    // A row was handed to a slot: the list selects it and scrolls it into view.
+    void rowStarted(FileListModel::RowId row);
+    void fileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
+    void finished(bool aborted);
+
+private:
+    void CreateDownloaders(int threads);
+    void pump();
+    void beginAbort();
+    void onWorkerChanged();
+    void end(bool aborted);
+
+    AppState &m_state;
+    SlotBoard &m_board;
+    FileListModel &m_files;
+    Params m_params;
+    QList<cHTTPDownloader *> m_downloaders;
+    QList<FileListModel::RowId> m_queue; // the ticked rows, in list order at the start
+    qsizetype m_next = 0;
+    int m_succeeded = 0;
+    QList<Failure> m_failures;
+    bool m_running = false;
+    bool m_aborting = false;
+    bool m_pumping = false;
+    bool m_pumpAgain = false;
+};

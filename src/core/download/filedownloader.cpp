@@ -1,0 +1,152 @@
+#include "core/download/filedownloader.h"
+
+#include <QSaveFile>
+#include <algorithm>
+
+#include "core/app/appstate.h"
+#include "core/app/slotboard.h"
+#include "core/net/httpclient.h"
+
+cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListModel &files, int slot,
+                                 QObject *parent)
+    : SlotWorker(parent), m_state(state), m_board(board), m_files(files), m_slot(slot),
+      m_client(new HttpClient(this))
+{
+    connect(m_client, &HttpClient::progress, this, &cHTTPDownloader::onProgress);
+    connect(m_client, &HttpClient::stateChanged, this, &cHTTPDownloader::onState);
+}
+
+cHTTPDownloader::~cHTTPDownloader()
+{
+    // A transfer cut short by our own end leaves no file behind.
+    if (m_target)
+        m_target->cancelWriting();
+}
+
+void cHTTPDownloader::setFinished(bool finished)
+{
+    if (m_finished == finished)
+        return;
+    m_finished = finished;
+    Q_EMIT finishedChanged();
+}
+
+void cHTTPDownloader::DownloadFile(const QString &sURL)
+{
+    setFinished(false);
+    m_board.setUrl(m_slot, sFileName);
+    const QString path = DownloadFolder + sFileName;
+    m_target = std::make_unique<QSaveFile>(path);
+    // Without this a cancelled write could still replace the file on some platforms.
+    m_target->setDirectWriteFallback(false);
+    if (!m_target->open(QIODevice::WriteOnly)) {
+        const QString reason = m_target->errorString();
+        m_target.reset();
+        complete(false, QStringLiteral("cannot write %1: %2").arg(path, reason));
+        return;
+    }
+    m_client->get(QUrl(sURL), m_target.get());
+}
+
+void cHTTPDownloader::Abort()
+{
+    m_client->abort();
+    if (m_client->state() == HttpClient::Idle && m_target == nullptr)
+        setFinished(true);
+}
+
+void cHTTPDownloader::onProgress(qint64 count, qint64 size)
+{
+    if (m_slot >= m_board.count())
+        return;
+    int value = m_board.at(m_slot).progress;
+    if (size > 0)
+        value = int(std::clamp(double(count) * 100.0 / double(size), 0.0, 100.0));
+    else
+        value = std::min(value + 10, 99);
+    m_board.setProgress(m_slot, value);
+}
+
+void cHTTPDownloader::onState(int state)
+{
+    switch (state) {
+    case 0: {
+        if (m_finished || !m_target)
+            return;
+        if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
+            m_board.setProgress(m_slot, 100);
+        switch (m_client->outcome()) {
+        case HttpClient::Outcome::Success:
+            complete(true, QString());
+            break;
+        case HttpClient::Outcome::HttpError:
+            complete(false, QStringLiteral("HTTP status %1").arg(m_client->httpStatus()));
+            break;
+        case HttpClient::Outcome::Timeout:
+        case HttpClient::Outcome::NetworkError:
+            complete(false, m_client->errorString());
+            break;
+        case HttpClient::Outcome::Aborted:
+        case HttpClient::Outcome::None:
+            complete(false, QStringLiteral("aborted"));
+            break;
+        }
+        break;
+    }
+    case 1:
+        m_board.setStatus(m_slot, QStringLiteral("Starting request"));
+        break;
+    case 2:
+        m_board.setStatus(m_slot, QStringLiteral("Resolving host"));
+        break;
+    case 3:
+        m_board.setStatus(m_slot, QStringLiteral("Host resolved"));
+        break;
+    case 4:
+        m_board.setStatus(m_slot, QStringLiteral("Connecting"));
+        break;
+    case 5:
+        m_board.setStatus(m_slot, QStringLiteral("Connected"));
+        break;
+    case 7:
+        m_board.setStatus(m_slot, QStringLiteral("Request sent"));
+        break;
+    case 9:
+        m_board.setStatus(m_slot, QStringLiteral("Received response"));
+        break;
+    case 13:
+        m_board.setStatus(m_slot, QStringLiteral("Response completed"));
+        break;
+    default:
+        break;
+    }
+}
+
+void cHTTPDownloader::complete(bool ok, const QString &failure)
+{
+    QString reason = failure;
+    const QString path = DownloadFolder + sFileName;
+    if (m_target) {
+        if (ok && !m_target->commit()) {
+            ok = false;
+            reason = QStringLiteral("cannot write %1: %2").arg(path, m_target->errorString());
+        } else if (!ok) {
+            m_target->cancelWriting();
+            m_target->commit(); // discards the temporary file, leaves the target alone
+        }
+        m_target.reset();
+    }
+    if (ok) {
+        m_files.setChecked(m_files.rowOf(itmX), false);
+        m_files.setRowMark(itmX, FileListModel::RowMark::None);
+    } else {
+        // Still ticked, so the next run tries it again.
+        m_files.setRowMark(itmX, FileListModel::RowMark::Failed);
+    }
+    m_state.setProgressValue(m_state.progress().value + 1);
+    m_board.setStatus(m_slot, QStringLiteral("Idle"));
+    m_board.setUrl(m_slot, QString());
+    m_board.setProgress(m_slot, 0);
+    Q_EMIT fileDone(itmX, ok, path, reason);
+    setFinished(true);
+}
