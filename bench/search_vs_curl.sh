@@ -108,11 +108,13 @@ wait_port "$port"
 map=(--connect-to "groups.example.test:80:127.0.0.1:$port"
      --connect-to "f1.grp.example.test:80:127.0.0.1:$port")
 
-# Runs a command under GNU time; appends "wall user sys maxrss_kb" to $1.
+# Runs a command under GNU time; appends "wall user sys maxrss_kb" to $1 and returns the
+# command's exit status.
 timed() {
-    local record="$1"; shift
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time.one" "$@"
+    local record="$1" status=0; shift
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time.one" "$@" || status=$?
     tail -n 1 "$work/time.one" >> "$record"
+    return "$status"
 }
 
 # median of a column of numbers on stdin
@@ -155,9 +157,9 @@ curl_common=(--no-progress-meter --parallel --parallel-max "$THREADS" --write-ou
 curl_run() {
     local run="$1" gets heads
     : > "$work/curl.pair"
-    timed "$work/curl.pair" curl "${curl_common[@]}" --config "$work/page_urls" > "$work/get.codes"
+    timed "$work/curl.pair" curl "${curl_common[@]}" --config "$work/page_urls" > "$work/get.codes" || true
     timed "$work/curl.pair" curl "${curl_common[@]}" -I -H 'Connection: close' --config "$work/head_urls" \
-        > "$work/head.codes"
+        > "$work/head.codes" || true
     gets=$(grep -c '^200$' "$work/get.codes" || true)
     heads=$(grep -c '^200$' "$work/head.codes" || true)
     if [ "$gets" -ne "$MESSAGES" ] || [ "$heads" -ne $((MESSAGES * 2)) ]; then
@@ -232,7 +234,7 @@ st_cpu=$(awk -v u="$st_user" -v s="$st_sys" 'BEGIN { printf "%.2f", u + s }')
 stall_ok=$(awk -v c="$st_cpu" 'BEGIN { print (c < 0.3) ? "yes" : "no" }')
 echo
 echo "Stalled server, 1-16 with $THREADS slots, stopped with SIGINT after $STALL_SECONDS s:"
-printf '  wall %s s, CPU %s s (user %s, sys %s), exit %d (target CPU < 0.3 s: %s)\n' \
+printf '  wall %s s, CPU %s s (user %s, sys %s), exit %d (124: still running when stopped; target CPU < 0.3 s: %s)\n' \
     "$st_wall" "$st_cpu" "$st_user" "$st_sys" "$stall_status" "$stall_ok"
 if [ -s "$work/stall.err" ]; then
     echo "  stderr (first lines):"; head -n 5 "$work/stall.err" | sed 's/^/    /'

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/commonoptions.h"
+#include "cli/interrupt.h"
 #include "cli/progressprinter.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
@@ -100,6 +101,8 @@ int run(const QStringList &arguments)
             std::fprintf(stderr, "no file to download\n");
         return 0;
     }
+    // Ctrl-C aborts the run: transfers stop and no partial file is left under a target name.
+    Interrupt::install([&state] { state.AbortAll(); });
     if (download.isRunning())
         QCoreApplication::exec();
     printer.finish();

@@ -42,9 +42,15 @@ void ProgressPrinter::onStatus(const QString &text)
 
 void ProgressPrinter::onSlot(int index)
 {
+    // Plain lines carry the texts only; progress alone would flood a log.
     const SlotBoard::Slot &slot = m_board.at(index);
-    std::fprintf(stderr, "[slot %s] %s %s\n", qPrintable(slot.number), qPrintable(slot.status),
-                 qPrintable(slot.url));
+    const QString line = QStringLiteral("[slot %1] %2 %3").arg(slot.number, slot.status, slot.url);
+    if (m_lastLines.size() <= index)
+        m_lastLines.resize(index + 1);
+    if (m_lastLines[index] == line)
+        return;
+    m_lastLines[index] = line;
+    std::fprintf(stderr, "%s\n", qPrintable(line.trimmed()));
 }
 
 void ProgressPrinter::redraw()

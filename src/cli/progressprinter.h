@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 
@@ -32,4 +33,5 @@ private:
     bool m_terminal = false;
     int m_drawnLines = 0;
     QTimer m_redraw;
+    QStringList m_lastLines; // per slot, the last plain line printed
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/commonoptions.h"
+#include "cli/interrupt.h"
 #include "cli/progressprinter.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
@@ -114,6 +115,8 @@ int run(const QStringList &arguments)
         params.threads = threadCount;
         albumSearch.start(params);
     }
+    // Ctrl-C aborts the search; the rows found so far are still written.
+    Interrupt::install([&state] { state.AbortAll(); });
     if (groupSearch.isRunning() || albumSearch.isRunning())
         QCoreApplication::exec();
     printer.finish();
