@@ -152,6 +152,10 @@ void HttpClient::start(const QUrl &url)
 
     QNetworkReply *reply = m_manager->get(request);
     m_reply = reply;
+    // A file streams into its sink: the network may run ahead of the disk by this much and
+    // no more, so memory stays flat whatever the size of the file.
+    if (m_sink)
+        reply->setReadBufferSize(StreamBufferBytes);
     // Each handler ignores a reply that is no longer the current one.
     connect(reply, &QNetworkReply::socketStartedConnecting, this, [this, reply] {
         if (reply == m_reply)

@@ -68,6 +68,7 @@ public:
     void setInactivityTimeout(int milliseconds);
     int inactivityTimeout() const { return m_timeoutMs; }
     static constexpr int DefaultInactivityTimeoutMs = 60000;
+    static constexpr qint64 StreamBufferBytes = 2 * 1024 * 1024;
 
 Q_SIGNALS:
     void stateChanged(int state);
