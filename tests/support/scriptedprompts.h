@@ -19,6 +19,7 @@ struct PromptLog
     bool replaceAnswer = true;
     QStringList errors;
     QStringList criticals;
+    QStringList exclamations;
 };
 
 class ScriptedPrompts final : public Prompts
@@ -50,6 +51,10 @@ public:
     }
     void showError(QWidget *, const QString &text) override { m_log.errors.append(text); }
     void showCritical(QWidget *, const QString &text) override { m_log.criticals.append(text); }
+    void showExclamation(QWidget *, const QString &text) override
+    {
+        m_log.exclamations.append(text);
+    }
 
 private:
     PromptLog &m_log;

@@ -92,6 +92,14 @@ void HttpClient::get(const QUrl &url, QIODevice *sink)
     m_received = 0;
     m_redirects = 0;
     setState(StartingRequest);
+    // Only web addresses: a page or a queue file must not make us read local files.
+    const QString scheme = url.scheme().toLower();
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty()) {
+        finish(Outcome::NetworkError,
+               tr("not an http or https address: %1").arg(url.toDisplayString()));
+        return;
+    }
     start(url);
 }
 

@@ -1,0 +1,931 @@
+// The download run and its file downloader against a local server, and file name cleaning.
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+#include "core/app/appstate.h"
+#include "core/app/slotboard.h"
+#include "core/download/downloadrun.h"
+#include "core/download/filename.h"
+#include "core/filelist/columnset.h"
+#include "core/filelist/filelistmodel.h"
+#include "core/net/hostmapping.h"
+#include "support/testserver.h"
+
+namespace {
+
+using Response = TestServer::Response;
+using Serve = TestServer::Mode;
+using RowId = FileListModel::RowId;
+
+// A made-up host of this executable only; the host mapping sends it to the test server.
+const QString Host = QStringLiteral("http://dl.files.test");
+// Upper bound for "the run ended"; never a timing expectation.
+constexpr int EndBoundMs = 8000;
+
+Response serve(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0,
+               int chunkSize = 1024)
+{
+    Response r;
+    r.body = body;
+    r.mode = mode;
+    r.delayMs = delayMs;
+    r.chunkSize = chunkSize;
+    return r;
+}
+
+// Bytes that differ from position to position, so a shifted or truncated copy shows.
+QByteArray patternBody(qsizetype size, int seed = 0)
+{
+    QByteArray body(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        body[i] = char((i * 7 + i / 251 + seed * 13) % 256);
+    return body;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Everything in a folder, hidden entries included: a left-over temporary file shows here.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestDownload : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestServer m_server;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<SlotBoard> m_board;
+    std::unique_ptr<FileListModel> m_files;
+    std::unique_ptr<DownloadRun> m_run;
+    QStringList m_statuses;
+    QList<bool> m_multi;
+    QList<RowId> m_started;
+    QList<int> m_progressValues;
+
+    QString folder() const { return m_dir->path(); }
+    QString target(const QString &name) const { return m_dir->filePath(name); }
+
+    RowId addZing(const QString &name, const QByteArray &path, bool checked = true)
+    {
+        const RowId id = m_files->addRow({name, QString(), Host + QString::fromLatin1(path), {}});
+        m_files->setChecked(m_files->rowOf(id), checked);
+        return id;
+    }
+
+    DownloadRun::Params params(int threads = 1, int timeoutMs = 5000) const
+    {
+        DownloadRun::Params p;
+        p.folder = folder();
+        p.mode = ::Mode::Zing;
+        p.threads = threads;
+        p.timeoutMs = timeoutMs;
+        return p;
+    }
+
+    // Starts a run that must be accepted and waits for its end; false when it did not end.
+    bool runToEnd(const DownloadRun::Params &p)
+    {
+        m_board->resize(p.threads);
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        if (m_run->start(p) != DownloadRun::Start::Started)
+            return false;
+        // Every row may fail at once (a folder that cannot be written), ending the run
+        // inside start() itself.
+        if (finished.isEmpty() && !finished.wait(EndBoundMs))
+            return false;
+        return finished.count() == 1 && !m_run->isRunning() && !m_state->isRunActive() &&
+               !m_state->AnyThreadBusy();
+    }
+
+    // Runs to the end and returns slot 1's progress values, each change once.
+    QList<int> slotProgress(const DownloadRun::Params &p)
+    {
+        QList<int> values;
+        QObject context;
+        connect(m_board.get(), &SlotBoard::slotChanged, &context, [&](int index) {
+            const int v = m_board->at(index).progress;
+            if (index == 0 && (values.isEmpty() || values.last() != v))
+                values.append(v);
+        });
+        if (!runToEnd(p))
+            return {-1};
+        return values;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_server.listen());
+        const QString to = QStringLiteral(":127.0.0.1:") + QString::number(m_server.port());
+        QVERIFY(HostMapping::global().add(QStringLiteral("dl.files.test:80") + to));
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_state = std::make_unique<AppState>();
+        m_board = std::make_unique<SlotBoard>();
+        m_files = std::make_unique<FileListModel>();
+        m_files->setColumns(columnSet(::Mode::Zing));
+        m_run = std::make_unique<DownloadRun>(*m_state, *m_board, *m_files);
+        m_statuses.clear();
+        m_multi.clear();
+        m_started.clear();
+        m_progressValues.clear();
+        connect(m_state.get(), &AppState::statusMessageChanged, this,
+                [this](const QString &text) { m_statuses.append(text); });
+        connect(m_state.get(), &AppState::progressChanged, this,
+                [this] { m_progressValues.append(m_state->progress().value); });
+        connect(m_run.get(), &DownloadRun::multiSelectChanged, this,
+                [this](bool multi) { m_multi.append(multi); });
+        connect(m_run.get(), &DownloadRun::rowStarted, this,
+                [this](RowId id) { m_started.append(id); });
+    }
+
+    void cleanup()
+    {
+        // The state owns the workers; they go before the list and board they write to.
+        m_run.reset();
+        m_state.reset();
+        m_files.reset();
+        m_board.reset();
+        m_dir.reset();
+    }
+
+    // File names
+
+    void cleanFileName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("clean");
+        QTest::newRow("plain") << "photo 1.jpg"
+                               << "photo 1.jpg";
+        QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j"
+                                  << "a_b_c_d_e_f_g_h_i_j";
+        QTest::newRow("only forbidden") << "\\/:*?\"<>|"
+                                        << "_________";
+        QTest::newRow("control characters")
+            << QStringLiteral("a") + QChar(0x01) + QChar(0x09) + QChar(0x0A) + QChar(0x0D) +
+                   QChar(0x1F) + QChar(0x7F) + QStringLiteral("b")
+            << "a______b";
+        QTest::newRow("nul") << QString(QChar(0)) << "_";
+        QTest::newRow("empty") << ""
+                               << "_";
+        QTest::newRow("dot") << "."
+                             << "_";
+        QTest::newRow("dot dot") << ".."
+                                 << "_";
+        QTest::newRow("three dots stay") << "..."
+                                         << "...";
+        QTest::newRow("hidden name stays") << ".profile"
+                                           << ".profile";
+        QTest::newRow("parent path") << "../x"
+                                     << ".._x";
+        QTest::newRow("windows parent path") << "..\\..\\x"
+                                             << ".._.._x";
+        QTest::newRow("absolute path") << "/etc/passwd"
+                                       << "_etc_passwd";
+        QTest::newRow("question mark") << "?"
+                                       << "_";
+        QTest::newRow("unicode kept") << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg")
+                                      << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg");
+        QTest::newRow("spaces kept") << "  "
+                                     << "  ";
+    }
+
+    void cleanFileName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, clean);
+        QCOMPARE(CleanFileName(name), clean);
+    }
+
+    // Refusals
+
+    void nothingCheckedStartsNothing()
+    {
+        addZing(QStringLiteral("a.bin"), "/refuse/a.bin", false);
+        m_state->setProgress({0, 10, 7});
+        const int requests = m_server.requestHeads().size();
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        QCOMPARE(m_run->start(params()), DownloadRun::Start::NothingChecked);
+        QVERIFY(!m_run->isRunning());
+        QVERIFY(!m_state->isRunActive());
+        QCOMPARE(m_state->progress().maximum, 10);
+        QCOMPARE(m_state->progress().value, 7);
+        QVERIFY(m_multi.isEmpty());
+        QVERIFY(m_started.isEmpty());
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_server.requestHeads().size(), requests);
+        QVERIFY(entries(folder()).isEmpty());
+    }
+
+    void noFolderResetsProgressOnly()
+    {
+        addZing(QStringLiteral("a.bin"), "/refuse/a.bin");
+        addZing(QStringLiteral("b.bin"), "/refuse/b.bin", false);
+        addZing(QStringLiteral("c.bin"), "/refuse/c.bin");
+        m_state->setProgress({0, 10, 7});
+        const int requests = m_server.requestHeads().size();
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        DownloadRun::Params p = params();
+        p.folder.clear();
+        QCOMPARE(m_run->start(p), DownloadRun::Start::NoFolder);
+        QVERIFY(!m_run->isRunning());
+        QVERIFY(!m_state->isRunActive());
+        QCOMPARE(m_state->progress().minimum, 0);
+        QCOMPARE(m_state->progress().maximum, 2);
+        QCOMPARE(m_state->progress().value, 0);
+        QVERIFY(m_multi.isEmpty());
+        QVERIFY(m_started.isEmpty());
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_server.requestHeads().size(), requests);
+        QVERIFY(m_files->isChecked(0));
+        QCOMPARE(m_files->rowMark(0), FileListModel::RowMark::None);
+    }
+
+    // Successful transfers
+
+    void filesLandByteExact()
+    {
+        const QByteArray small = patternBody(1, 1);
+        const QByteArray medium = patternBody(3000, 2);
+        const QByteArray large = patternBody(300000, 3);
+        const QByteArray chunked = patternBody(50000, 4);
+        m_server.route("/ok/small.bin", serve(small));
+        m_server.route("/ok/medium.bin", serve(medium, Serve::Slow, 5, 500));
+        m_server.route("/ok/large.bin", serve(large));
+        m_server.route("/ok/chunked.bin", serve(chunked, Serve::Chunked, 0, 4000));
+        const QList<RowId> ids = {
+            addZing(QStringLiteral("small.bin"), "/ok/small.bin"),
+            addZing(QStringLiteral("medium.bin"), "/ok/medium.bin"),
+            addZing(QStringLiteral("large.bin"), "/ok/large.bin"),
+            addZing(QStringLiteral("chunked.bin"), "/ok/chunked.bin"),
+        };
+        QSignalSpy done(m_run.get(), &DownloadRun::fileDone);
+        QVERIFY(runToEnd(params(2)));
+
+        QCOMPARE(readFile(target(QStringLiteral("small.bin"))), small);
+        QCOMPARE(readFile(target(QStringLiteral("medium.bin"))), medium);
+        QCOMPARE(readFile(target(QStringLiteral("large.bin"))), large);
+        QCOMPARE(readFile(target(QStringLiteral("chunked.bin"))), chunked);
+        QCOMPARE(entries(folder()), (QStringList{"chunked.bin", "large.bin", "medium.bin",
+                                                 "small.bin"})); // no temporary file left
+        for (int row = 0; row < m_files->rowCount(); ++row) {
+            QVERIFY(!m_files->isChecked(row));
+            QCOMPARE(m_files->rowMark(row), FileListModel::RowMark::None);
+        }
+        QCOMPARE(m_statuses.last(), QStringLiteral("4 files downloaded"));
+        QCOMPARE(m_run->succeeded(), 4);
+        QVERIFY(m_run->failures().isEmpty());
+        QCOMPARE(done.count(), 4);
+        for (const QList<QVariant> &args : std::as_const(done))
+            QVERIFY(args.at(1).toBool());
+        // The overall bar counts files, one step each, up to the number of ticked rows.
+        QCOMPARE(m_progressValues, (QList<int>{0, 1, 2, 3, 4}));
+        QCOMPARE(m_state->progress().maximum, 4);
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QCOMPARE(m_started, ids);
+        for (int slot = 0; slot < m_board->count(); ++slot) {
+            QCOMPARE(m_board->at(slot).status, QStringLiteral("Idle"));
+            QCOMPARE(m_board->at(slot).url, QString());
+            QCOMPARE(m_board->at(slot).progress, 0);
+        }
+    }
+
+    void oneFileHasNoSingularText()
+    {
+        m_server.route("/ok/one.txt", serve("one"));
+        addZing(QStringLiteral("one.txt"), "/ok/one.txt");
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+        QCOMPARE(readFile(target(QStringLiteral("one.txt"))), QByteArray("one"));
+    }
+
+    void uncheckedRowsStayAlone()
+    {
+        m_server.route("/ok/want.txt", serve("want"));
+        m_server.route("/ok/skip.txt", serve("skip"));
+        const RowId skipped = addZing(QStringLiteral("skip.txt"), "/ok/skip.txt", false);
+        const RowId wanted = addZing(QStringLiteral("want.txt"), "/ok/want.txt");
+        const int before = m_server.requestCount("/ok/skip.txt");
+        QVERIFY(runToEnd(params(2)));
+        QCOMPARE(m_started, QList<RowId>{wanted});
+        QCOMPARE(m_server.requestCount("/ok/skip.txt"), before);
+        QCOMPARE(entries(folder()), QStringList{"want.txt"});
+        QCOMPARE(m_files->rowMark(m_files->rowOf(skipped)), FileListModel::RowMark::None);
+        QCOMPARE(m_state->progress().maximum, 1);
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+    }
+
+    void progressWithoutLengthClimbsByTen()
+    {
+        // Without a usable length each arriving piece adds 10, capped at 99 until the body
+        // is whole. A transfer coding makes the client ignore the length; the pieces are
+        // paced so each arrives on its own.
+        Response r = serve(patternBody(15000), Serve::Slow, 15, 1000);
+        r.headers.append({QByteArray("Transfer-Encoding"), QByteArray("identity")});
+        m_server.route("/nolen/paced.bin", r);
+        addZing(QStringLiteral("paced.bin"), "/nolen/paced.bin");
+        const QList<int> values = slotProgress(params());
+        QCOMPARE(values, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 0}));
+        QCOMPARE(readFile(target(QStringLiteral("paced.bin"))), patternBody(15000));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+    }
+
+    void progressWithoutLengthCloseDelimited()
+    {
+        // The body ends when the server closes; the pieces come as the socket delivers them.
+        m_server.route("/nolen/big.bin", serve(patternBody(2 * 1024 * 1024), Serve::NoLength));
+        addZing(QStringLiteral("big.bin"), "/nolen/big.bin");
+        const QList<int> values = slotProgress(params());
+        QVERIFY(values.size() >= 4);
+        QCOMPARE(values.first(), 0);
+        QCOMPARE(values.mid(values.size() - 2), (QList<int>{100, 0}));
+        for (qsizetype i = 1; i + 2 < values.size(); ++i)
+            QCOMPARE(values.at(i), std::min(int(i) * 10, 99));
+        QCOMPARE(readFile(target(QStringLiteral("big.bin"))), patternBody(2 * 1024 * 1024));
+    }
+
+    void progressWithLengthReachesHundred()
+    {
+        m_server.route("/len/slow.bin", serve(patternBody(5000), Serve::Slow, 5, 1000));
+        addZing(QStringLiteral("slow.bin"), "/len/slow.bin");
+        QCOMPARE(slotProgress(params()), (QList<int>{0, 20, 40, 60, 80, 100, 0}));
+    }
+
+    void replacesAnExistingFile_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("shorter body") << patternBody(100, 5);
+        QTest::newRow("empty body") << QByteArray();
+        QTest::newRow("longer body") << patternBody(9000, 6);
+    }
+
+    void replacesAnExistingFile()
+    {
+        QFETCH(QByteArray, body);
+        QVERIFY(writeFile(target(QStringLiteral("old.bin")), QByteArray(5000, 'o')));
+        m_server.route("/replace/old.bin", serve(body));
+        addZing(QStringLiteral("old.bin"), "/replace/old.bin");
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(readFile(target(QStringLiteral("old.bin"))), body);
+        QCOMPARE(entries(folder()), QStringList{"old.bin"});
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+    }
+
+    void emptyBodyMakesAnEmptyFile()
+    {
+        m_server.route("/empty/zero.bin", serve(QByteArray()));
+        addZing(QStringLiteral("zero.bin"), "/empty/zero.bin");
+        QVERIFY(runToEnd(params()));
+        QVERIFY(QFileInfo::exists(target(QStringLiteral("zero.bin"))));
+        QCOMPARE(QFileInfo(target(QStringLiteral("zero.bin"))).size(), 0);
+        QVERIFY(!m_files->isChecked(0));
+    }
+
+    // Failures
+
+    void httpErrorKeepsWhatWasThere_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("over an existing file") << true;
+        QTest::newRow("no file before") << false;
+    }
+
+    void httpErrorKeepsWhatWasThere()
+    {
+        QFETCH(bool, existing);
+        const QByteArray before = patternBody(5000, 7);
+        if (existing)
+            QVERIFY(writeFile(target(QStringLiteral("gone.jpg")), before));
+        // No route: the fallback answers 404 with an HTML page as its body.
+        const RowId id = addZing(QStringLiteral("gone.jpg"), "/missing/gone.jpg");
+        QSignalSpy done(m_run.get(), &DownloadRun::fileDone);
+        QVERIFY(runToEnd(params()));
+
+        if (existing)
+            QCOMPARE(readFile(target(QStringLiteral("gone.jpg"))), before);
+        QCOMPARE(entries(folder()), existing ? QStringList{"gone.jpg"} : QStringList());
+        const int row = m_files->rowOf(id);
+        QVERIFY(m_files->isChecked(row)); // the next run tries it again
+        QCOMPARE(m_files->rowMark(row), FileListModel::RowMark::Failed);
+        QCOMPARE(m_statuses.last(), QStringLiteral("0 files downloaded, 1 failed"));
+        QCOMPARE(m_run->succeeded(), 0);
+        QCOMPARE(m_run->failures().size(), 1);
+        QCOMPARE(m_run->failures().first().target, target(QStringLiteral("gone.jpg")));
+        QVERIFY2(m_run->failures().first().reason.contains(QLatin1String("404")),
+                 qPrintable(m_run->failures().first().reason));
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(done.first().at(1).toBool(), false);
+        QCOMPARE(m_state->progress().value, 1); // a failed file still counts as handled
+    }
+
+    void mixedRunCountsBoth()
+    {
+        m_server.route("/mixed/a.txt", serve("aaa"));
+        m_server.route("/mixed/c.txt", serve("ccc"));
+        addZing(QStringLiteral("a.txt"), "/mixed/a.txt");
+        addZing(QStringLiteral("b.txt"), "/mixed/missing-b.txt");
+        addZing(QStringLiteral("c.txt"), "/mixed/c.txt");
+        addZing(QStringLiteral("d.txt"), "/mixed/missing-d.txt");
+        QVERIFY(runToEnd(params(3)));
+        QCOMPARE(m_statuses.last(), QStringLiteral("2 files downloaded, 2 failed"));
+        QCOMPARE(entries(folder()), (QStringList{"a.txt", "c.txt"}));
+        QCOMPARE(m_state->progress().value, 4);
+        QCOMPARE(m_state->progress().maximum, 4);
+        QCOMPARE(QList<bool>({m_files->isChecked(0), m_files->isChecked(1), m_files->isChecked(2),
+                              m_files->isChecked(3)}),
+                 (QList<bool>{false, true, false, true}));
+    }
+
+    void failedRowsAreRetriedByTheNextRun()
+    {
+        Response missing = serve("<html>gone</html>");
+        missing.status = 503;
+        missing.reason = "Service Unavailable";
+        m_server.route("/retry/r.txt", missing);
+        m_server.route("/retry/s.txt", serve("fine"));
+        addZing(QStringLiteral("r.txt"), "/retry/r.txt");
+        addZing(QStringLiteral("s.txt"), "/retry/s.txt");
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded, 1 failed"));
+        QVERIFY(m_run->failures().first().reason.contains(QLatin1String("503")));
+
+        m_server.route("/retry/r.txt", serve("now here"));
+        m_progressValues.clear();
+        m_multi.clear();
+        QVERIFY(runToEnd(params()));
+        // The counts are those of the second run alone.
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+        QVERIFY(m_run->failures().isEmpty());
+        QCOMPARE(m_run->succeeded(), 1);
+        QCOMPARE(readFile(target(QStringLiteral("r.txt"))), QByteArray("now here"));
+        QCOMPARE(m_files->rowMark(0), FileListModel::RowMark::None);
+        QVERIFY(!m_files->isChecked(0));
+        QCOMPARE(m_progressValues, (QList<int>{0, 1}));
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+    }
+
+    void stalledServerTimesOut_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("no answer") << int(Serve::Stall);
+        QTest::newRow("half a body") << int(Serve::StallAfterHeaders);
+    }
+
+    void stalledServerTimesOut()
+    {
+        QFETCH(int, mode);
+        m_server.route("/stall/s.bin", serve(patternBody(20000), Serve(mode)));
+        m_server.route("/stall/fine.bin", serve("fine"));
+        addZing(QStringLiteral("s.bin"), "/stall/s.bin");
+        addZing(QStringLiteral("fine.bin"), "/stall/fine.bin");
+        QVERIFY(runToEnd(params(1, 400)));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded, 1 failed"));
+        QCOMPARE(m_run->failures().size(), 1);
+        QCOMPARE(m_run->failures().first().target, target(QStringLiteral("s.bin")));
+        QVERIFY(!m_run->failures().first().reason.isEmpty());
+        QCOMPARE(entries(folder()), QStringList{"fine.bin"});
+        QVERIFY(m_files->isChecked(0));
+        QCOMPARE(m_files->rowMark(0), FileListModel::RowMark::Failed);
+    }
+
+    void cutConnectionFails()
+    {
+        QVERIFY(writeFile(target(QStringLiteral("cut.bin")), "before"));
+        m_server.route("/cut/cut.bin", serve(patternBody(40000), Serve::ResetMidBody));
+        Response liar = serve(patternBody(1000), Serve::WrongLength);
+        liar.announcedLength = 2000;
+        m_server.route("/cut/short.bin", liar);
+        addZing(QStringLiteral("cut.bin"), "/cut/cut.bin");
+        addZing(QStringLiteral("short.bin"), "/cut/short.bin");
+        QVERIFY(runToEnd(params(2)));
+        QCOMPARE(m_statuses.last(), QStringLiteral("0 files downloaded, 2 failed"));
+        QCOMPARE(readFile(target(QStringLiteral("cut.bin"))), QByteArray("before"));
+        QCOMPARE(entries(folder()), QStringList{"cut.bin"});
+    }
+
+    void targetThatIsAFolderFails()
+    {
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("taken")));
+        QVERIFY(writeFile(target(QStringLiteral("taken/keep.txt")), "keep"));
+        m_server.route("/taken/taken", serve("body"));
+        addZing(QStringLiteral("taken"), "/taken/taken");
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(m_statuses.last(), QStringLiteral("0 files downloaded, 1 failed"));
+        QCOMPARE(m_run->failures().first().target, target(QStringLiteral("taken")));
+        QVERIFY(QFileInfo(target(QStringLiteral("taken"))).isDir());
+        QCOMPARE(entries(folder()), QStringList{"taken"});
+        QCOMPARE(entries(target(QStringLiteral("taken"))), QStringList{"keep.txt"});
+    }
+
+    void unusableUrlsFail_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("not a url") << "::not a url::";
+        QTest::newRow("local file") << "LOCAL";
+        QTest::newRow("data") << "data:text/plain,hello";
+        QTest::newRow("unknown scheme") << "gopher://dl.files.test/x";
+    }
+
+    void unusableUrlsFail()
+    {
+        QFETCH(QString, url);
+        QTemporaryDir elsewhere;
+        if (url == QLatin1String("LOCAL")) {
+            const QString source = elsewhere.filePath(QStringLiteral("local.bin"));
+            QVERIFY(writeFile(source, patternBody(300000)));
+            url = QUrl::fromLocalFile(source).toString();
+        }
+        m_server.route("/unusable/next.txt", serve("next"));
+        const RowId id = m_files->addRow({QStringLiteral("u.txt"), QString(), url, QString()});
+        m_files->setChecked(m_files->rowOf(id), true);
+        addZing(QStringLiteral("next.txt"), "/unusable/next.txt");
+        QVERIFY(runToEnd(params(1, 2000)));
+        // Only http and https are downloads: a queue file must not make us copy local files.
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded, 1 failed"));
+        QCOMPARE(entries(folder()), QStringList{"next.txt"});
+        QCOMPARE(m_run->failures().first().target, target(QStringLiteral("u.txt")));
+    }
+
+    void redirectsAreFollowed()
+    {
+        Response moved;
+        moved.status = 302;
+        moved.reason = "Found";
+        moved.headers.append({QByteArray("Location"), QByteArray("/redir/final.bin")});
+        moved.body = "<html>moved</html>";
+        m_server.route("/redir/start.bin", moved);
+        m_server.route("/redir/final.bin", serve(patternBody(7000, 9)));
+        Response toMissing = moved;
+        toMissing.headers = {{QByteArray("Location"), QByteArray("/redir/missing.bin")}};
+        m_server.route("/redir/broken.bin", toMissing);
+        addZing(QStringLiteral("got.bin"), "/redir/start.bin");
+        addZing(QStringLiteral("lost.bin"), "/redir/broken.bin");
+        QVERIFY(runToEnd(params()));
+        // Only the final body lands, never the redirect's own page.
+        QCOMPARE(readFile(target(QStringLiteral("got.bin"))), patternBody(7000, 9));
+        QCOMPARE(entries(folder()), QStringList{"got.bin"});
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded, 1 failed"));
+        QVERIFY(m_run->failures().first().reason.contains(QLatin1String("404")));
+        QCOMPARE(m_server.lastHostHeader(), QByteArray("dl.files.test"));
+    }
+
+    void missingFolderFailsEveryRow()
+    {
+        const QString missing = m_dir->filePath(QStringLiteral("no/such/folder"));
+        addZing(QStringLiteral("a.txt"), "/nofolder/a.txt");
+        addZing(QStringLiteral("b.txt"), "/nofolder/b.txt");
+        addZing(QStringLiteral("c.txt"), "/nofolder/c.txt");
+        const int requests = m_server.requestHeads().size();
+        DownloadRun::Params p = params(2);
+        p.folder = missing;
+        QVERIFY(runToEnd(p));
+        QCOMPARE(m_statuses.last(), QStringLiteral("0 files downloaded, 3 failed"));
+        QCOMPARE(m_run->failures().size(), 3);
+        QCOMPARE(m_run->failures().first().target, missing + QStringLiteral("/a.txt"));
+        QCOMPARE(m_server.requestHeads().size(), requests);
+        QVERIFY(!QFileInfo::exists(missing));
+        QCOMPARE(m_started.size(), 3);
+        QCOMPARE(m_progressValues.last(), 3);
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(m_files->isChecked(row));
+            QCOMPARE(m_files->rowMark(row), FileListModel::RowMark::Failed);
+        }
+    }
+
+    void folderWithoutSeparatorAndWithOne_data()
+    {
+        QTest::addColumn<bool>("slash");
+        QTest::newRow("without /") << false;
+        QTest::newRow("with /") << true;
+    }
+
+    void folderWithoutSeparatorAndWithOne()
+    {
+        QFETCH(bool, slash);
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("in")));
+        m_server.route("/sep/s.txt", serve("sep"));
+        addZing(QStringLiteral("s.txt"), "/sep/s.txt");
+        DownloadRun::Params p = params();
+        p.folder =
+            m_dir->filePath(QStringLiteral("in")) + (slash ? QStringLiteral("/") : QString());
+        QVERIFY(runToEnd(p));
+        QCOMPARE(entries(folder()), QStringList{"in"});
+        QCOMPARE(entries(m_dir->filePath(QStringLiteral("in"))), QStringList{"s.txt"});
+    }
+
+    // Abort
+
+    void abortLeavesNoPartialFile()
+    {
+        const QByteArray before = patternBody(3000, 8);
+        QVERIFY(writeFile(target(QStringLiteral("had.bin")), before));
+        m_server.route("/abort/had.bin", serve(patternBody(200000), Serve::Slow, 20, 1000));
+        m_server.route("/abort/new.bin", serve(patternBody(200000), Serve::Slow, 20, 1000));
+        m_server.route("/abort/later.bin", serve("later"));
+        addZing(QStringLiteral("had.bin"), "/abort/had.bin");
+        addZing(QStringLiteral("new.bin"), "/abort/new.bin");
+        addZing(QStringLiteral("later.bin"), "/abort/later.bin");
+        m_board->resize(2);
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        QCOMPARE(m_run->start(params(2)), DownloadRun::Start::Started);
+        // Both transfers have bytes on their way into temporary files.
+        QTRY_VERIFY_WITH_TIMEOUT(m_board->at(0).progress > 0 && m_board->at(1).progress > 0,
+                                 EndBoundMs);
+        m_state->AbortAll();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EndBoundMs);
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(m_statuses.last(), QStringLiteral("Download aborted"));
+        QCOMPARE(readFile(target(QStringLiteral("had.bin"))), before);
+        QCOMPARE(entries(folder()), QStringList{"had.bin"});
+        QCOMPARE(m_server.requestCount("/abort/later.bin"), 0);
+        for (int row = 0; row < 3; ++row)
+            QVERIFY(m_files->isChecked(row));
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QVERIFY(!m_run->isRunning());
+        QVERIFY(!m_state->isRunActive());
+        QVERIFY(!m_state->AnyThreadBusy());
+        // Nothing arrives after the end, nor starts later.
+        QTest::qWait(200);
+        QCOMPARE(entries(folder()), QStringList{"had.bin"});
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_server.requestCount("/abort/later.bin"), 0);
+    }
+
+    void abortWhileIdleChangesNothing()
+    {
+        m_server.route("/abort/idle.txt", serve("idle"));
+        addZing(QStringLiteral("idle.txt"), "/abort/idle.txt");
+        QVERIFY(runToEnd(params()));
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        m_state->AbortAll();
+        QTest::qWait(50);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QCOMPARE(readFile(target(QStringLiteral("idle.txt"))), QByteArray("idle"));
+    }
+
+    // Names on disk
+
+    void namesAreCleanedOnDisk_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("onDisk");
+        QTest::newRow("colon and question mark") << "a:b?.jpg"
+                                                 << "a_b_.jpg";
+        QTest::newRow("question mark alone") << "?"
+                                             << "_";
+        QTest::newRow("dot dot") << ".."
+                                 << "_";
+        QTest::newRow("dot") << "."
+                             << "_";
+        QTest::newRow("empty") << ""
+                               << "_";
+        QTest::newRow("parent path") << "../x"
+                                     << ".._x";
+        QTest::newRow("sub path") << "sub/inner.txt"
+                                  << "sub_inner.txt";
+        QTest::newRow("backslash path") << "..\\y"
+                                        << ".._y";
+    }
+
+    void namesAreCleanedOnDisk()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, onDisk);
+        // The folder sits one level down, so a name that climbed out would show beside it.
+        const QString inner = m_dir->filePath(QStringLiteral("inner"));
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("inner")));
+        m_server.route("/clean/file", serve("cleaned body"));
+        addZing(name, "/clean/file");
+        DownloadRun::Params p = params();
+        p.folder = inner;
+        QVERIFY(runToEnd(p));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+        QCOMPARE(entries(folder()), QStringList{"inner"});
+        QCOMPARE(entries(inner), QStringList{onDisk});
+        QCOMPARE(readFile(inner + QLatin1Char('/') + onDisk), QByteArray("cleaned body"));
+    }
+
+    void sameCleanedNameLastWins_data()
+    {
+        QTest::addColumn<bool>("firstIsSlow");
+        QTest::newRow("first row ends last") << true;
+        QTest::newRow("second row ends last") << false;
+    }
+
+    void sameCleanedNameLastWins()
+    {
+        QFETCH(bool, firstIsSlow);
+        const QByteArray one = "body of the first row";
+        const QByteArray two = "body of the second row, a bit longer";
+        m_server.route("/same/1", serve(one, Serve::Normal, firstIsSlow ? 400 : 0));
+        m_server.route("/same/2", serve(two, Serve::Normal, firstIsSlow ? 0 : 400));
+        const RowId first = addZing(QStringLiteral("a:b.txt"), "/same/1");
+        const RowId second = addZing(QStringLiteral("a?b.txt"), "/same/2");
+        QList<RowId> order;
+        QObject context;
+        connect(m_run.get(), &DownloadRun::fileDone, &context,
+                [&](RowId row, bool, const QString &, const QString &) { order.append(row); });
+        QVERIFY(runToEnd(params(2)));
+        QCOMPARE(order.size(), 2);
+        // The later commit replaces the earlier file, whichever row that was.
+        QCOMPARE(readFile(target(QStringLiteral("a_b.txt"))), order.last() == first ? one : two);
+        QCOMPARE(order.last(), firstIsSlow ? first : second); // a generous delay decides
+        QCOMPARE(entries(folder()), QStringList{"a_b.txt"});
+        QCOMPARE(m_statuses.last(), QStringLiteral("2 files downloaded"));
+        QVERIFY(m_run->failures().isEmpty());
+    }
+
+    // Order and slots
+
+    void oneSlotFollowsListOrder_data()
+    {
+        QTest::addColumn<bool>("sortDescending");
+        QTest::newRow("as added") << false;
+        QTest::newRow("sorted by name, descending") << true;
+    }
+
+    void oneSlotFollowsListOrder()
+    {
+        QFETCH(bool, sortDescending);
+        const QByteArray base = sortDescending ? "/order-d/" : "/order-a/";
+        const QStringList names = {"m.txt", "c.txt", "x.txt", "a.txt", "q.txt"};
+        for (const QString &name : names) {
+            m_server.route(base + name.toLatin1(), serve(name.toLatin1(), Serve::Normal, 10));
+            addZing(name, base + name.toLatin1());
+        }
+        if (sortDescending) {
+            m_files->setSortKey(1);
+            m_files->columnClick(0);
+            m_files->columnClick(0);
+        }
+        QStringList listed;
+        for (int row = 0; row < m_files->rowCount(); ++row)
+            listed.append(m_files->cell(row, 0));
+        const QStringList expected =
+            sortDescending ? QStringList{"x.txt", "q.txt", "m.txt", "c.txt", "a.txt"} : names;
+        QCOMPARE(listed, expected);
+
+        QObject context;
+        QStringList requested;
+        connect(&m_server, &TestServer::requestReceived, &context,
+                [&](const QByteArray &, const QByteArray &path) {
+                    requested.append(QString::fromLatin1(path.mid(base.size())));
+                });
+        QVERIFY(runToEnd(params(1)));
+        QCOMPARE(requested, expected);
+        QList<RowId> ids;
+        for (int row = 0; row < m_files->rowCount(); ++row)
+            ids.append(m_files->idAt(row));
+        QCOMPARE(m_started, ids);
+        QCOMPARE(m_statuses.last(), QStringLiteral("5 files downloaded"));
+    }
+
+    void slotsWorkInParallelFromTheLowest()
+    {
+        // The answers wait, so every transfer is still running when the last request arrives.
+        for (const char *name : {"p1", "p2", "p3"})
+            m_server.route(QByteArray("/par/") + name, serve(name, Serve::Normal, 200));
+        addZing(QStringLiteral("p1"), "/par/p1");
+        addZing(QStringLiteral("p2"), "/par/p2");
+        addZing(QStringLiteral("p3"), "/par/p3");
+        QSet<QString> seen[5];
+        m_board->resize(5);
+        QObject context;
+        connect(m_board.get(), &SlotBoard::slotChanged, &context, [&](int index) {
+            if (!m_board->at(index).url.isEmpty())
+                seen[index].insert(m_board->at(index).url);
+        });
+        int mostBusy = 0;
+        connect(&m_server, &TestServer::requestReceived, &context, [&] {
+            int busy = 0;
+            for (int slot = 0; slot < m_board->count(); ++slot)
+                busy += m_board->at(slot).url.isEmpty() ? 0 : 1;
+            mostBusy = std::max(mostBusy, busy);
+        });
+        QVERIFY(runToEnd(params(5)));
+        QCOMPARE(mostBusy, 3);
+        QCOMPARE(seen[0], QSet<QString>{"p1"});
+        QCOMPARE(seen[1], QSet<QString>{"p2"});
+        QCOMPARE(seen[2], QSet<QString>{"p3"});
+        QVERIFY(seen[3].isEmpty());
+        QVERIFY(seen[4].isEmpty());
+        QCOMPARE(m_statuses.last(), QStringLiteral("3 files downloaded"));
+    }
+
+    // Modes
+
+    void yahooRowsUseNameAndUrlColumns()
+    {
+        m_files->setColumns(columnSet(::Mode::Yahoo));
+        m_server.route("/yahoo/real.bin", serve("yahoo body"));
+        m_server.route("/yahoo/decoy.bin", serve("decoy"));
+        // Decoys in the other columns: only column 3 names the file, only 5 locates it.
+        const RowId id =
+            m_files->addRow({QStringLiteral("00042"), QStringLiteral("subject.bin"),
+                             Host + QStringLiteral("/yahoo/decoy.bin"), QStringLiteral("y:1.bin"),
+                             QStringLiteral("10"), Host + QStringLiteral("/yahoo/real.bin"),
+                             QStringLiteral("0000010")});
+        m_files->setChecked(m_files->rowOf(id), true);
+        const int decoys = m_server.requestCount("/yahoo/decoy.bin");
+        DownloadRun::Params p = params();
+        p.mode = ::Mode::Yahoo;
+        QVERIFY(runToEnd(p));
+        QCOMPARE(entries(folder()), QStringList{"y_1.bin"});
+        QCOMPARE(readFile(target(QStringLiteral("y_1.bin"))), QByteArray("yahoo body"));
+        QCOMPARE(m_server.requestCount("/yahoo/decoy.bin"), decoys);
+        QVERIFY(!m_files->isChecked(0));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+    }
+
+    // The list changing under the run
+
+    void rowsRemovedOrUntickedDuringTheRun()
+    {
+        const QByteArray base = "/removed/";
+        m_server.route(base + "r1", serve("r1", Serve::Normal, 300));
+        for (const char *name : {"r2", "r3", "r4", "r5"})
+            m_server.route(base + name, serve(name));
+        addZing(QStringLiteral("r1"), base + "r1");
+        addZing(QStringLiteral("r2"), base + "r2");
+        addZing(QStringLiteral("r3"), base + "r3");
+        addZing(QStringLiteral("r4"), base + "r4");
+        addZing(QStringLiteral("r5"), base + "r5");
+        QObject context;
+        QStringList requested;
+        connect(&m_server, &TestServer::requestReceived, &context,
+                [&](const QByteArray &, const QByteArray &path) {
+                    requested.append(QString::fromLatin1(path.mid(base.size())));
+                });
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        QCOMPARE(m_run->start(params(1)), DownloadRun::Start::Started);
+        QCOMPARE(m_board->at(0).url, QStringLiteral("r1"));
+        // r1 (running) and r3 (waiting) go; r4 is unticked.
+        m_files->setSelected(0, 0, true);
+        m_files->setSelected(2, 2, true);
+        QCOMPARE(m_files->removeSelected(), 2);
+        QCOMPARE(m_files->cell(1, 0), QStringLiteral("r4"));
+        m_files->setChecked(1, false);
+        QVERIFY(finished.wait(EndBoundMs));
+        QCOMPARE(requested, (QStringList{"r1", "r2", "r5"}));
+        QCOMPARE(m_files->rowCount(), 3);
+        QVERIFY(QFileInfo::exists(target(QStringLiteral("r2"))));
+        QVERIFY(QFileInfo::exists(target(QStringLiteral("r5"))));
+        QVERIFY(!QFileInfo::exists(target(QStringLiteral("r3"))));
+        QVERIFY(!QFileInfo::exists(target(QStringLiteral("r4"))));
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QVERIFY(!m_state->AnyThreadBusy());
+        QVERIFY(m_statuses.last().endsWith(QLatin1String("files downloaded")));
+    }
+
+    void listClearedDuringTheRun()
+    {
+        m_server.route("/cleared/c1", serve("c1", Serve::Slow, 30, 1));
+        m_server.route("/cleared/c2", serve("c2"));
+        addZing(QStringLiteral("c1"), "/cleared/c1");
+        addZing(QStringLiteral("c2"), "/cleared/c2");
+        const int before = m_server.requestCount("/cleared/c2");
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        QCOMPARE(m_run->start(params(1)), DownloadRun::Start::Started);
+        m_files->clear();
+        QVERIFY(finished.wait(EndBoundMs));
+        QCOMPARE(m_server.requestCount("/cleared/c2"), before);
+        QCOMPARE(m_files->rowCount(), 0);
+        QVERIFY(!m_state->isRunActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDownload)
+#include "test_download.moc"

@@ -1,0 +1,277 @@
+// Downloads started from the main window's toolbar, against a local server.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "core/net/hostmapping.h"
+#include "core/settings/settingsstore.h"
+#include "gui/app/frmdownload.h"
+#include "gui/ui/filelistview.h"
+#include "support/scriptedprompts.h"
+#include "support/testserver.h"
+
+namespace {
+
+using Response = TestServer::Response;
+using Serve = TestServer::Mode;
+
+// A made-up host of this executable only; the host mapping sends it to the test server.
+const QString Host = QStringLiteral("http://dl.gui.test");
+// Upper bound for "the run ended"; never a timing expectation.
+constexpr int EndBoundMs = 8000;
+
+Response serve(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0,
+               int chunkSize = 1024)
+{
+    Response r;
+    r.body = body;
+    r.mode = mode;
+    r.delayMs = delayMs;
+    r.chunkSize = chunkSize;
+    return r;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+// Everything in a folder, hidden entries included: a left-over temporary file shows here.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestGuiDownload : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestServer m_server;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_downloads;
+    std::unique_ptr<SettingsStore> m_store;
+    PromptLog m_log;
+
+    std::unique_ptr<frmDownload> makeWindow()
+    {
+        auto w = std::make_unique<frmDownload>(*m_store, ProgramValues(),
+                                               std::make_unique<ScriptedPrompts>(m_log));
+        w->setSearchTimeouts({3000, 1000});
+        return w;
+    }
+
+    QString downloads() const { return m_downloads->path(); }
+
+    // Adds Zing rows {name, path} and ticks them.
+    static void addTicked(frmDownload &w, const QList<QPair<QString, QByteArray>> &rows)
+    {
+        QList<QStringList> cells;
+        for (const auto &row : rows)
+            cells.append({row.first, QString(), Host + QString::fromLatin1(row.second), {}});
+        const int first = w.files().rowCount();
+        w.files().addRows(cells);
+        for (int row = first; row < w.files().rowCount(); ++row)
+            w.files().setChecked(row, true);
+    }
+
+    // The actions that start a run, which must stay off while one runs.
+    static QList<QAction *> startingActions(const frmDownload &w)
+    {
+        const CommandTable &c = w.commands();
+        return {c.tbNew, c.mnuFileNew, c.tbOpen, c.mnuFileOpen, c.tbSearch, c.tbDownload};
+    }
+
+    static bool allEnabled(const QList<QAction *> &actions, bool enabled)
+    {
+        for (const QAction *a : actions) {
+            if (a->isEnabled() != enabled)
+                return false;
+        }
+        return true;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_server.listen());
+        const QString to = QStringLiteral(":127.0.0.1:") + QString::number(m_server.port());
+        QVERIFY(HostMapping::global().add(QStringLiteral("dl.gui.test:80") + to));
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_downloads = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid() && m_downloads->isValid());
+        m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("settings.json")));
+        m_log = PromptLog();
+    }
+
+    void downloadFromTheToolbar()
+    {
+        m_server.route("/gui/a.bin", serve(QByteArray(3000, 'a'), Serve::Slow, 100, 1000));
+        m_server.route("/gui/b.bin", serve(QByteArray(10, 'b'), Serve::Normal, 100));
+        auto w = makeWindow();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("a.bin"), "/gui/a.bin"},
+                       {QStringLiteral("b:c.bin"), "/gui/b.bin"}});
+        QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+        w->commands().tbDownload->trigger();
+        // One run at a time; only Abort stays available, and the list shows one row.
+        QVERIFY(allEnabled(startingActions(*w), false));
+        QVERIFY(w->commands().tbAbort->isEnabled());
+        QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(w->state().AnyThreadBusy());
+
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("2 files downloaded"),
+                                  EndBoundMs);
+        QVERIFY(allEnabled(startingActions(*w), true));
+        QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(readFile(m_downloads->filePath(QStringLiteral("a.bin"))), QByteArray(3000, 'a'));
+        QCOMPARE(readFile(m_downloads->filePath(QStringLiteral("b_c.bin"))), QByteArray(10, 'b'));
+        QCOMPARE(entries(downloads()), (QStringList{"a.bin", "b_c.bin"}));
+        QVERIFY(!w->files().isChecked(0));
+        QVERIFY(!w->files().isChecked(1));
+        QCOMPARE(w->ProgressBar1->maximum(), 2);
+        QCOMPARE(w->ProgressBar1->value(), 2);
+        QVERIFY(m_log.exclamations.isEmpty());
+    }
+
+    void refusalsShowTheirMessage()
+    {
+        auto w = makeWindow();
+        const int requests = m_server.requestHeads().size();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("r.bin"), "/gui/r.bin"}});
+        w->files().setChecked(0, false);
+        QSignalSpy active(&w->state(), &AppState::runActiveChanged);
+
+        w->commands().tbDownload->trigger();
+        QCOMPARE(m_log.exclamations, QStringList{"Check files you want to download."});
+
+        w->files().setChecked(0, true);
+        w->txtDownloadTo->clear();
+        w->commands().tbDownload->trigger();
+        QCOMPARE(m_log.exclamations, (QStringList{"Check files you want to download.",
+                                                  "Please select download folder."}));
+
+        QCOMPARE(active.count(), 0);
+        QVERIFY(allEnabled(startingActions(*w), true));
+        QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QTest::qWait(100);
+        QCOMPARE(m_server.requestHeads().size(), requests);
+        QVERIFY(entries(downloads()).isEmpty());
+        QVERIFY(w->files().isChecked(0));
+    }
+
+    void failuresShowInTheStatus()
+    {
+        m_server.route("/gui/fine.txt", serve("fine"));
+        auto w = makeWindow();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("fine.txt"), "/gui/fine.txt"},
+                       {QStringLiteral("lost.txt"), "/gui/no-such-file.txt"}});
+        w->commands().tbDownload->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(),
+                                  QStringLiteral("1 files downloaded, 1 failed"), EndBoundMs);
+        QCOMPARE(entries(downloads()), QStringList{"fine.txt"});
+        QVERIFY(!w->files().isChecked(0));
+        QVERIFY(w->files().isChecked(1));
+        QCOMPARE(w->files().rowMark(1), FileListModel::RowMark::Failed);
+        QVERIFY(allEnabled(startingActions(*w), true));
+    }
+
+    void yahooModeFromTheWindow()
+    {
+        m_server.route("/gui/y.txt", serve("yahoo"));
+        auto w = makeWindow();
+        QVERIFY(w->selectMode(QStringLiteral("Yahoo")));
+        w->txtDownloadTo->setText(downloads());
+        w->files().addRows({{QStringLiteral("00007"), QStringLiteral("s"), QStringLiteral("a"),
+                             QStringLiteral("y?.txt"), QStringLiteral("5"), Host + "/gui/y.txt",
+                             QStringLiteral("0000005")}});
+        w->files().setChecked(0, true);
+        w->commands().tbDownload->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("1 files downloaded"),
+                                  EndBoundMs);
+        QCOMPARE(entries(downloads()), QStringList{"y_.txt"});
+        QCOMPARE(readFile(m_downloads->filePath(QStringLiteral("y_.txt"))), QByteArray("yahoo"));
+    }
+
+    void abortFromTheToolbar()
+    {
+        m_server.route("/gui/long.bin", serve(QByteArray(100000, 'l'), Serve::Slow, 30, 1000));
+        auto w = makeWindow();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("long.bin"), "/gui/long.bin"}});
+        w->commands().tbDownload->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->slotBoard().at(0).progress > 0, EndBoundMs);
+        w->commands().tbAbort->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Download aborted"),
+                                  EndBoundMs);
+        QVERIFY(allEnabled(startingActions(*w), true));
+        QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QVERIFY(entries(downloads()).isEmpty());
+        QVERIFY(w->files().isChecked(0));
+    }
+
+    void closingDuringADownloadAsks()
+    {
+        m_server.route("/gui/close.bin", serve(QByteArray(100000, 'c'), Serve::Slow, 30, 1000));
+        auto w = makeWindow();
+        w->showAsLoaded();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("close.bin"), "/gui/close.bin"}});
+        w->commands().tbDownload->trigger();
+        QVERIFY(w->state().AnyThreadBusy());
+
+        m_log.answerYes = false;
+        QVERIFY(!w->close());
+        QCOMPARE(m_log.abortAsked, 1);
+        QVERIFY(w->isVisible());
+        QVERIFY(w->state().AnyThreadBusy()); // No: the download goes on
+
+        m_log.answerYes = true;
+        QVERIFY(!w->close()); // Yes: aborts, then closes once every slot is idle
+        QCOMPARE(m_log.abortAsked, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), EndBoundMs);
+        QVERIFY(!w->state().AnyThreadBusy());
+        QCOMPARE(w->panelMessage->text(), QStringLiteral("Download aborted"));
+        QVERIFY(entries(downloads()).isEmpty());
+    }
+
+    void closingWhenIdleDoesNotAsk()
+    {
+        m_server.route("/gui/quick.txt", serve("quick"));
+        auto w = makeWindow();
+        w->showAsLoaded();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("quick.txt"), "/gui/quick.txt"}});
+        w->commands().tbDownload->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("1 files downloaded"),
+                                  EndBoundMs);
+        QVERIFY(w->close());
+        QCOMPARE(m_log.abortAsked, 0);
+    }
+};
+
+QTEST_MAIN(TestGuiDownload)
+#include "test_guidownload.moc"
