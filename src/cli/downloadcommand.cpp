@@ -36,6 +36,9 @@ int run(const QStringList &arguments)
                        "transfer slots. A file that fails leaves an existing file of that name "
                        "as it was."));
     parser.addHelpOption();
+    // The command itself, so that the usage line names it.
+    parser.addPositionalArgument(QStringLiteral("download"), QStringLiteral("The command."),
+                                 QStringLiteral("download"));
     parser.addPositionalArgument(QStringLiteral("queue"), QStringLiteral("The queue file (.tbq)."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("The download folder."),
                                 QStringLiteral("DIR"));
@@ -52,7 +55,7 @@ int run(const QStringList &arguments)
     common.addTo(parser);
     parser.process(arguments);
 
-    const QStringList positional = parser.positionalArguments();
+    const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 1)
         return fail(QStringLiteral("expected: download FILE.tbq --to DIR"));
     if (!parser.isSet(to) || parser.value(to).isEmpty())

@@ -14,11 +14,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
     if (command == QLatin1String("search") || command == QLatin1String("download")) {
-        QStringList rest = arguments;
-        rest.removeAt(1);
-        rest[0] += QLatin1Char(' ') + command;
-        return command == QLatin1String("search") ? SearchCommand::run(rest)
-                                                  : DownloadCommand::run(rest);
+        return command == QLatin1String("search") ? SearchCommand::run(arguments)
+                                                  : DownloadCommand::run(arguments);
     }
 
     QCommandLineParser parser;

@@ -33,6 +33,9 @@ int run(const QStringList &arguments)
         QStringLiteral("Searches a group's message archive (yahoo) or a photo album (zing) and "
                        "writes every file found, with its size, to a queue file."));
     parser.addHelpOption();
+    // The command itself, so that the usage line names it.
+    parser.addPositionalArgument(QStringLiteral("search"), QStringLiteral("The command."),
+                                 QStringLiteral("search"));
     parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("yahoo or zing"));
     parser.addPositionalArgument(QStringLiteral("url"),
                                  QStringLiteral("The group's address, or the album's address."));
@@ -61,7 +64,7 @@ int run(const QStringList &arguments)
     common.addTo(parser);
     parser.process(arguments);
 
-    const QStringList positional = parser.positionalArguments();
+    const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 3)
         return fail(QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
     const QString mode = positional.at(0).toLower();
