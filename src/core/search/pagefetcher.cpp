@@ -33,6 +33,7 @@ void cHTTPLinkFinder::setFinished(bool finished)
 void cHTTPLinkFinder::GetURL(const QString &sURL)
 {
     setFinished(false);
+    m_capped = false;
     m_board.setUrl(m_slot, sURL);
     m_client->get(QUrl(sURL));
 }
@@ -54,6 +55,12 @@ void cHTTPLinkFinder::Abort()
 
 void cHTTPLinkFinder::onProgress(qint64 count, qint64 size)
 {
+    // Pages are small; a body without end must not hold the search. What arrived is read.
+    if (count > MaxPageBytes && !m_capped) {
+        m_capped = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_client->abort(); }, Qt::QueuedConnection);
+    }
     if (m_slot >= m_board.count())
         return; // a slot without a row shows nothing
     int value = m_board.at(m_slot).progress;

@@ -40,6 +40,8 @@ public:
 
     // How many size checks of one page run at once; the others wait their turn.
     static constexpr int MaxChecksAtOnce = 8;
+    // A page larger than this is cut off there.
+    static constexpr qint64 MaxPageBytes = 16 * 1024 * 1024;
     void setCheckTimeout(int milliseconds) { m_checkTimeoutMs = milliseconds; }
 
 private:
@@ -64,5 +66,6 @@ private:
     bool m_completing = false;
     bool m_starting = false;
     bool m_finished = true;
+    bool m_capped = false;
     int m_checkTimeoutMs = 30000;
 };
