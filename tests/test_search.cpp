@@ -6,6 +6,7 @@
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/linkverifier.h"
+#include "core/download/responsehead.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"
 #include "core/net/httpclient.h"
@@ -110,6 +111,50 @@ private Q_SLOTS:
         QCOMPARE(
             cDsckLinkVerifier::request(QStringLiteral("H"), QStringLiteral("/a b/é.jpg")).left(27),
             QByteArray("HEAD /a%20b/%C3%A9.jpg HTTP"));
+    }
+
+    void responseHeadIsRead_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("nameFound");
+        QTest::addColumn<bool>("hasLength");
+        QTest::addColumn<QString>("length");
+        QTest::newRow("plain") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 1234\r\n\r\n")
+                               << false << true << true << true << "1234";
+        QTest::newRow("lower-case name")
+            << QByteArray("HTTP/1.1 200 OK\r\ncontent-length:42 \r\n\r\n") << false << true << true
+            << true << "42";
+        QTest::newRow("head not yet complete")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n") << false << false << false
+            << false << "";
+        QTest::newRow("closed before the blank line")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n") << true << true << true
+            << true << "9";
+        QTest::newRow("closed inside the value")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9") << true << true << true << false
+            << "";
+        QTest::newRow("no length") << QByteArray("HTTP/1.1 200 OK\r\nServer: x\r\n\r\n") << false
+                                   << true << false << false << "";
+        QTest::newRow("name inside another line")
+            << QByteArray("HTTP/1.1 200 OK\r\nX-Content-Length: 5\r\n\r\n") << false << true
+            << false << false << "";
+        QTest::newRow("length in the body is not read")
+            << QByteArray("HTTP/1.1 200 OK\r\n\r\nContent-Length: 5\r\n") << false << true << false
+            << false << "";
+        QTest::newRow("empty and closed") << QByteArray() << true << true << false << false << "";
+    }
+
+    void responseHeadIsRead()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, closed);
+        const HeadResult head = parseResponseHead(bytes, closed);
+        QTEST(head.complete, "complete");
+        QTEST(head.nameFound, "nameFound");
+        QTEST(head.hasLength, "hasLength");
+        QTEST(head.length, "length");
     }
 
     void checkWritesSizeCells_data()

@@ -6,6 +6,7 @@
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/net/httpclient.h"
+#include "core/net/transferstate.h"
 
 cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListModel &files, int slot,
                                  QObject *parent)
@@ -59,12 +60,7 @@ void cHTTPDownloader::onProgress(qint64 count, qint64 size)
 {
     if (m_slot >= m_board.count())
         return;
-    int value = m_board.at(m_slot).progress;
-    if (size > 0)
-        value = int(std::clamp(double(count) * 100.0 / double(size), 0.0, 100.0));
-    else
-        value = std::min(value + 10, 99);
-    m_board.setProgress(m_slot, value);
+    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, count, size));
 }
 
 void cHTTPDownloader::onState(int state)
@@ -93,31 +89,9 @@ void cHTTPDownloader::onState(int state)
         }
         break;
     }
-    case 1:
-        m_board.setStatus(m_slot, QStringLiteral("Starting request"));
-        break;
-    case 2:
-        m_board.setStatus(m_slot, QStringLiteral("Resolving host"));
-        break;
-    case 3:
-        m_board.setStatus(m_slot, QStringLiteral("Host resolved"));
-        break;
-    case 4:
-        m_board.setStatus(m_slot, QStringLiteral("Connecting"));
-        break;
-    case 5:
-        m_board.setStatus(m_slot, QStringLiteral("Connected"));
-        break;
-    case 7:
-        m_board.setStatus(m_slot, QStringLiteral("Request sent"));
-        break;
-    case 9:
-        m_board.setStatus(m_slot, QStringLiteral("Received response"));
-        break;
-    case 13:
-        m_board.setStatus(m_slot, QStringLiteral("Response completed"));
-        break;
     default:
+        if (const QString text = TransferState::text(state); !text.isNull())
+            m_board.setStatus(m_slot, text);
         break;
     }
 }

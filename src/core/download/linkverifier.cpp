@@ -1,6 +1,7 @@
 #include "core/download/linkverifier.h"
 
 #include "core/app/slotboard.h"
+#include "core/download/responsehead.h"
 #include "core/filelist/columnset.h"
 #include "core/net/tcpsocket.h"
 
@@ -144,15 +145,22 @@ void cDsckLinkVerifier::onReceive()
 {
     if (m_finished)
         return;
-    m_timeout.start();
     const QByteArray data = Wsk1->receive();
     if (m_headDone)
-        return; // body bytes of a server that sends one anyway
+        return; // bytes after the head: a server that sends a body anyway
+    m_timeout.start();
     m_head += data;
     readLength(false);
     if (!m_headDone && m_head.size() > MaxHeadBytes) {
-        m_headDone = true; // not a response head; wait for the close or the timeout
+        m_headDone = true; // not a response head
         m_head.clear();
+    }
+    if (m_headDone) {
+        // An answer to HEAD ends with its head: a server that keeps the connection open, or
+        // streams a body anyway, cannot hold the check.
+        Wsk1->close();
+        if (!m_finished)
+            onState(0);
     }
 }
 
@@ -160,31 +168,15 @@ void cDsckLinkVerifier::readLength(bool final)
 {
     if (m_headDone)
         return;
-    // The head may arrive over several reads; it is complete at its blank line (or when
-    // the server closes the connection).
-    qsizetype end = m_head.indexOf("\r\n\r\n");
-    if (end < 0 && !final)
+    const HeadResult head = parseResponseHead(m_head, final);
+    if (!head.complete)
         return;
     m_headDone = true;
-    const QByteArray head = end < 0 ? m_head : m_head.left(end + 2);
-    // Header names are case-insensitive.
-    const QByteArray lower = head.toLower();
-    static const QByteArray Name = "content-length:";
-    qsizetype at = -1;
-    for (qsizetype from = 0; (at = lower.indexOf(Name, from)) >= 0; from = at + 1) {
-        if (at == 0 || lower.at(at - 1) == '\n')
-            break;
-    }
-    if (at < 0)
+    if (!head.nameFound)
         return;
-    const qsizetype lineEnd = head.indexOf("\r\n", at);
-    if (lineEnd >= 0) {
-        const QString size =
-            QString::fromLatin1(head.mid(at + Name.size(), lineEnd - at - Name.size())).trimmed();
-        if (m_files) {
-            m_files->setCell(m_row, m_sizeColumn, size);
-            m_files->setCell(m_row, m_hiddenSizeColumn, formatHiddenSize(size));
-        }
+    if (head.hasLength && m_files) {
+        m_files->setCell(m_row, m_sizeColumn, head.length);
+        m_files->setCell(m_row, m_hiddenSizeColumn, formatHiddenSize(head.length));
     }
     setStatus(QStringLiteral("Link verified"));
 }

@@ -8,6 +8,7 @@
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
+#include "core/net/transferstate.h"
 #include "core/queue/textencoding.h"
 #include "core/search/albumparser.h"
 
@@ -63,12 +64,7 @@ void cHTTPLinkFinder::onProgress(qint64 count, qint64 size)
     }
     if (m_slot >= m_board.count())
         return; // a slot without a row shows nothing
-    int value = m_board.at(m_slot).progress;
-    if (size >= 1)
-        value = int(std::clamp(double(count) * 100.0 / double(size), 0.0, 100.0));
-    else
-        value = std::min(value + 10, 99);
-    m_board.setProgress(m_slot, value);
+    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, count, size));
 }
 
 void cHTTPLinkFinder::onState(int state)
@@ -83,31 +79,9 @@ void cHTTPLinkFinder::onState(int state)
         // Pages are UTF-8 when they are valid UTF-8, else the old single-byte code page.
         ParsePage(TextEncoding::decodeText(m_client->body()));
         break;
-    case 1:
-        m_board.setStatus(m_slot, QStringLiteral("Starting request"));
-        break;
-    case 2:
-        m_board.setStatus(m_slot, QStringLiteral("Resolving host"));
-        break;
-    case 3:
-        m_board.setStatus(m_slot, QStringLiteral("Host resolved"));
-        break;
-    case 4:
-        m_board.setStatus(m_slot, QStringLiteral("Connecting"));
-        break;
-    case 5:
-        m_board.setStatus(m_slot, QStringLiteral("Connected"));
-        break;
-    case 7:
-        m_board.setStatus(m_slot, QStringLiteral("Request sent"));
-        break;
-    case 9:
-        m_board.setStatus(m_slot, QStringLiteral("Received response"));
-        break;
-    case 13:
-        m_board.setStatus(m_slot, QStringLiteral("Response completed"));
-        break;
     default:
+        if (const QString text = TransferState::text(state); !text.isNull())
+            m_board.setStatus(m_slot, text);
         break;
     }
 }
