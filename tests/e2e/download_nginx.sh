@@ -3,6 +3,7 @@
 # (the host mapping stands it in for the real host); every file must arrive byte for byte,
 # a missing one must fail alone, and nothing temporary may stay behind.
 set -euo pipefail
+source "$(dirname "$0")/../support/nginx.sh"
 
 cli="$1"
 nginx=$(command -v nginx || echo /usr/sbin/nginx)
@@ -17,7 +18,6 @@ trap 'if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; fi; rm
 root="$work/root"
 mkdir -p "$root/f"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 
 # Thirty files: empty ones, small and middling ones, and one of about 3 MB.
 sizes=(0 1 2 17 100 511 512 513 1000 1023 1024 1025 4095 4096 4097 8192 10000 16384 32767 65536
@@ -44,33 +44,8 @@ done
 printf 'ghost.gif\t10\thttp://dl.e2e.test/f/no-such-file.gif\r\n' >> "$queue"
 printf 'we:ird?.txt\t2345\thttp://dl.e2e.test/f/weird.txt\r\n' >> "$queue"
 
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 256; }
-http {
-    access_log off;
-    default_type application/octet-stream;
-    client_body_temp_path $work/body;
-    proxy_temp_path $work/proxy;
-    fastcgi_temp_path $work/fastcgi;
-    uwsgi_temp_path $work/uwsgi;
-    scgi_temp_path $work/scgi;
-    server {
-        listen 127.0.0.1:$port;
-        root $root;
-    }
-}
-CONF
-"$nginx" -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
-for _ in $(seq 1 50); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then break; fi
-    sleep 0.1
-done
+start_nginx "$root" "$work" application/octet-stream
+port=$nginx_port
 
 map=(--connect-to "dl.e2e.test:80:127.0.0.1:$port")
 

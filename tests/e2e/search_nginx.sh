@@ -3,6 +3,7 @@
 # a loopback port (the host mapping stands it in for the real hosts) and must write the
 # expected queue files byte for byte.
 set -euo pipefail
+source "$(dirname "$0")/../support/nginx.sh"
 
 cli="$1"
 nginx=$(command -v nginx || echo /usr/sbin/nginx)
@@ -12,11 +13,11 @@ if [ ! -x "$nginx" ]; then
 fi
 
 work=$(mktemp -d)
+nginx_pid=
 trap 'kill "$nginx_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 root="$work/root"
 mkdir -p "$root/group/cars/message" "$root/att" "$root/album" "$root/picture"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 
 # Five messages; message 3 has no attachment, message 5 has two.
 expected_yahoo="$work/expected_yahoo.tbq"
@@ -61,33 +62,8 @@ printf 'Bobs boat\t10000\thttp://www.zing.com/picture/p3.orig.jpg\r\n' >> "$expe
 printf 'Harbour\t20000\thttp://www.zing.com/picture/p2.orig.jpg\r\n' >> "$expected_zing"
 printf 'Sunset\t30000\thttp://www.zing.com/picture/p1.orig.jpg\r\n' >> "$expected_zing"
 
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 256; }
-http {
-    access_log off;
-    default_type text/html;
-    client_body_temp_path $work/body;
-    proxy_temp_path $work/proxy;
-    fastcgi_temp_path $work/fastcgi;
-    uwsgi_temp_path $work/uwsgi;
-    scgi_temp_path $work/scgi;
-    server {
-        listen 127.0.0.1:$port;
-        root $root;
-    }
-}
-CONF
-"$nginx" -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
-for _ in $(seq 1 50); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then break; fi
-    sleep 0.1
-done
+start_nginx "$root" "$work" text/html
+port=$nginx_port
 
 map=(--connect-to "groups.example.test:80:127.0.0.1:$port"
      --connect-to "f1.grp.example.test:80:127.0.0.1:$port"
