@@ -10,6 +10,7 @@ packages=(
     xvfb xauth
     nginx-light
     clang-format
+    clang libclang-rt-14-dev
     dpkg-dev desktop-file-utils libxml2-utils groff-base shared-mime-info
 )
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/queue/queuefile.h"
+#include "core/queue/textencoding.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -144,6 +145,8 @@ private Q_SLOTS:
     void writeEncodings();
     void windows1252LookingLikeUtf8_data();
     void windows1252LookingLikeUtf8();
+    void textStartingWithByteOrderMark_data();
+    void textStartingWithByteOrderMark();
     void lineEnds_data();
     void lineEnds();
 
@@ -627,6 +630,25 @@ void TestQueueFile::windows1252LookingLikeUtf8()
     QVERIFY2(!error.isError(), qPrintable(error.message()));
     QCOMPARE(sink.content.rows.size(), 1);
     QCOMPARE(sink.content.rows.first().first(), name);
+}
+
+void TestQueueFile::textStartingWithByteOrderMark_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    // Found by fuzzing: the second mark is text, and it was lost on saving again.
+    QTest::newRow("two marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbfServe");
+    QTest::newRow("a mark as the only character") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf");
+    QTest::newRow("three marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf\xef\xbb\xbf");
+    QTest::newRow("one mark") << QByteArray("\xef\xbb\xbfServer: Zing");
+}
+
+void TestQueueFile::textStartingWithByteOrderMark()
+{
+    QFETCH(QByteArray, bytes);
+
+    const QString text = TextEncoding::decodeText(bytes);
+    QCOMPARE(TextEncoding::decodeText(TextEncoding::encodeText(text)), text);
 }
 
 void TestQueueFile::lineEnds_data()

@@ -68,7 +68,12 @@ QByteArray encodeText(const QString &text)
     // characters; such a text is written as UTF-8.
     if (toWindows1252(text, &bytes) && decodeText(bytes) == text)
         return bytes;
-    return text.toUtf8();
+    // Reading drops one leading byte order mark, so a text that itself starts with U+FEFF
+    // gets a mark of its own in front; otherwise its first character would be lost.
+    QByteArray utf8 = text.toUtf8();
+    if (text.startsWith(QChar(0xFEFF)))
+        utf8.prepend("\xef\xbb\xbf");
+    return utf8;
 }
 
 } // namespace TextEncoding
