@@ -324,7 +324,8 @@ void TestSettingsStore::brokenFileIsKeptAside_data()
 {
     QTest::addColumn<QByteArray>("content");
 
-    QTest::newRow("garbage bytes") << QByteArray("\x00\xff\xfe garbage {{{ \x01", 20);
+    static const char garbage[] = "\x00\xff\xfe garbage {{{ \x01";
+    QTest::newRow("garbage bytes") << QByteArray(garbage, sizeof(garbage) - 1);
     QTest::newRow("truncated JSON") << QByteArray(R"({"Trawl Bay": {"Settings": {"NoTips": "1")");
     QTest::newRow("array at top level") << QByteArray(R"(["Trawl Bay", {"Settings": {}}])");
     QTest::newRow("string at top level") << QByteArray(R"("Trawl Bay")");
