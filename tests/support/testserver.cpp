@@ -204,10 +204,11 @@ void TestServerConnection::plan(const QByteArray &method, bool clientCloses,
     case Mode::EndlessBody:
     case Mode::Garbage:
     case Mode::Stall:
+    case Mode::Raw:
         closeAfter = true;
         break;
     }
-    if (closeAfter && mode != Mode::Stall && mode != Mode::Garbage)
+    if (closeAfter && mode != Mode::Stall && mode != Mode::Garbage && mode != Mode::Raw)
         headers.append({QByteArray("Connection"), QByteArray("close")});
     headers += response.headers;
 
@@ -268,6 +269,10 @@ void TestServerConnection::plan(const QByteArray &method, bool clientCloses,
         break;
     case Mode::Garbage:
         m_steps.append({0, "this is not http\r\n\r\n"});
+        m_after = After::Close;
+        break;
+    case Mode::Raw:
+        m_steps.append({0, response.body});
         m_after = After::Close;
         break;
     case Mode::EndlessBody:

@@ -35,6 +35,7 @@ public:
         LowerCaseHeaders,  // header names in lower case
         WrongLength,       // announces announcedLength, sends the body, closes
         EndlessBody,       // no length; chunkSize bytes every delayMs until the client leaves
+        Raw,               // body is the whole answer, head included, sent as is; then close
     };
 
     struct Response
