@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6svg6 libgl-dev
-    nlohmann-json3-dev
+    nlohmann-json3-dev libcurl4-openssl-dev
     xvfb xauth
     nginx-light
     clang-format

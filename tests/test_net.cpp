@@ -1,13 +1,13 @@
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QNetworkCookie>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "core/net/cookies.h"
+#include "core/net/curlmulti.h"
 #include "core/net/hostmapping.h"
 #include "core/net/httpclient.h"
 #include "core/net/tcpsocket.h"
@@ -83,10 +83,7 @@ private Q_SLOTS:
     void hostMappingResolve();
     void hostMappingEnvironment();
 
-    // Cookie jar
-    void cookieFileParsing();
-    void cookieFileUnreadableOrEmpty();
-    void cookieStoreFromResponse();
+    // Cookies
     void cookieSentAndStoredThroughClient();
 
     // HTTP client against the test server
@@ -95,6 +92,9 @@ private Q_SLOTS:
     void httpBodyFraming();
     void httpFailures_data();
     void httpFailures();
+    void httpWireFraming_data();
+    void httpWireFraming();
+    void httpSixteenAtOnceOnOneThread();
     void httpConnectionRefused();
     void httpRedirectChainThroughMapping();
     void httpRedirectBodiesStayOutOfSink();
@@ -235,111 +235,7 @@ void TestNet::hostMappingEnvironment()
         qunsetenv(name.constData());
 }
 
-// ---- Cookie jar ----
-
-void TestNet::cookieFileParsing()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("cookies.txt"));
-    const QByteArray future = QByteArray::number(QDateTime::currentSecsSinceEpoch() + 86400);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("# Netscape HTTP Cookie File\n"
-               "# a comment\n"
-               "\n"
-               ".example.test\tTRUE\t/\tFALSE\t0\tdomainwide\tone\n"
-               "host.example.test\tFALSE\t/\tFALSE\t" +
-               future +
-               "\thostonly\ttwo\r\n"
-               "#HttpOnly_.example.test\tTRUE\t/\tFALSE\t0\tsecret\tthree\n"
-               "example.test\tTRUE\t/docs\tFALSE\t0\tdocs\tfour\n"
-               "secure.example.test\tFALSE\t/\tTRUE\t0\tsafe\tfive\n"
-               ".example.test\tTRUE\t/\tFALSE\t1000\texpired\tsix\n"
-               "a malformed line without tabs\n"
-               ".example.test\tMAYBE\t/\tFALSE\t0\tbadflag\tx\n"
-               ".example.test\tTRUE\t/\tFALSE\tsoon\tbadexpiry\tx\n"
-               ".example.test\tTRUE\t/\tFALSE\t0\ttoo\tmany\tfields\n"
-               ".example.test\tTRUE\t/\tFALSE\t0\tshort\n");
-    file.close();
-
-    CookieJar jar;
-    QCOMPARE(jar.loadNetscapeFile(path), 5);
-
-    using Set = QSet<QByteArray>;
-    const auto header = [&jar](const char *url) {
-        return cookieSet(jar.cookieHeaderFor(QUrl(QString::fromLatin1(url))));
-    };
-    QCOMPARE(header("http://host.example.test/page"),
-             (Set{"domainwide=one", "hostonly=two", "secret=three"}));
-    // Host-only cookies stay on their host; domain cookies reach subdomains and the domain.
-    QCOMPARE(header("http://sub.host.example.test/"), (Set{"domainwide=one", "secret=three"}));
-    QCOMPARE(header("http://example.test/"), (Set{"domainwide=one", "secret=three"}));
-    // Paths: /docs and below only.
-    QCOMPARE(header("http://www.example.test/docs/file.zip"),
-             (Set{"domainwide=one", "secret=three", "docs=four"}));
-    QCOMPARE(header("http://www.example.test/documents"), (Set{"domainwide=one", "secret=three"}));
-    // Secure cookies only over HTTPS.
-    QCOMPARE(header("http://secure.example.test/"), (Set{"domainwide=one", "secret=three"}));
-    QCOMPARE(header("https://secure.example.test/"),
-             (Set{"domainwide=one", "secret=three", "safe=five"}));
-    QCOMPARE(header("http://elsewhere.test/"), Set{});
-    QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("http://elsewhere.test/"))), QByteArray());
-
-    // Several cookies are joined into one header value.
-    const QByteArray joined = jar.cookieHeaderFor(QUrl(QStringLiteral("http://example.test/")));
-    QVERIFY(joined == "domainwide=one; secret=three" || joined == "secret=three; domainwide=one");
-
-    bool sawSecret = false;
-    const QList<QNetworkCookie> cookies =
-        jar.cookiesForUrl(QUrl(QStringLiteral("http://host.example.test/")));
-    for (const QNetworkCookie &cookie : cookies) {
-        QCOMPARE(cookie.isHttpOnly(), cookie.name() == "secret");
-        if (cookie.name() == "secret")
-            sawSecret = true;
-        if (cookie.name() == "hostonly")
-            QCOMPARE(cookie.expirationDate().toSecsSinceEpoch(), future.toLongLong());
-        else
-            QVERIFY(cookie.isSessionCookie());
-    }
-    QVERIFY(sawSecret);
-}
-
-void TestNet::cookieFileUnreadableOrEmpty()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    CookieJar jar;
-    QCOMPARE(jar.loadNetscapeFile(dir.filePath(QStringLiteral("missing.txt"))), -1);
-    QCOMPARE(jar.loadNetscapeFile(dir.path()), -1); // a folder
-
-    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
-    QFile file(empty);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    QCOMPARE(jar.loadNetscapeFile(empty), 0);
-    QVERIFY(CookieJar::defaultFilePath().endsWith(QLatin1String("/cookies.txt")));
-}
-
-void TestNet::cookieStoreFromResponse()
-{
-    CookieJar jar;
-    const QUrl url(QStringLiteral("http://shop.example.test/cart/view"));
-    jar.storeFromResponse({"a=1; Path=/", "b=2; Path=/cart", "c=3; Domain=other.test; Path=/"},
-                          url);
-    using Set = QSet<QByteArray>;
-    QCOMPARE(
-        cookieSet(jar.cookieHeaderFor(QUrl(QStringLiteral("http://shop.example.test/cart/x")))),
-        (Set{"a=1", "b=2"}));
-    QCOMPARE(cookieSet(jar.cookieHeaderFor(QUrl(QStringLiteral("http://shop.example.test/")))),
-             Set{"a=1"});
-    // A cookie for a foreign domain is refused.
-    QCOMPARE(jar.cookieHeaderFor(QUrl(QStringLiteral("http://other.test/"))), QByteArray());
-    // A later response replaces a cookie of the same name.
-    jar.storeFromResponse({"a=9; Path=/"}, url);
-    QCOMPARE(cookieSet(jar.cookieHeaderFor(QUrl(QStringLiteral("http://shop.example.test/")))),
-             Set{"a=9"});
-}
+// ---- Cookies ----
 
 void TestNet::cookieSentAndStoredThroughClient()
 {
@@ -353,9 +249,14 @@ void TestNet::cookieSentAndStoredThroughClient()
     const QString path = dir.filePath(QStringLiteral("cookies.txt"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("cookie.example.test\tFALSE\t/\tFALSE\t0\tsid\tabc\n");
+    file.write("# Netscape HTTP Cookie File\n"
+               "cookie.example.test\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
+               "#HttpOnly_.example.test\tTRUE\t/\tFALSE\t0\tsecret\tthree\n"
+               "elsewhere.test\tFALSE\t/\tFALSE\t0\tforeign\tno\n");
     file.close();
-    QCOMPARE(CookieJar::global().loadNetscapeFile(path), 1);
+    QVERIFY(CurlMulti::instance().loadCookieFile(path));
+    QVERIFY(!CurlMulti::instance().loadCookieFile(dir.filePath(QStringLiteral("missing.txt"))));
+    QVERIFY(!CurlMulti::instance().loadCookieFile(dir.path()));
 
     TestServer::Response login = response("welcome");
     login.headers.append({QByteArray("Set-Cookie"), QByteArray("session=xyz; Path=/")});
@@ -367,8 +268,11 @@ void TestNet::cookieSentAndStoredThroughClient()
     client.get(QUrl(QStringLiteral("http://cookie.example.test/login")));
     QTRY_COMPARE_WITH_TIMEOUT(client.state(), 0, EndBoundMs);
     QCOMPARE(client.outcome(), Outcome::Success);
-    QVERIFY2(server.lastRequestHead().contains("\r\nCookie: sid=abc\r\n"),
-             server.lastRequestHead().constData());
+    const QByteArray first = server.lastRequestHead();
+    const qsizetype at = first.indexOf("\r\nCookie: ");
+    QVERIFY2(at > 0, first.constData());
+    QCOMPARE(cookieSet(first.mid(at + 10, first.indexOf('\r', at + 2) - at - 10)),
+             (QSet<QByteArray>{"sid=abc", "secret=three"}));
 
     // The cookie set by the response belongs to the real host, not the mapped address.
     client.get(QUrl(QStringLiteral("http://cookie.example.test/next")));
@@ -376,9 +280,10 @@ void TestNet::cookieSentAndStoredThroughClient()
     QCOMPARE(client.outcome(), Outcome::Success);
     const QByteArray head = server.lastRequestHead();
     QVERIFY2(head.contains("sid=abc") && head.contains("session=xyz"), head.constData());
-    QVERIFY(!CookieJar::global()
-                 .cookieHeaderFor(QUrl(server.baseUrl() + QStringLiteral("/next")))
-                 .contains("session"));
+    // The address the connection went to never gets the host's cookies.
+    client.get(QUrl(server.baseUrl() + QStringLiteral("/next")));
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), 0, EndBoundMs);
+    QVERIFY2(!server.lastRequestHead().contains("Cookie:"), server.lastRequestHead().constData());
 }
 
 // ---- HTTP client ----
@@ -402,7 +307,7 @@ void TestNet::httpGetStatesProgressAndHeaders()
     QVERIFY(client.state() != 0);
     QTRY_COMPARE_WITH_TIMEOUT(client.state(), 0, EndBoundMs);
 
-    QCOMPARE(statesOf(states), (QList<int>{1, 4, 7, 9, 13, 0}));
+    QCOMPARE(statesOf(states), (QList<int>{1, 2, 3, 4, 5, 7, 9, 13, 0}));
     QCOMPARE(client.outcome(), Outcome::Success);
     QCOMPARE(client.httpStatus(), 200);
     QVERIFY(client.errorString().isEmpty());
@@ -421,7 +326,7 @@ void TestNet::httpGetStatesProgressAndHeaders()
 
     // No signal after the final 0.
     QTest::qWait(100);
-    QCOMPARE(states.size(), 6);
+    QCOMPARE(states.size(), 9);
 }
 
 void TestNet::httpBodyFraming_data()
@@ -541,6 +446,89 @@ void TestNet::httpFailures()
     QTest::qWait(ShortTimeoutMs + 100);
     QCOMPARE(states.size(), seen.size());
     QCOMPARE(client.state(), 0);
+}
+
+void TestNet::httpWireFraming_data()
+{
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
+    const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    const QByteArray gzip(
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00", 20);
+    QTest::newRow("gzip stored as served")
+        << ok + "Content-Encoding: gzip\r\nContent-Length: 20\r\n\r\n" + gzip << true << gzip;
+    QTest::newRow("chunk size zz") << chunked + "zz\r\nhello\r\n0\r\n\r\n" << false << QByteArray();
+    QTest::newRow("chunk size -5") << chunked + "-5\r\nhello\r\n0\r\n\r\n" << false << QByteArray();
+    QTest::newRow("chunk size huge") << chunked + "fffffffffffffffffffff\r\nhello\r\n0\r\n\r\n"
+                                     << false << QByteArray();
+    QTest::newRow("chunked without its end") << chunked + "5\r\nhello\r\n" << false << QByteArray();
+    QTest::newRow("length of 5000 digits")
+        << ok + "Content-Length: " + QByteArray(5000, '9') + "\r\n\r\n"
+        << false << QByteArray();
+    QTest::newRow("length -5") << ok + "Content-Length: -5\r\n\r\nhello" << false << QByteArray();
+    QTest::newRow("length abc") << ok + "Content-Length: abc\r\n\r\nhello" << false << QByteArray();
+    QTest::newRow("two lengths") << ok + "Content-Length: 5\r\nContent-Length: 3\r\n\r\nhello"
+                                 << false << QByteArray();
+    QTest::newRow("body longer than length")
+        << ok + "Content-Length: 5\r\n\r\nhello and more" << false << QByteArray();
+    QTest::newRow("the same length twice")
+        << ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello" << true
+        << QByteArray("hello");
+    QTest::newRow("redirect to file:")
+        << QByteArray(
+               "HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\nContent-Length: 0\r\n\r\n")
+        << false << QByteArray();
+}
+
+void TestNet::httpWireFraming()
+{
+    QFETCH(QByteArray, wire);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, body);
+
+    TestServer server;
+    QVERIFY(server.listen());
+    server.route("/f", response(wire, Mode::Raw));
+    HttpClient client;
+    client.setInactivityTimeout(EndBoundMs);
+    QBuffer sink;
+    QVERIFY(sink.open(QIODevice::WriteOnly));
+    client.get(QUrl(server.baseUrl() + QStringLiteral("/f")), &sink);
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), 0, EndBoundMs);
+    QVERIFY2((client.outcome() == Outcome::Success) == ok, qPrintable(client.errorString()));
+    if (ok)
+        QCOMPARE(sink.data(), body);
+    else
+        QVERIFY(!client.errorString().isEmpty());
+}
+
+void TestNet::httpSixteenAtOnceOnOneThread()
+{
+    TestServer server;
+    QVERIFY(server.listen());
+    TestServer::Response slow = response(patternBody(4000), Mode::Slow);
+    slow.delayMs = 30;
+    server.route("/s", slow);
+    const auto threads = [] {
+        return QDir(QStringLiteral("/proc/self/task")).count();
+    };
+    const uint before = threads();
+
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (int i = 0; i < 16; ++i) {
+        clients.push_back(std::make_unique<HttpClient>());
+        clients.back()->get(QUrl(server.baseUrl() + QStringLiteral("/s")));
+    }
+    // All sixteen talk to the one host at the same time, from this thread alone.
+    QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 16, EndBoundMs);
+    QCOMPARE(threads(), before);
+    for (const auto &client : clients) {
+        QTRY_COMPARE_WITH_TIMEOUT(client->state(), 0, EndBoundMs);
+        QCOMPARE(client->outcome(), Outcome::Success);
+    }
 }
 
 void TestNet::httpConnectionRefused()

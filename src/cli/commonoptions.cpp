@@ -1,6 +1,6 @@
 #include "cli/commonoptions.h"
 
-#include "core/net/cookies.h"
+#include "core/net/curlmulti.h"
 #include "core/net/hostmapping.h"
 
 void CommonOptions::addTo(QCommandLineParser &parser) const
@@ -29,7 +29,7 @@ bool CommonOptions::apply(const QCommandLineParser &parser, QString *error) cons
     }
     if (parser.isSet(m_cookies)) {
         const QString file = parser.value(m_cookies);
-        if (CookieJar::global().loadNetscapeFile(file) < 0) {
+        if (!CurlMulti::instance().loadCookieFile(file)) {
             *error = QStringLiteral("cannot read the cookies file %1").arg(file);
             return false;
         }

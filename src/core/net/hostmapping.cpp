@@ -71,3 +71,16 @@ HostMapping &HostMapping::global()
     static HostMapping mapping;
     return mapping;
 }
+
+QStringList HostMapping::rules() const
+{
+    QStringList texts;
+    texts.reserve(m_rules.size());
+    for (const Rule &rule : m_rules)
+        texts.append(QStringLiteral("%1:%2:%3:%4")
+                         .arg(rule.host)
+                         .arg(rule.port)
+                         .arg(rule.targetHost)
+                         .arg(rule.targetPort));
+    return texts;
+}

@@ -32,6 +32,8 @@ public:
     Target resolve(const QString &host, quint16 port) const;
 
     bool isEmpty() const { return m_rules.isEmpty(); }
+    // Every rule in the form it was given, for curl's CURLOPT_CONNECT_TO.
+    QStringList rules() const;
 
     // The mapping both programs use, filled from the environment and the command line.
     static HostMapping &global();

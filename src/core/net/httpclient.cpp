@@ -1,58 +1,36 @@
 #include "core/net/httpclient.h"
 
 #include <QIODevice>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
-#include "core/net/cookies.h"
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include "core/net/curlmulti.h"
 #include "core/net/hostmapping.h"
 
 namespace {
 
-constexpr int MaxRedirects = 10;
+constexpr long MaxRedirects = 10;
 // With a sink, an error page is kept only for its message, never a whole large body.
 constexpr qsizetype MaxErrorBodyWithSink = 64 * 1024;
-const QByteArray UserAgent = "Mozilla/5.0 (compatible; TrawlBay/1.0)";
+const char UserAgent[] = "Mozilla/5.0 (compatible; TrawlBay/1.0)";
 
 bool isHttps(const QUrl &url)
 {
     return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
 }
 
-bool isHttpScheme(const QUrl &url)
+bool isSuccess(int status)
 {
-    return isHttps(url) || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
+    return status >= 200 && status < 300;
 }
 
-quint16 defaultPort(const QUrl &url)
+// A Content-Length is a run of digits that fits in 63 bits, nothing else.
+bool validLength(const QByteArray &value)
 {
-    return isHttps(url) ? 443 : 80;
-}
-
-int statusOf(const QNetworkReply *reply)
-{
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-bool isRedirect(const QNetworkReply *reply)
-{
-    switch (statusOf(reply)) {
-    case 301:
-    case 302:
-    case 303:
-    case 307:
-    case 308:
-        return !reply->rawHeader("Location").trimmed().isEmpty();
-    default:
+    if (value.isEmpty() || value.size() > 18)
         return false;
-    }
-}
-
-void restartTimer(QTimer &timer, int milliseconds)
-{
-    if (milliseconds > 0)
-        timer.start(milliseconds);
+    return std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 QString secondsText(int milliseconds)
@@ -62,35 +40,143 @@ QString secondsText(int milliseconds)
 
 } // namespace
 
-HttpClient::HttpClient(QObject *parent)
-    : QObject(parent), m_manager(new QNetworkAccessManager(this))
+struct HttpClient::Callbacks
+{
+    static size_t body(char *data, size_t size, size_t count, void *self)
+    {
+        auto *client = static_cast<HttpClient *>(self);
+        client->m_lastActivity.start();
+        const qsizetype bytes = qsizetype(size * count);
+        if (!isSuccess(client->m_responseStatus)) {
+            // An error page: kept for its message (bounded when a file was asked for).
+            if (!client->m_sink)
+                client->m_body.append(data, bytes);
+            else if (client->m_body.size() < MaxErrorBodyWithSink)
+                client->m_body.append(
+                    data, std::min(bytes, MaxErrorBodyWithSink - client->m_body.size()));
+        } else if (client->m_sink) {
+            if (client->m_sink->write(data, bytes) != bytes) {
+                client->m_refusal = tr("write failed");
+                return 0;
+            }
+        } else {
+            client->m_body.append(data, bytes);
+        }
+        client->m_received += bytes;
+        const quint64 transfer = client->m_transfer;
+        Q_EMIT client->progress(client->m_received,
+                                client->m_announcedSize > 0 ? client->m_announcedSize : 0);
+        return transfer == client->m_transfer ? size * count : 0;
+    }
+
+    static size_t header(char *data, size_t size, size_t count, void *self)
+    {
+        auto *client = static_cast<HttpClient *>(self);
+        client->m_lastActivity.start();
+        const quint64 transfer = client->m_transfer;
+        client->headerLine(QByteArray(data, qsizetype(size * count)));
+        if (transfer != client->m_transfer || !client->m_refusal.isEmpty())
+            return 0;
+        return size * count;
+    }
+
+    static int debug(CURL *, curl_infotype type, char *data, size_t size, void *self)
+    {
+        auto *client = static_cast<HttpClient *>(self);
+        if (type == CURLINFO_HEADER_OUT) {
+            client->reportState(RequestSent);
+        } else if (type == CURLINFO_TEXT) {
+            // curl drops what follows the announced end of a body and only says so here;
+            // such a body does not end where its framing says, so it is not trusted.
+            const QByteArray text = QByteArray::fromRawData(data, qsizetype(size));
+            if ((text.startsWith("Excess found") || text.startsWith("Leftovers after chunking")) &&
+                isSuccess(client->m_responseStatus) && client->m_refusal.isEmpty())
+                client->m_refusal = tr("body longer than its announced length");
+        }
+        return 0;
+    }
+
+    static int resolverStart(void *, void *, void *self)
+    {
+        return static_cast<HttpClient *>(self)->reportState(ResolvingHost) ? 0 : 1;
+    }
+
+    static curl_socket_t openSocket(void *self, curlsocktype, curl_sockaddr *address)
+    {
+        auto *client = static_cast<HttpClient *>(self);
+        if (client->m_state == ResolvingHost && !client->reportState(HostResolved))
+            return CURL_SOCKET_BAD;
+        if (!client->reportState(Connecting))
+            return CURL_SOCKET_BAD;
+        return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    }
+
+    // Called with the connection up, before the request goes out.
+    static int prereq(void *self, char *, char *, int, int)
+    {
+        auto *client = static_cast<HttpClient *>(self);
+        char *effective = nullptr;
+        curl_easy_getinfo(client->m_easy, CURLINFO_EFFECTIVE_URL, &effective);
+        const bool secure = effective && qstrnicmp(effective, "https:", 6) == 0;
+        if (client->m_secureSeen && !secure) {
+            client->m_refusal = tr("Redirect from HTTPS to HTTP refused");
+            return CURL_PREREQFUNC_ABORT;
+        }
+        client->m_secureSeen = client->m_secureSeen || secure;
+        return client->reportState(Connected) ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+    }
+};
+
+HttpClient::HttpClient(QObject *parent) : QObject(parent)
 {
     m_inactivity.setSingleShot(true);
-    connect(&m_inactivity, &QTimer::timeout, this, &HttpClient::onTimeout);
+    connect(&m_inactivity, &QTimer::timeout, this, &HttpClient::onInactivity);
+}
+
+void HttpClient::setInactivityTimeout(int milliseconds)
+{
+    m_timeoutMs = milliseconds;
+    if (m_state != Idle && milliseconds > 0)
+        m_inactivity.start(milliseconds);
+    else if (milliseconds <= 0)
+        m_inactivity.stop();
+}
+
+void HttpClient::onInactivity()
+{
+    if (m_state == Idle || m_timeoutMs <= 0)
+        return;
+    const qint64 quiet = m_lastActivity.elapsed();
+    if (quiet < m_timeoutMs) {
+        m_inactivity.start(int(m_timeoutMs - quiet));
+        return;
+    }
+    CurlMulti::instance().release(m_easy);
+    m_easy = nullptr;
+    finish(Outcome::Timeout, tr("No data for %1 s").arg(secondsText(m_timeoutMs)));
 }
 
 HttpClient::~HttpClient()
 {
     // A client being destroyed sends no more signals.
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
+    CurlMulti::instance().release(m_easy);
 }
 
 void HttpClient::get(const QUrl &url, QIODevice *sink)
 {
     abort();
+    ++m_transfer;
     m_url = url;
-    m_currentUrl = url;
     m_sink = sink;
     m_body.clear();
     m_outcome = Outcome::None;
     m_errorString.clear();
+    m_refusal.clear();
     m_httpStatus = 0;
+    m_responseStatus = 0;
     m_announcedSize = -1;
     m_received = 0;
-    m_redirects = 0;
+    m_secureSeen = isHttps(url);
     setState(StartingRequest);
     // Only web addresses: a page or a queue file must not make us read local files.
     const QString scheme = url.scheme().toLower();
@@ -100,237 +186,168 @@ void HttpClient::get(const QUrl &url, QIODevice *sink)
                tr("not an http or https address: %1").arg(url.toDisplayString()));
         return;
     }
-    start(url);
+    if (!m_easy) {
+        m_easy = CurlMulti::instance().newHandle();
+        configure();
+    }
+    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, m_secureSeen ? "https" : "http,https");
+    // The fragment is the browser's business; user name and password never leave.
+    QUrl target = url.adjusted(QUrl::RemoveFragment | QUrl::RemoveUserInfo);
+    curl_easy_setopt(m_easy, CURLOPT_URL, target.toEncoded().constData());
+    curl_easy_setopt(m_easy, CURLOPT_CONNECT_TO,
+                     CurlMulti::instance().connectTo(HostMapping::global().rules()));
+    m_lastActivity.start();
+    if (m_timeoutMs > 0)
+        m_inactivity.start(m_timeoutMs);
+    const quint64 transfer = m_transfer;
+    CurlMulti::instance().start(m_easy, [this, transfer](CURLcode result) {
+        if (transfer == m_transfer)
+            transferDone(result);
+    });
+}
+
+void HttpClient::configure()
+{
+    CURL *easy = m_easy;
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, MaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, UserAgent);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    // Files are stored as served: a .tar.gz sent with "Content-Encoding: gzip" stays gzip.
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl_easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 0L);
+    // A length too large for us is an error, not a reason to read until the server closes.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                     curl_off_t(std::numeric_limits<qint64>::max() / 2));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_curlError);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Callbacks::body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Callbacks::header);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Callbacks::resolverStart);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Callbacks::openSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Callbacks::prereq);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    // The request going out and curl's notes on a body's framing come only this way.
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Callbacks::debug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
 }
 
 void HttpClient::abort()
 {
-    if (!m_reply && m_state == Idle)
+    if (m_state == Idle)
         return;
+    // The handle may be inside one of its own callbacks: it goes, and a new one serves the
+    // next request.
+    CurlMulti::instance().release(m_easy);
+    m_easy = nullptr;
     finish(Outcome::Aborted, tr("Aborted"));
 }
 
-void HttpClient::setInactivityTimeout(int milliseconds)
+void HttpClient::headerLine(const QByteArray &raw)
 {
-    m_timeoutMs = milliseconds;
-    if (!m_reply)
-        return;
-    if (milliseconds > 0)
-        m_inactivity.start(milliseconds);
-    else
-        m_inactivity.stop();
-}
-
-void HttpClient::start(const QUrl &url)
-{
-    if (m_reply) {
-        // Only reachable when a slot started a request from inside get(); the older one goes.
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
-
-    QNetworkRequest request;
-    QUrl target = url;
-    const quint16 port = quint16(url.port(defaultPort(url)));
-    const HostMapping::Target mapped = HostMapping::global().resolve(url.host(), port);
-    if (mapped.port != port || mapped.host.compare(url.host(), Qt::CaseInsensitive) != 0) {
-        // The connection goes elsewhere; the server still learns which site is meant.
-        target.setHost(mapped.host);
-        target.setPort(mapped.port);
-        QByteArray host = QUrl::toAce(url.host());
-        if (url.port() != -1 && url.port() != defaultPort(url))
-            host += ':' + QByteArray::number(url.port());
-        request.setRawHeader("Host", host);
-        request.setPeerVerifyName(url.host());
-    }
-    request.setUrl(target);
-    // Cookies and redirects belong to the real URL, not the mapped one, so the network
-    // manager handles neither.
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent);
-    request.setRawHeader("Accept", "*/*");
-    const QByteArray cookies = CookieJar::global().cookieHeaderFor(url);
-    if (!cookies.isEmpty())
-        request.setRawHeader("Cookie", cookies);
-
-    QNetworkReply *reply = m_manager->get(request);
-    m_reply = reply;
-    // A file streams into its sink: the network may run ahead of the disk by this much and
-    // no more, so memory stays flat whatever the size of the file.
-    if (m_sink)
-        reply->setReadBufferSize(StreamBufferBytes);
-    // Each handler ignores a reply that is no longer the current one.
-    connect(reply, &QNetworkReply::socketStartedConnecting, this, [this, reply] {
-        if (reply == m_reply)
-            restartTimer(m_inactivity, m_timeoutMs);
-    });
-    connect(reply, &QNetworkReply::requestSent, this, [this, reply] {
-        if (reply != m_reply)
-            return;
-        restartTimer(m_inactivity, m_timeoutMs);
-        if (m_state < RequestSent)
-            setState(RequestSent);
-    });
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
-        if (reply == m_reply)
-            onMetaData();
-    });
-    connect(reply, &QIODevice::readyRead, this, [this, reply] {
-        if (reply == m_reply)
-            onReadyRead();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        if (reply == m_reply)
-            onFinished();
-    });
-    restartTimer(m_inactivity, m_timeoutMs);
-    // The network manager reports no finer steps before the request is written.
-    setState(Connecting);
-}
-
-void HttpClient::onMetaData()
-{
-    QNetworkReply *reply = m_reply;
-    restartTimer(m_inactivity, m_timeoutMs);
-    if (m_state < RequestSent) {
-        setState(RequestSent);
-        if (reply != m_reply)
-            return;
-    }
-    m_httpStatus = statusOf(reply);
-
-    QList<QByteArray> setCookies;
-    for (const QNetworkReply::RawHeaderPair &pair : reply->rawHeaderPairs()) {
-        if (pair.first.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
-            setCookies.append(pair.second);
-    }
-    if (!setCookies.isEmpty())
-        CookieJar::global().storeFromResponse(setCookies, m_currentUrl);
-
-    // The length counts the bytes on the wire; when the body is decoded or chunked the
-    // received count cannot be compared with it.
-    m_announcedSize = -1;
-    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-    if (!reply->hasRawHeader("Transfer-Encoding") &&
-        (encoding.isEmpty() || encoding == "identity")) {
-        bool ok = false;
-        const qint64 length = reply->rawHeader("Content-Length").trimmed().toLongLong(&ok);
-        if (ok && length >= 0)
-            m_announcedSize = length;
-    }
-    setState(ReceivedResponse);
-}
-
-void HttpClient::onReadyRead()
-{
-    QNetworkReply *reply = m_reply;
-    restartTimer(m_inactivity, m_timeoutMs);
-    const QByteArray data = reply->readAll();
-    if (data.isEmpty() || isRedirect(reply))
-        return; // a redirect's own body is never part of the result
-
-    const bool success = m_httpStatus >= 200 && m_httpStatus < 300;
-    if (m_sink && success) {
-        if (m_sink->write(data) != data.size()) {
-            finish(Outcome::NetworkError, tr("write failed"));
-            return;
-        }
-    } else if (!m_sink) {
-        m_body += data;
-    } else if (m_body.size() < MaxErrorBodyWithSink) {
-        m_body += data.left(MaxErrorBodyWithSink - m_body.size());
-    }
-    m_received += data.size();
-    Q_EMIT progress(m_received, m_announcedSize > 0 ? m_announcedSize : 0);
-}
-
-void HttpClient::onFinished()
-{
-    QNetworkReply *reply = m_reply;
-    if (reply->bytesAvailable() > 0) {
-        onReadyRead();
-        if (reply != m_reply)
-            return;
-    }
-    if (const int status = statusOf(reply))
-        m_httpStatus = status;
-    const QNetworkReply::NetworkError error = reply->error();
-
-    if (error == QNetworkReply::NoError && isRedirect(reply)) {
-        const QUrl location =
-            m_currentUrl.resolved(QUrl::fromEncoded(reply->rawHeader("Location").trimmed()));
-        if (!location.isValid() || !isHttpScheme(location) || location.host().isEmpty()) {
-            finish(Outcome::NetworkError,
-                   tr("Redirect to an unsupported address: %1").arg(location.toString()));
-            return;
-        }
-        if (isHttps(m_currentUrl) && !isHttps(location)) {
-            finish(Outcome::NetworkError, tr("Redirect from HTTPS to HTTP refused"));
-            return;
-        }
-        if (m_redirects >= MaxRedirects) {
-            finish(Outcome::NetworkError, tr("Too many redirects"));
-            return;
-        }
-        ++m_redirects;
-        m_currentUrl = location;
-        m_body.clear();
-        m_received = 0;
+    const QByteArray line = raw.trimmed();
+    if (raw.startsWith("HTTP/")) {
+        // A new response: after a redirect, or after an interim "100 Continue".
+        const QList<QByteArray> parts = line.split(' ');
+        m_responseStatus = parts.size() > 1 ? parts.at(1).toInt() : 0;
+        m_reason = parts.size() > 2 ? line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1)
+                                    : QByteArray();
+        m_length.clear();
+        m_chunked = false;
         m_announcedSize = -1;
-        m_httpStatus = 0;
-        reply->disconnect(this);
-        reply->deleteLater();
-        m_reply = nullptr;
-        start(location);
+        m_received = 0;
+        m_body.clear();
         return;
     }
+    if (!line.isEmpty()) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || !isSuccess(m_responseStatus))
+            return;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length") {
+            // Only one length, and only digits: anything else leaves the body's end unknown.
+            if (!validLength(value) || (!m_length.isNull() && m_length != value))
+                m_refusal =
+                    tr("invalid Content-Length: %1").arg(QString::fromLatin1(value.left(40)));
+            m_length = value;
+        } else if (name == "transfer-encoding") {
+            m_chunked = true;
+        }
+        return;
+    }
+    // The blank line: the head is complete.
+    if (m_responseStatus < 200)
+        return;
+    if (!m_chunked && validLength(m_length))
+        m_announcedSize = m_length.toLongLong();
+    m_httpStatus = m_responseStatus;
+    reportState(ReceivedResponse);
+}
 
+void HttpClient::transferDone(int code)
+{
+    const auto result = CURLcode(code);
+    long status = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    m_httpStatus = int(status);
+    if (!m_refusal.isEmpty()) {
+        finish(Outcome::NetworkError, m_refusal);
+        return;
+    }
+    switch (result) {
+    case CURLE_OK:
+        break;
+    case CURLE_TOO_MANY_REDIRECTS:
+        finish(Outcome::NetworkError, tr("Too many redirects"));
+        return;
+    default:
+        finish(Outcome::NetworkError, m_curlError[0]
+                                          ? QString::fromLocal8Bit(m_curlError)
+                                          : QString::fromLatin1(curl_easy_strerror(result)));
+        return;
+    }
     if (m_httpStatus >= 300) {
-        const QString reason =
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        finish(Outcome::HttpError, tr("HTTP %1 %2").arg(m_httpStatus).arg(reason).trimmed());
-    } else if (error != QNetworkReply::NoError) {
-        finish(Outcome::NetworkError, reply->errorString());
+        finish(Outcome::HttpError,
+               tr("HTTP %1 %2").arg(m_httpStatus).arg(QString::fromLatin1(m_reason)).trimmed());
     } else if (m_httpStatus < 200) {
         finish(Outcome::NetworkError, tr("No valid HTTP response"));
     } else if (m_announcedSize >= 0 && m_received != m_announcedSize) {
         finish(Outcome::NetworkError,
                tr("Incomplete body: %1 of %2 bytes").arg(m_received).arg(m_announcedSize));
     } else {
+        const quint64 transfer = m_transfer;
         setState(ResponseCompleted);
-        if (reply == m_reply)
+        if (transfer == m_transfer)
             finish(Outcome::Success, QString());
     }
-}
-
-void HttpClient::onTimeout()
-{
-    if (!m_reply)
-        return;
-    finish(Outcome::Timeout, tr("No data for %1 s").arg(secondsText(m_timeoutMs)));
 }
 
 void HttpClient::finish(Outcome outcome, const QString &error)
 {
     m_outcome = outcome;
     m_errorString = error;
+    m_curlError[0] = '\0';
     m_inactivity.stop();
-    if (QNetworkReply *reply = m_reply) {
-        m_reply = nullptr;
-        reply->disconnect(this);
-        if (reply->isRunning())
-            reply->abort();
-        reply->deleteLater();
-    }
     // The caller owns the sink; it is not touched after the request.
     m_sink = nullptr;
+    ++m_transfer;
     // Last, so a slot may start the next request right away.
     setState(Idle);
+}
+
+bool HttpClient::reportState(int state)
+{
+    m_lastActivity.start();
+    const quint64 transfer = m_transfer;
+    setState(state);
+    return transfer == m_transfer;
 }
 
 void HttpClient::setState(int state)

@@ -1,24 +1,27 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <QUrl>
 
 class QIODevice;
-class QNetworkAccessManager;
-class QNetworkReply;
+using CURL = void;
 
 // One worker's HTTP client: GET one URL at a time, asynchronously, reporting states and
-// progress as signals on the calling thread. Each client owns its own network manager, so
-// one host's connection limit never caps the transfer slots.
+// progress as signals on the calling thread. Every client is a transfer on the process's
+// one libcurl multi handle (CurlMulti), so connections are reused across slots.
 //
-// States: 0 idle (no request, or the request has ended), 1 starting request, 4 connecting,
-// 7 request sent, 9 response headers received, 13 body complete; then 0 again.
-// Redirects are followed (at most 10, never from HTTPS to HTTP). Connections go through
-// the host mapping while the URL and Host header stay. A transfer that receives nothing
-// for the inactivity timeout is aborted and ends as a failure.
+// States: 0 idle (no request, or the request has ended), 1 starting request, 2 resolving
+// host, 3 host resolved, 4 connecting, 5 connected, 7 request sent, 9 response headers
+// received, 13 body complete; then 0 again. Only the steps curl reports are shown: a reused
+// connection skips 2 to 4, and an address needs no resolving.
+// Redirects are followed (at most 10, http and https only, never from HTTPS to HTTP).
+// Connections go through the host mapping while the URL and Host header stay. A transfer
+// that receives nothing for the inactivity timeout fails. Bodies are kept as served (no
+// content decoding), and a body counts only when its framing is valid and it is whole.
 class HttpClient final : public QObject
 {
     Q_OBJECT
@@ -29,7 +32,10 @@ public:
     {
         Idle = 0,
         StartingRequest = 1,
+        ResolvingHost = 2,
+        HostResolved = 3,
         Connecting = 4,
+        Connected = 5,
         RequestSent = 7,
         ReceivedResponse = 9,
         ResponseCompleted = 13,
@@ -68,7 +74,6 @@ public:
     void setInactivityTimeout(int milliseconds);
     int inactivityTimeout() const { return m_timeoutMs; }
     static constexpr int DefaultInactivityTimeoutMs = 60000;
-    static constexpr qint64 StreamBufferBytes = 2 * 1024 * 1024;
 
 Q_SIGNALS:
     void stateChanged(int state);
@@ -76,27 +81,40 @@ Q_SIGNALS:
     void progress(qint64 count, qint64 size);
 
 private:
-    void start(const QUrl &url);
-    void onMetaData();
-    void onReadyRead();
-    void onFinished();
-    void onTimeout();
+    struct Callbacks; // curl's callbacks, in the source file
+
+    void configure();
+    void headerLine(const QByteArray &line);
+    void transferDone(int result);
     void finish(Outcome outcome, const QString &error);
     void setState(int state);
+    void onInactivity();
+    // Sends a state from inside curl; false when a handler ended this transfer meanwhile.
+    bool reportState(int state);
 
-    QNetworkAccessManager *m_manager = nullptr;
-    QPointer<QNetworkReply> m_reply;
-    QIODevice *m_sink = nullptr;
+    CURL *m_easy = nullptr;
+    // curl's own low-speed limit averages over seconds and is coarse; this one hears every
+    // callback and fires after exactly the timeout of silence.
     QTimer m_inactivity;
+    QElapsedTimer m_lastActivity;
+    QIODevice *m_sink = nullptr;
     QUrl m_url;
-    QUrl m_currentUrl;
     QByteArray m_body;
     int m_state = Idle;
-    int m_redirects = 0;
     int m_timeoutMs = DefaultInactivityTimeoutMs;
     int m_httpStatus = 0;
     qint64 m_announcedSize = -1;
     qint64 m_received = 0;
+    quint64 m_transfer = 0; // counts requests, so callbacks notice a request that ended
     Outcome m_outcome = Outcome::None;
     QString m_errorString;
+
+    // The response being read (redirects and interim answers start a new one).
+    int m_responseStatus = 0;
+    QByteArray m_reason;
+    QByteArray m_length; // the Content-Length value, when one was given
+    bool m_chunked = false;
+    bool m_secureSeen = false;
+    QString m_refusal; // why the transfer was stopped from our side
+    char m_curlError[256] = {};
 };
