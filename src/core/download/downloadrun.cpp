@@ -4,6 +4,7 @@
 #include "core/app/slotboard.h"
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
+#include <utility>
 #include "core/filelist/columnset.h"
 #include "core/net/httpclient.h"
 
@@ -32,15 +33,7 @@ void DownloadRun::CreateDownloaders(int threads)
         auto *downloader = new cHTTPDownloader(m_state, m_board, m_files, slot);
         downloader->client().setInactivityTimeout(m_params.timeoutMs);
         connect(downloader, &SlotWorker::finishedChanged, this, &DownloadRun::onWorkerChanged);
-        connect(downloader, &cHTTPDownloader::fileDone, this,
-                [this](FileListModel::RowId row, bool ok, const QString &target,
-                       const QString &reason) {
-                    if (ok)
-                        ++m_succeeded;
-                    else
-                        m_failures.append({target, reason});
-                    Q_EMIT fileDone(row, ok, target, reason);
-                });
+        connect(downloader, &cHTTPDownloader::fileDone, this, &DownloadRun::onFileDone);
         m_downloaders.append(downloader);
         workers.append(downloader);
     }
@@ -63,6 +56,7 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     QString folder = params.folder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
+    m_params.folder = folder;
     for (cHTTPDownloader *downloader : std::as_const(m_downloaders))
         downloader->DownloadFolder = folder;
 
@@ -72,6 +66,8 @@ DownloadRun::Start DownloadRun::start(const Params &params)
             m_queue.append(m_files.idAt(row));
     }
     m_next = 0;
+    m_claims.clear();
+    m_claimOf.clear();
     m_succeeded = 0;
     m_failures.clear();
     m_aborting = false;
@@ -110,10 +106,12 @@ void DownloadRun::pump()
                 break; // a downloader that becomes idle calls back
             ++m_next;
             Q_EMIT rowStarted(id);
-            const QString name = m_files.cell(row, fileNameColumn(m_params.mode));
             const QString url = m_files.cell(row, fileUrlColumn(m_params.mode));
+            const QString name = claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)), url);
+            if (name.isEmpty())
+                continue; // the same file as an earlier row: no slot needed
             idle->itmX = id;
-            idle->sFileName = CleanFileName(name);
+            idle->sFileName = name;
             m_files.setRowMark(id, FileListModel::RowMark::Running);
             idle->DownloadFile(url);
         }
@@ -121,6 +119,69 @@ void DownloadRun::pump()
     m_pumping = false;
     if (m_running && !m_aborting && m_next >= m_queue.size() && !m_state.AnyThreadBusy())
         end(false);
+}
+
+QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, const QString &url)
+{
+    const QString name = downloadName(cell, url);
+    QString free = name;
+    for (int k = 2; m_claims.contains(free); ++k) {
+        Claim &claim = m_claims[free];
+        if (claim.url == url) {
+            if (claim.state == Claim::State::Running)
+                claim.followers.append(row);
+            else
+                settleFollower(row, claim.state == Claim::State::Written,
+                               m_params.folder + free, claim.reason);
+            return {};
+        }
+        free = numberedName(name, k);
+    }
+    Claim &claim = m_claims[free];
+    claim.url = url;
+    claim.owner = row;
+    m_claimOf.insert(row, free);
+    const bool renamed = free != CleanFileName(cell);
+    m_files.setToolTip(row, renamed ? tr("Saved as %1").arg(free) : QString());
+    if (renamed)
+        Q_EMIT savedAs(row, cell, free);
+    return free;
+}
+
+void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &target,
+                             const QString &reason)
+{
+    if (ok) {
+        ++m_succeeded;
+    } else {
+        m_failures.append({target, reason});
+        m_files.setToolTip(row, tr("Failed: %1").arg(reason));
+    }
+    Q_EMIT fileDone(row, ok, target, reason);
+    const auto name = m_claimOf.constFind(row);
+    if (name == m_claimOf.cend())
+        return;
+    Claim &claim = m_claims[*name];
+    claim.state = ok ? Claim::State::Written : Claim::State::Failed;
+    claim.reason = reason;
+    for (const FileListModel::RowId follower : std::exchange(claim.followers, {}))
+        settleFollower(follower, ok, target, reason);
+}
+
+void DownloadRun::settleFollower(FileListModel::RowId row, bool ok, const QString &target,
+                                 const QString &reason)
+{
+    if (ok) {
+        m_files.setChecked(m_files.rowOf(row), false);
+        m_files.setRowMark(row, FileListModel::RowMark::None);
+        ++m_succeeded;
+    } else {
+        m_files.setRowMark(row, FileListModel::RowMark::Failed);
+        m_files.setToolTip(row, tr("Failed: %1").arg(reason));
+        m_failures.append({target, reason});
+    }
+    m_state.setProgressValue(m_state.progress().value + 1);
+    Q_EMIT fileDone(row, ok, target, reason);
 }
 
 void DownloadRun::beginAbort()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -14,6 +15,10 @@ class cHTTPDownloader;
 // The download run: hands every ticked row, in the list's order, to the lowest idle
 // transfer slot, and ends with "N files downloaded" (", M failed" when some failed) or
 // "Download aborted" once every slot is idle. Driven by its workers' signals.
+//
+// A run never replaces a file it wrote itself: a row whose name another row of the run has
+// taken is saved as "name (2).ext" and so on, and a row with the same name and URL as an
+// earlier one is that same file, done when the earlier one is done, with no second transfer.
 class DownloadRun final : public QObject
 {
     Q_OBJECT
@@ -58,6 +63,8 @@ Q_SIGNALS:
     // A row was handed to a slot: the list selects it and scrolls it into view.
     void rowStarted(FileListModel::RowId row);
     void fileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
+    // A row is saved under another name than its own (cleaned) one.
+    void savedAs(FileListModel::RowId row, const QString &name, const QString &as);
     void finished(bool aborted);
 
 private:
@@ -66,6 +73,29 @@ private:
     void beginAbort();
     void onWorkerChanged();
     void end(bool aborted);
+    // The name a row is saved under in this run; empty when the row is the same file as an
+    // earlier row of the run and waits for it instead.
+    QString claimName(FileListModel::RowId row, const QString &name, const QString &url);
+    void onFileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
+    void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
+                        const QString &reason);
+
+    // A target name written by this run, and the rows that are the same file.
+    struct Claim
+    {
+        QString url;
+        FileListModel::RowId owner = 0;
+        enum class State
+        {
+            Running,
+            Written,
+            Failed
+        } state = State::Running;
+        QString reason;
+        QList<FileListModel::RowId> followers;
+    };
+    QHash<QString, Claim> m_claims;
+    QHash<FileListModel::RowId, QString> m_claimOf; // the owner rows' names
 
     AppState &m_state;
     SlotBoard &m_board;

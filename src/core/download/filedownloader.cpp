@@ -1,5 +1,6 @@
 #include "core/download/filedownloader.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 
@@ -37,6 +38,11 @@ void cHTTPDownloader::DownloadFile(const QString &sURL)
     setFinished(false);
     m_board.setUrl(m_slot, sFileName);
     const QString path = DownloadFolder + sFileName;
+    // A link at the target would carry the file out of the folder (or onto another file).
+    if (QFileInfo(path).isSymLink()) {
+        complete(false, QStringLiteral("target is a symbolic link"));
+        return;
+    }
     m_target = std::make_unique<QSaveFile>(path);
     // Without this a cancelled write could still replace the file on some platforms.
     m_target->setDirectWriteFallback(false);
@@ -101,6 +107,11 @@ void cHTTPDownloader::complete(bool ok, const QString &failure)
     QString reason = failure;
     const QString path = DownloadFolder + sFileName;
     if (m_target) {
+        // A link put there during the transfer is not replaced either.
+        if (ok && QFileInfo(path).isSymLink()) {
+            ok = false;
+            reason = QStringLiteral("target is a symbolic link");
+        }
         if (ok && !m_target->commit()) {
             ok = false;
             reason = QStringLiteral("cannot write %1: %2").arg(path, m_target->errorString());

@@ -1,6 +1,10 @@
 #include "core/download/filename.h"
 
-QString CleanFileName(const QString &name)
+#include <QUrl>
+
+namespace {
+
+QString replaceForbidden(const QString &name)
 {
     static const QString Forbidden = QStringLiteral("\\/:*?\"<>|");
     QString clean = name;
@@ -8,7 +12,40 @@ QString CleanFileName(const QString &name)
         if (Forbidden.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QLatin1Char('_');
     }
-    if (clean.isEmpty() || clean == QLatin1String(".") || clean == QLatin1String(".."))
-        return QStringLiteral("_");
     return clean;
+}
+
+bool saysNothing(const QString &name)
+{
+    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+} // namespace
+
+QString CleanFileName(const QString &name)
+{
+    const QString clean = replaceForbidden(name);
+    return saysNothing(clean) ? QStringLiteral("_") : clean;
+}
+
+QString downloadName(const QString &name, const QString &url)
+{
+    const QString clean = replaceForbidden(name);
+    if (!saysNothing(clean))
+        return clean;
+    const QString path = QUrl(url).path(QUrl::FullyDecoded);
+    return CleanFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+QString numberedName(const QString &name, int k)
+{
+    // The number goes before the extension; ".tar.gz" and the like count as one extension,
+    // and a leading dot (".profile") is part of the name.
+    qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype tar = name.lastIndexOf(QLatin1String(".tar."), -1, Qt::CaseInsensitive);
+    if (tar > 0 && name.indexOf(QLatin1Char('.'), tar + 5) < 0)
+        dot = tar;
+    if (dot <= 0)
+        dot = name.size();
+    return name.left(dot) + QStringLiteral(" (%1)").arg(k) + name.mid(dot);
 }

@@ -6,3 +6,11 @@
 // nine characters \ / : * ? " < > | and every control character become "_", and a name
 // that is empty, "." or ".." becomes "_", so no name leaves the folder.
 QString CleanFileName(const QString &name);
+
+// The name a row's file is saved under: its cleaned name, or, when that says nothing
+// (empty, "." or ".."), the last part of its URL's path, decoded and cleaned; "_" only when
+// that says nothing either.
+QString downloadName(const QString &name, const QString &url);
+
+// The k-th name for a file whose name is taken: "photo (2).jpg", "archive (3).tar.gz".
+QString numberedName(const QString &name, int k);

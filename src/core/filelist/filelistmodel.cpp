@@ -50,6 +50,8 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
         return QVariant::fromValue(row.id);
     case RowMarkRole:
         return int(row.mark);
+    case Qt::ToolTipRole:
+        return row.toolTip.isEmpty() ? QVariant() : QVariant(row.toolTip);
     case SelectedRole:
         return row.selected;
     default:
@@ -276,6 +278,20 @@ bool FileListModel::setRowMark(RowId id, RowMark mark)
     m_rows[size_t(row)].mark = mark;
     if (columnCount() > 0)
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {RowMarkRole});
+    return true;
+}
+
+bool FileListModel::setToolTip(RowId id, const QString &text)
+{
+    const int row = rowOf(id);
+    if (row < 0)
+        return false;
+    Row &r = m_rows[size_t(row)];
+    if (r.toolTip == text)
+        return true;
+    r.toolTip = text;
+    if (columnCount() > 0)
+        Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole});
     return true;
 }
 

@@ -79,6 +79,8 @@ public:
     void setSelected(int first, int last, bool selected);
     RowMark rowMark(int row) const;
     bool setRowMark(RowId id, RowMark mark);
+    // What a run has to say about the row (the name it was saved under, why it failed).
+    bool setToolTip(RowId id, const QString &text);
 
     // Commands of the list's context menu. Each changes the flags in one pass.
     void CheckItems(bool AllItems, bool CheckState);
@@ -109,6 +111,7 @@ private:
         bool checked = false;
         bool selected = false;
         RowMark mark = RowMark::None;
+        QString toolTip;
         // The size cell as a number, read once: after a sort the rows' strings lie scattered
         // in memory, and reading them all again for every totals update is slow.
         qint64 bytes = 0;
