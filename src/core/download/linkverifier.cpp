@@ -104,12 +104,6 @@ void cDsckLinkVerifier::GetHeader()
     Wsk1->connectToHost(target.host, target.port);
 }
 
-void cDsckLinkVerifier::cancel()
-{
-    if (!m_finished)
-        finish(Outcome::Cancelled);
-}
-
 void cDsckLinkVerifier::onState(int state)
 {
     if (m_finished)

@@ -29,7 +29,6 @@ public:
         NoSize,   // an answer that gives no size (not 2xx, no length, a length that is no size)
         Failed,   // no answer: a link without a path, a bad host or port, a socket error
         TimedOut, // nothing heard for the timeout
-        Cancelled,
     };
 
     explicit cDsckLinkVerifier(QObject *parent = nullptr);
@@ -45,8 +44,6 @@ public:
     bool IsFinished() const { return m_finished; }
     Outcome outcome() const { return m_outcome; }
     void GetHeader();
-    // Ends a running check at once.
-    void cancel();
 
     // A check that hears nothing for this long ends: a stalled server never holds a search.
     void setTimeout(int milliseconds) { m_timeout.setInterval(milliseconds); }

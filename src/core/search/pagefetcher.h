@@ -96,12 +96,11 @@ private:
     int m_checkTimeoutMs = 30000;
 };
 
-// Adds the end of a size check to a search's report: every check that gave no size counts,
-// except those the search itself cancelled.
+// Adds the end of a size check to a search's report: every check that gave no size counts.
 inline void countCheck(SearchReport &report, cDsckLinkVerifier::Outcome outcome)
 {
     using Outcome = cDsckLinkVerifier::Outcome;
-    if (outcome == Outcome::Size || outcome == Outcome::Cancelled || outcome == Outcome::None)
+    if (outcome == Outcome::Size || outcome == Outcome::None)
         return;
     ++report.sizesUnknown;
     if (outcome == Outcome::TimedOut)
