@@ -9,4 +9,6 @@ cmake --build build --target bench_queuefile -j2
 build/bench/bench_queuefile
 cmake --build build --target bench_parsers -j2
 build/bench/bench_parsers
+cmake --build build --target bench_searchmemory -j2
+build/bench/bench_searchmemory
 cmake --build build --target trawlbay-cli -j2 && bench/search_vs_curl.sh build/bin/trawlbay-cli

@@ -1,8 +1,9 @@
-// The size check: the response head a server sends back, and the request built from a
-// page's link.
+// The size check: the response head a server sends back, the target read from a page's
+// link, and the request built from it.
 #include <cstddef>
 #include <cstdint>
 
+#include "core/download/linktarget.h"
 #include "core/download/linkverifier.h"
 #include "core/download/responsehead.h"
 #include "fuzzsupport.h"
@@ -11,8 +12,8 @@ namespace {
 
 bool sameResult(const HeadResult &a, const HeadResult &b)
 {
-    return a.complete == b.complete && a.nameFound == b.nameFound && a.hasLength == b.hasLength &&
-           a.length == b.length;
+    return a.complete == b.complete && a.status == b.status && a.nameFound == b.nameFound &&
+           a.hasLength == b.hasLength && a.length == b.length;
 }
 
 } // namespace
@@ -35,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(result.complete || !result.nameFound);
         FUZZ_CHECK(result.nameFound || !result.hasLength);
         FUZZ_CHECK(result.hasLength || result.length.isEmpty());
+        // A size comes only from a 2xx answer, and is a number.
+        FUZZ_CHECK(!result.hasLength || (result.status >= 200 && result.status <= 299));
+        for (const QChar c : result.length)
+            FUZZ_CHECK(c >= QLatin1Char('0') && c <= QLatin1Char('9'));
     }
     // A head already complete reads the same whether or not the server closed afterwards.
     if (open.complete)
@@ -56,6 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(request.count('\r') == 6);
         FUZZ_CHECK(request.count('\n') == 6);
         FUZZ_CHECK(request.endsWith("\r\n\r\n"));
+    }
+
+    // The whole input as a link: what goes out names no user and no fragment.
+    const LinkTarget target = linkTarget(QString::fromUtf8(bytes, qsizetype(size)));
+    if (target.valid) {
+        FUZZ_CHECK(!target.host.isEmpty() && target.port > 0);
+        FUZZ_CHECK(!target.hostHeader.contains(QLatin1Char('@')));
+        FUZZ_CHECK(!target.path.contains(QLatin1Char('#')) && target.path.startsWith(u'/'));
+        const QByteArray asked = cDsckLinkVerifier::request(target.hostHeader, target.path);
+        FUZZ_CHECK(asked.isEmpty() || asked.count("\r\n") == 6);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 // The page fetcher, the size check and the two search drivers against a local server.
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 #include <memory>
 
@@ -82,6 +83,13 @@ private Q_SLOTS:
         QVERIFY(HostMapping::global().add(QStringLiteral("groups.example.test:80") + target));
         QVERIFY(HostMapping::global().add(QStringLiteral("f1.grp.example.test:80") + target));
         QVERIFY(HostMapping::global().add(QStringLiteral("www.zing.com:80") + target));
+        QVERIFY(HostMapping::global().add(QStringLiteral("f1.grp.example.test:8080") + target));
+        QVERIFY(
+            HostMapping::global().add(QStringLiteral("xn--f-eha.grp.example.test:80") + target));
+        QTcpServer closed; // a port that refuses: bound, then released
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        QVERIFY(HostMapping::global().add(QStringLiteral("refused.example.test:80:127.0.0.1:") +
+                                          QString::number(closed.serverPort())));
     }
 
     void init()
@@ -144,6 +152,24 @@ private Q_SLOTS:
             << QByteArray("HTTP/1.1 200 OK\r\n\r\nContent-Length: 5\r\n") << false << true << false
             << false << "";
         QTest::newRow("empty and closed") << QByteArray() << true << true << false << false << "";
+        // Only a 2xx answer with a real number gives a size.
+        QTest::newRow("404 gives no size")
+            << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 345\r\n\r\n") << false << true
+            << true << false << "";
+        QTest::newRow("302 gives no size")
+            << QByteArray("HTTP/1.1 302 Found\r\nContent-Length: 20\r\n\r\n") << false << true
+            << true << false << "";
+        QTest::newRow("not all digits")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\thttp://x/evil\r\n\r\n") << false
+            << true << true << false << "";
+        QTest::newRow("negative") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n")
+                                  << false << true << true << false << "";
+        QTest::newRow("beyond 64 bits")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n") << false
+            << true << true << false << "";
+        QTest::newRow("largest 64-bit")
+            << QByteArray("HTTP/1.1 206 Partial\r\nContent-Length: 9223372036854775807\r\n\r\n")
+            << false << true << true << true << "9223372036854775807";
     }
 
     void responseHeadIsRead()
@@ -200,6 +226,38 @@ private Q_SLOTS:
         QCOMPARE(m_board->at(0).url, QString());
         QVERIFY(m_server.lastRequestHead().startsWith("HEAD /check/a.zip HTTP/1.1\r\n"));
         QVERIFY(m_server.lastRequestHead().contains("\r\nHost: f1.grp.example.test\r\n"));
+    }
+
+    void checkAsksTheRightHost_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QByteArray>("host");
+        QTest::newRow("fragment stays home")
+            << FileHost + "/shape/a.zip#part2" << QByteArray("f1.grp.example.test");
+        QTest::newRow("no user or password")
+            << "http://ann:pw@f1.grp.example.test/shape/a.zip" << QByteArray("f1.grp.example.test");
+        QTest::newRow("explicit port") << "http://f1.grp.example.test:8080/shape/a.zip"
+                                       << QByteArray("f1.grp.example.test:8080");
+        QTest::newRow("IDNA host")
+            << QString::fromUtf8("http://f\u00fc.grp.example.test/shape/a.zip")
+            << QByteArray("xn--f-eha.grp.example.test");
+    }
+
+    void checkAsksTheRightHost()
+    {
+        QFETCH(QString, link);
+        m_server.route("/shape/a.zip", ok("abc"));
+        makeList(::Mode::Zing);
+        const auto id = m_files->addRow({"a.zip", "", link, ""});
+        cDsckLinkVerifier check;
+        check.LinkURL = link;
+        check.bind(m_files.get(), id, 1, 3, m_board.get(), 0);
+        QSignalSpy done(&check, &cDsckLinkVerifier::finished);
+        check.GetHeader();
+        QVERIFY(done.wait(5000));
+        QCOMPARE(m_files->cell(0, 1), QStringLiteral("3")); // the mapped server answered
+        QVERIFY(m_server.lastRequestHead().startsWith("HEAD /shape/a.zip HTTP/1.1\r\n"));
+        QTEST(m_server.lastHostHeader(), "host");
     }
 
     void checkWithoutLengthLeavesCells()
@@ -304,7 +362,8 @@ private Q_SLOTS:
 
     void fetcherStaysBusyUntilItsChecksEnd()
     {
-        m_server.route("/group/cars/message/2", ok(groupPage("Ann", "S", {"/busy/slow.zip"})));
+        m_server.route("/group/cars/message/2",
+                       ok(groupPage("Ann", "S", QList<QByteArray>(12, "/busy/slow.zip"))));
         m_server.route("/busy/slow.zip", ok("x", Serve::Stall));
         makeList(::Mode::Yahoo);
         cHTTPLinkFinder fetcher(*m_state, *m_board, *m_files, 0);
@@ -312,9 +371,12 @@ private Q_SLOTS:
         fetcher.MsgNo = 2;
         fetcher.setCheckTimeout(600);
         fetcher.GetURL(GroupBase + "/message/2");
-        QTRY_COMPARE_WITH_TIMEOUT(m_files->rowCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_files->rowCount(), 12, 5000);
         QTest::qWait(200);
-        QVERIFY(!fetcher.IsFinished()); // the page is in, its check is not
+        QVERIFY(!fetcher.IsFinished()); // the page is in, its checks are not
+        // Waiting checks are plain records: no object (and socket) each.
+        QCOMPARE(fetcher.findChildren<cDsckLinkVerifier *>().size(),
+                 cHTTPLinkFinder::MaxChecksAtOnce);
         QTRY_VERIFY_WITH_TIMEOUT(fetcher.IsFinished(), 5000);
         QCOMPARE(m_files->cell(0, 0), QStringLiteral("00002"));
     }
@@ -439,8 +501,70 @@ private Q_SLOTS:
         QSignalSpy finished(&search, &GroupSearch::finished);
         QVERIFY(search.start({GroupBase, QStringLiteral("40,41"), 1, {}, {400, 700}}));
         QVERIFY(finished.wait(8000));
-        QCOMPARE(m_statuses.last(), QStringLiteral("Finished search"));
+        QCOMPARE(m_statuses.last(), QStringLiteral("Finished search, 1 pages failed"));
         QCOMPARE(column(*m_files, 0), QStringList{"00041"});
+    }
+
+    void failuresAreCounted_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("pagesFailed");
+        QTest::addColumn<QStringList>("sizes");
+        QTest::addColumn<int>("timedOut");
+        const QString refused = QStringLiteral("http://refused.example.test/group/cars");
+        QTest::newRow("404, its links still listed")
+            << GroupBase << int(Serve::Normal) << 404 << "HTTP status 404" << 1
+            << QStringList{"", "", "5"} << 1;
+        QTest::newRow("refused") << refused << int(Serve::Normal) << 200 << "" << 1 << QStringList()
+                                 << 0;
+        QTest::newRow("stalled") << GroupBase << int(Serve::Stall) << 200 << "timed out" << 1
+                                 << QStringList() << 0;
+        QTest::newRow("cut off") << GroupBase << int(Serve::EndlessBody) << 200
+                                 << "cut off at 16 MiB" << 1 << QStringList() << 0;
+        QTest::newRow("sizes unknown")
+            << GroupBase << int(Serve::Normal) << 200 << "" << 0 << QStringList{"", "", "5"} << 1;
+    }
+
+    void failuresAreCounted()
+    {
+        QFETCH(QString, base);
+        QFETCH(int, mode);
+        QFETCH(int, status);
+        QFETCH(QStringList, sizes);
+        QFETCH(QString, reason);
+        Response page =
+            ok(groupPage("A", "S", {"/sizes/gone.zip", "/sizes/stall.zip", "/sizes/ok.zip"}),
+               Serve(mode));
+        page.status = status;
+        page.chunkSize = 1 << 20;
+        m_server.route("/group/cars/message/60", page);
+        Response gone = ok("gone");
+        gone.status = 404; // its length is the error page's, not the file's
+        m_server.route("/sizes/gone.zip", gone);
+        m_server.route("/sizes/stall.zip", ok("x", Serve::Stall));
+        m_server.route("/sizes/ok.zip", ok("12345"));
+        makeList(::Mode::Yahoo);
+        GroupSearch search(*m_state, *m_board, *m_files);
+        QSignalSpy finished(&search, &GroupSearch::finished);
+        QSignalSpy failed(&search, &GroupSearch::pageFailed);
+        QVERIFY(search.start({base, QStringLiteral("60"), 1, {}, {400, 500}}));
+        QVERIFY(finished.wait(10000));
+        QTEST(search.report().pagesFailed, "pagesFailed");
+        QCOMPARE(failed.size(), search.report().pagesFailed);
+        if (!failed.isEmpty()) {
+            QCOMPARE(failed.first().at(0).toString(), base + "/message/60");
+            const QString said = failed.first().at(1).toString();
+            QVERIFY2(!said.isEmpty() && said.contains(reason), qPrintable(said));
+        }
+        QCOMPARE(m_statuses.last(), failed.isEmpty()
+                                        ? QStringLiteral("Finished search")
+                                        : QStringLiteral("Finished search, 1 pages failed"));
+        QCOMPARE(column(*m_files, 4), sizes);
+        QCOMPARE(search.report().sizesUnknown, qint64(sizes.count(QString())));
+        QTEST(int(search.report().checksTimedOut), "timedOut");
     }
 
     void filtersApply()
@@ -468,8 +592,7 @@ private Q_SLOTS:
             "'http://www.zing.com/picture/p2','http://www.zing.com/picture/p3',"
             "'http://www.zing.com/picture/p4','http://www.zing.com/picture/p5');\n"
             "var imgCleanCaptions = new Array('One','Two','Bob\\'s','Four','Five');</script>";
-        m_server.route("/album/?id=7&pwd=a b&c&agree_accept=Y", ok(page));
-        m_server.route("/album/?id=7&pwd=a%20b&c&agree_accept=Y", ok(page));
+        m_server.route("/album/?id=7&pwd=a%20b%26c%23d&agree_accept=Y", ok(page));
         for (int i = 1; i <= 5; ++i)
             m_server.route("/picture/p" + QByteArray::number(i) + ".orig.jpg",
                            ok(QByteArray(i * 100, 'p')));
@@ -485,8 +608,8 @@ private Q_SLOTS:
         makeList(::Mode::Zing);
         AlbumSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &AlbumSearch::finished);
-        search.start({QStringLiteral("http://www.zing.com/album/?id=7"), QStringLiteral("a b&c"), 3,
-                      shortTimeouts()});
+        search.start({QStringLiteral("http://www.zing.com/album/?id=7"), QStringLiteral("a b&c#d"),
+                      3, shortTimeouts()});
         QCOMPARE(m_statuses.first(), QStringLiteral("Getting album..."));
         QVERIFY(finished.wait(8000));
         QCOMPARE(m_statuses.last(), QStringLiteral("Finished search"));
@@ -514,6 +637,7 @@ private Q_SLOTS:
         QVERIFY(finished.wait(8000));
         QCOMPARE(m_statuses.last(), QStringLiteral("Finished search"));
         QCOMPARE(m_files->rowCount(), 0);
+        QVERIFY(search.report().noPictureList); // the command line warns of it
     }
 
     void albumAbortAndNextSearchIsNotAborted()

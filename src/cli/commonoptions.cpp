@@ -1,5 +1,8 @@
 #include "cli/commonoptions.h"
 
+#include <QRegularExpression>
+#include <cstdio>
+
 #include "core/net/curlmulti.h"
 #include "core/net/hostmapping.h"
 
@@ -44,5 +47,24 @@ bool parseThreadsOption(const QString &text, int *threads)
     if (!ok || value < 1 || value > 16)
         return false;
     *threads = value;
+    return true;
+}
+
+bool parseCommandLine(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(arguments)) {
+        QString message = parser.errorText();
+        // A mask such as "-5" reads as an option; "--" ends the options.
+        static const QRegularExpression NumberLike(QStringLiteral("^-[0-9]"));
+        if (!arguments.filter(NumberLike).isEmpty())
+            message += QStringLiteral(" (a mask that begins with \"-\" goes after \"--\")");
+        std::fprintf(stderr, "trawlbay-cli: %s\n", qPrintable(message));
+        return false;
+    }
+    const QStringList given = parser.optionNames();
+    for (const char *help : {"h", "help", "help-all", "?"}) {
+        if (given.contains(QLatin1String(help)))
+            parser.showHelp(0);
+    }
     return true;
 }

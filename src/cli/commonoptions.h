@@ -31,3 +31,9 @@ private:
 
 // The --threads value: 1 to 16; false when it is something else.
 bool parseThreadsOption(const QString &text, int *threads);
+
+// Parses a command's arguments. --help prints the help and ends the program with status 0;
+// an unknown option or a missing value prints a "trawlbay-cli:" message and returns false,
+// for the caller to end with status 2. (QCommandLineParser::process would end the program
+// itself, with status 1.)
+bool parseCommandLine(QCommandLineParser &parser, const QStringList &arguments);

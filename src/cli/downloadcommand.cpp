@@ -53,7 +53,8 @@ int run(const QStringList &arguments)
     parser.addOptions({to, threads, only});
     CommonOptions common;
     common.addTo(parser);
-    parser.process(arguments);
+    if (!parseCommandLine(parser, arguments))
+        return 2;
 
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 1)

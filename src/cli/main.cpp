@@ -2,8 +2,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "cli/commonoptions.h"
 #include "cli/downloadcommand.h"
 #include "cli/searchcommand.h"
+#include "cli/terminaltext.h"
 #include "core/app/appinfo.h"
 
 int main(int argc, char *argv[])
@@ -30,10 +32,13 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("search or download"));
-    parser.process(app);
+    if (!parseCommandLine(parser, arguments))
+        return 2;
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (parser.positionalArguments().isEmpty())
         parser.showHelp(2);
     std::fprintf(stderr, "trawlbay-cli: unknown command \"%s\"\n",
-                 qPrintable(parser.positionalArguments().first()));
+                 qPrintable(printable(parser.positionalArguments().first())));
     return 2;
 }

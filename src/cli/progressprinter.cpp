@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "cli/terminaltext.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 
@@ -37,14 +38,15 @@ ProgressPrinter::ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, 
 void ProgressPrinter::onStatus(const QString &text)
 {
     if (!m_terminal)
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+        std::fprintf(stderr, "%s\n", qPrintable(printable(text)));
 }
 
 void ProgressPrinter::onSlot(int index)
 {
     // Plain lines carry the texts only; progress alone would flood a log.
     const SlotBoard::Slot &slot = m_board.at(index);
-    const QString line = QStringLiteral("[slot %1] %2 %3").arg(slot.number, slot.status, slot.url);
+    const QString line = QStringLiteral("[slot %1] %2 %3")
+                             .arg(slot.number, printable(slot.status), printable(slot.url));
     if (m_lastLines.size() <= index)
         m_lastLines.resize(index + 1);
     if (m_lastLines[index] == line)
@@ -62,14 +64,14 @@ void ProgressPrinter::redraw()
     const auto line = [&frame, width](const QString &text) {
         frame += QStringLiteral("\r\x1b[K") + text.left(width - 1) + QLatin1Char('\n');
     };
-    line(m_state.statusMessage());
+    line(printable(m_state.statusMessage()));
     for (int i = 0; i < m_board.count(); ++i) {
         const SlotBoard::Slot &slot = m_board.at(i);
         line(QStringLiteral("%1 %2 %3% %4")
                  .arg(slot.number, 2)
-                 .arg(slot.status, -20)
+                 .arg(printable(slot.status), -20)
                  .arg(slot.progress, 3)
-                 .arg(slot.url));
+                 .arg(printable(slot.url)));
     }
     m_drawnLines = m_board.count() + 1;
     std::fputs(frame.toLocal8Bit().constData(), stderr);
@@ -83,4 +85,15 @@ void ProgressPrinter::finish()
     m_redraw.stop();
     if (m_terminal)
         redraw();
+}
+
+void ProgressPrinter::message(const QString &line)
+{
+    if (m_terminal && !m_quiet && m_drawnLines > 0) {
+        // Up over the live rows and clear them; the next redraw puts them below the line.
+        std::fprintf(stderr, "\x1b[%dA\r\x1b[J", m_drawnLines);
+        m_drawnLines = 0;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fflush(stderr);
 }

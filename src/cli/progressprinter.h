@@ -10,7 +10,8 @@ class AppState;
 class SlotBoard;
 
 // Shows the run on stderr: on a terminal, the status line and one live row per slot,
-// redrawn a few times a second; otherwise plain lines as the texts change.
+// redrawn a few times a second; otherwise plain lines as the texts change. Texts from pages
+// and servers are printed with their control characters escaped.
 class ProgressPrinter final : public QObject
 {
     Q_OBJECT
@@ -21,6 +22,9 @@ public:
 
     // Draws the last frame (on a terminal) so the final state stays on screen.
     void finish();
+    // A line that must be seen, also with --quiet: printed above the live rows on a
+    // terminal, which are drawn afresh below it. The caller makes page texts printable.
+    void message(const QString &line);
 
 private:
     void onStatus(const QString &text);

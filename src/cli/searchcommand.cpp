@@ -7,6 +7,7 @@
 #include "cli/commonoptions.h"
 #include "cli/interrupt.h"
 #include "cli/progressprinter.h"
+#include "cli/terminaltext.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/filelist/filelistmodel.h"
@@ -20,7 +21,7 @@ namespace {
 
 int fail(const QString &message)
 {
-    std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(message));
+    std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(printable(message)));
     return 2;
 }
 
@@ -62,15 +63,16 @@ int run(const QStringList &arguments)
     parser.addOptions({output, threads, subject, author, fileName});
     CommonOptions common;
     common.addTo(parser);
-    parser.process(arguments);
+    if (!parseCommandLine(parser, arguments))
+        return 2;
 
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 3)
         return fail(QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
     const QString mode = positional.at(0).toLower();
     if (mode != QLatin1String("yahoo") && mode != QLatin1String("zing"))
-        return fail(
-            QStringLiteral("unknown mode \"%1\" (expected yahoo or zing)").arg(positional.at(0)));
+        return fail(QStringLiteral("unknown mode \"%1\" (expected yahoo or zing)")
+                        .arg(printable(positional.at(0))));
     if (!parser.isSet(output))
         return fail(QStringLiteral("-o FILE.tbq is required"));
     int threadCount = 4;
@@ -101,6 +103,13 @@ int run(const QStringList &arguments)
     AlbumSearch albumSearch(state, board, files);
     QObject::connect(&groupSearch, &GroupSearch::finished, onFinished);
     QObject::connect(&albumSearch, &AlbumSearch::finished, onFinished);
+    // Each failed page is named as it happens.
+    const auto onPageFailed = [&printer](const QString &url, const QString &reason) {
+        printer.message(QStringLiteral("trawlbay-cli search: page failed: %1: %2")
+                            .arg(printable(url), printable(reason)));
+    };
+    QObject::connect(&groupSearch, &GroupSearch::pageFailed, onPageFailed);
+    QObject::connect(&albumSearch, &AlbumSearch::pageFailed, onPageFailed);
     if (yahoo) {
         GroupSearch::Params params;
         params.baseUrl = positional.at(1);
@@ -132,13 +141,21 @@ int run(const QStringList &arguments)
         content.rows.append(files.cells(row));
     const QueueFile::Error written = QueueFile::write(parser.value(output), content);
     if (written.isError()) {
-        std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(written.message()));
+        std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(printable(written.message())));
         return 1;
     }
-    if (!common.quiet(parser))
+    const SearchReport &report = yahoo ? groupSearch.report() : albumSearch.report();
+    if (report.noPictureList)
+        std::fprintf(stderr,
+                     "trawlbay-cli search: no picture list on the album page (wrong password?)\n");
+    if (!common.quiet(parser)) {
         std::fprintf(stderr, "%lld files written to %s\n", qlonglong(files.rowCount()),
-                     qPrintable(parser.value(output)));
-    return aborted ? 1 : 0;
+                     qPrintable(printable(parser.value(output))));
+        if (report.sizesUnknown > 0)
+            std::fprintf(stderr, "%lld sizes unknown (%lld size checks timed out)\n",
+                         qlonglong(report.sizesUnknown), qlonglong(report.checksTimedOut));
+    }
+    return aborted || report.pagesFailed > 0 || report.noPictureList ? 1 : 0;
 }
 
 } // namespace SearchCommand

@@ -85,4 +85,26 @@ set -e
 [ "$status" -eq 2 ] || { echo "refused mask exited $status"; exit 1; }
 grep -q "Wrong message mask." "$work/err"
 [ ! -e "$work/none.tbq" ]
+# Failures are reported, page texts never reach the terminal raw, and the exit status says
+# so. Message 6 links a file whose name holds terminal escapes; message 7 does not exist.
+printf '<html><b>From:</b> Eve<br><b>Subject:</b> Trap<br><a href="http://f1.grp.example.test/att/6/x\033]0;PWNED\a\033[2J.zip">x</a></html>' \
+    > "$root/group/cars/message/6"
+echo '<html>wrong password</html>' > "$root/album/nolist.html"
+expect() { # STATUS PATTERN ARGS...: the exit status and a line of stderr
+    local want=$1 pattern=$2 got=0
+    shift 2
+    "$cli" "$@" > /dev/null 2> "$work/err" || got=$?
+    [ "$got" -eq "$want" ] || { echo "$* exited $got, not $want"; cat "$work/err"; exit 1; }
+    grep -qF -- "$pattern" "$work/err" || { echo "$*: no \"$pattern\""; cat "$work/err"; exit 1; }
+    if grep -q $'\033' "$work/err"; then echo "$*: raw escape on stderr"; exit 1; fi
+}
+out=(-o "$work/out.tbq" "${map[@]}")
+expect 1 "page failed: http://groups.example.test/group/cars/message/7: HTTP status 404" \
+    search yahoo http://groups.example.test/group/cars/ 6-7 "${out[@]}"
+expect 0 'x\e]0;PWNED\a\e[2J.zip' search yahoo http://groups.example.test/group/cars/ 6 "${out[@]}"
+expect 0 "1 sizes unknown" search yahoo http://groups.example.test/group/cars/ 6 "${out[@]}"
+expect 1 "no picture list on the album page (wrong password?)" \
+    search zing "http://www.zing.com/album/nolist.html?id=7" 'a#b&c' "${out[@]}" --quiet
+expect 2 "trawlbay-cli: Unknown option '5'" search yahoo http://groups.example.test/ -5 "${out[@]}"
+expect 1 "Processing message -5" search yahoo http://groups.example.test/ "${out[@]}" -- -5
 echo "end to end search: ok"

@@ -1,13 +1,13 @@
 #include "core/download/linkverifier.h"
 
 #include "core/app/slotboard.h"
+#include "core/download/linktarget.h"
 #include "core/download/responsehead.h"
 #include "core/filelist/columnset.h"
 #include "core/net/tcpsocket.h"
 
 namespace {
 
-constexpr quint16 HttpPort = 80;
 // A response head larger than this is not one; reading stops there.
 constexpr qsizetype MaxHeadBytes = 64 * 1024;
 
@@ -41,14 +41,11 @@ QByteArray pathBytes(const QString &path)
 
 } // namespace
 
-cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : QObject(parent), Wsk1(new TcpSocket(this))
+cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : QObject(parent)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(DefaultTimeoutMs);
-    connect(&m_timeout, &QTimer::timeout, this, &cDsckLinkVerifier::onError);
-    connect(Wsk1, &TcpSocket::stateChanged, this, &cDsckLinkVerifier::onState);
-    connect(Wsk1, &TcpSocket::received, this, &cDsckLinkVerifier::onReceive);
-    connect(Wsk1, &TcpSocket::error, this, &cDsckLinkVerifier::onError);
+    connect(&m_timeout, &QTimer::timeout, this, &cDsckLinkVerifier::onTimeout);
 }
 
 cDsckLinkVerifier::~cDsckLinkVerifier() = default;
@@ -80,39 +77,31 @@ QByteArray cDsckLinkVerifier::request(const QString &host, const QString &path)
 
 void cDsckLinkVerifier::GetHeader()
 {
+    dropSocket();
     m_finished = false;
+    m_outcome = Outcome::None;
+    m_headOutcome = Outcome::NoSize;
     m_head.clear();
     m_headDone = false;
-    // The first seven characters ("http://") are skipped whatever they are.
-    const QString rest = LinkURL.mid(7);
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     setStatus(QStringLiteral("Connecting"));
     setUrlText(QStringLiteral("Verifying ") + FileName);
-    if (slash < 0) {
+    const LinkTarget target = linkTarget(LinkURL);
+    if (!LinkURL.mid(7).contains(QLatin1Char('/'))) {
         // No path after the host: nothing to ask. The labels keep their texts.
-        m_finished = true;
-        Q_EMIT finished();
+        finish(Outcome::Failed);
         return;
     }
-    sHost = rest.left(slash);
-    sPath = rest.mid(slash);
-    if (request(sHost, sPath).isEmpty()) {
+    m_request = target.valid ? request(target.hostHeader, target.path) : QByteArray();
+    if (m_request.isEmpty()) {
         onError();
         return;
     }
+    Wsk1 = new TcpSocket(this);
+    connect(Wsk1, &TcpSocket::stateChanged, this, &cDsckLinkVerifier::onState);
+    connect(Wsk1, &TcpSocket::received, this, &cDsckLinkVerifier::onReceive);
+    connect(Wsk1, &TcpSocket::error, this, &cDsckLinkVerifier::onError);
     m_timeout.start();
-    Wsk1->connectToHost(sHost, HttpPort);
-}
-
-void cDsckLinkVerifier::cancel()
-{
-    if (m_finished)
-        return;
-    Wsk1->disconnect(this);
-    Wsk1->close();
-    m_timeout.stop();
-    m_finished = true;
-    Q_EMIT finished();
+    Wsk1->connectToHost(target.host, target.port);
 }
 
 void cDsckLinkVerifier::onState(int state)
@@ -127,14 +116,14 @@ void cDsckLinkVerifier::onState(int state)
     case 2:
         setStatus(QStringLiteral("Connected"));
         setStatus(QStringLiteral("Requesting header"));
-        Wsk1->send(request(sHost, sPath));
+        Wsk1->send(m_request);
         break;
     case 0:
         readLength(true);
         setStatus(QStringLiteral("Closed"));
         setStatus(QStringLiteral("Idle"));
         setUrlText(QString());
-        finish();
+        finish(m_headOutcome);
         break;
     default:
         break;
@@ -155,13 +144,10 @@ void cDsckLinkVerifier::onReceive()
         m_headDone = true; // not a response head
         m_head.clear();
     }
-    if (m_headDone) {
-        // An answer to HEAD ends with its head: a server that keeps the connection open, or
-        // streams a body anyway, cannot hold the check.
-        Wsk1->close();
-        if (!m_finished)
-            onState(0);
-    }
+    // An answer to HEAD ends with its head: a server that keeps the connection open, or
+    // streams a body anyway, cannot hold the check.
+    if (m_headDone)
+        onState(0);
 }
 
 void cDsckLinkVerifier::readLength(bool final)
@@ -172,12 +158,15 @@ void cDsckLinkVerifier::readLength(bool final)
     if (!head.complete)
         return;
     m_headDone = true;
+    m_head.clear();
     if (!head.nameFound)
         return;
     if (head.hasLength && m_files) {
         m_files->setCell(m_row, m_sizeColumn, head.length);
         m_files->setCell(m_row, m_hiddenSizeColumn, formatHiddenSize(head.length));
     }
+    if (head.hasLength)
+        m_headOutcome = Outcome::Size;
     setStatus(QStringLiteral("Link verified"));
 }
 
@@ -187,15 +176,36 @@ void cDsckLinkVerifier::onError()
         return;
     setStatus(QStringLiteral("Error"));
     setUrlText(QString());
-    Wsk1->disconnect(this);
-    Wsk1->close();
-    finish();
+    finish(Outcome::Failed);
 }
 
-void cDsckLinkVerifier::finish()
+void cDsckLinkVerifier::onTimeout()
+{
+    if (m_finished)
+        return;
+    setStatus(QStringLiteral("Error"));
+    setUrlText(QString());
+    finish(Outcome::TimedOut);
+}
+
+void cDsckLinkVerifier::dropSocket()
+{
+    if (!Wsk1)
+        return;
+    // The socket may be the sender of the signal being handled: it goes once that returns,
+    // and says nothing more to this object.
+    Wsk1->disconnect(this);
+    Wsk1->close();
+    Wsk1->deleteLater();
+    Wsk1 = nullptr;
+}
+
+void cDsckLinkVerifier::finish(Outcome outcome)
 {
     m_timeout.stop();
+    dropSocket();
     m_finished = true;
+    m_outcome = outcome;
     Q_EMIT finished();
 }
 

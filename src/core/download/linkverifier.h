@@ -11,16 +11,26 @@
 class SlotBoard;
 class TcpSocket;
 
-// A found file (its URL and name, from a page parser) and the check of its size: a bare
-// HEAD request over its own TCP socket to port 80, whose announced length is written into
-// the row's size cells. A check ends, whatever the outcome, with IsFinished() true and
-// finished() sent; nothing but the cells reads its outcome.
+// The check of a found file's size: a bare HEAD request over a TCP socket of its own to the
+// link's host (port 80 unless the link names one), whose announced length is written into
+// the row's size cells when the answer is a 2xx one. A check ends, whatever the outcome,
+// with IsFinished() true and finished() sent. One object can run many checks in turn: set
+// LinkURL and FileName, bind, GetHeader; its socket exists only while a check runs.
 class cDsckLinkVerifier final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(cDsckLinkVerifier)
 
 public:
+    enum class Outcome
+    {
+        None,     // no check has ended yet
+        Size,     // the size cells were written
+        NoSize,   // an answer that gives no size (not 2xx, no length, a length that is no size)
+        Failed,   // no answer: a link without a path, a bad host or port, a socket error
+        TimedOut, // nothing heard for the timeout
+    };
+
     explicit cDsckLinkVerifier(QObject *parent = nullptr);
     ~cDsckLinkVerifier() override;
 
@@ -32,16 +42,15 @@ public:
               SlotBoard *board, int slot);
 
     bool IsFinished() const { return m_finished; }
+    Outcome outcome() const { return m_outcome; }
     void GetHeader();
-    // Ends the check at once (the page's search was aborted before it started it).
-    void cancel();
 
     // A check that hears nothing for this long ends: a stalled server never holds a search.
     void setTimeout(int milliseconds) { m_timeout.setInterval(milliseconds); }
     static constexpr int DefaultTimeoutMs = 30000;
 
-    // The request for host and path, byte for byte; empty when either holds a character
-    // that must not reach a request line (CR, LF or another control character).
+    // The request for a Host header value and a path, byte for byte; empty when either holds
+    // a character that must not reach a request line (CR, LF or another control character).
     static QByteArray request(const QString &host, const QString &path);
 
 Q_SIGNALS:
@@ -51,10 +60,12 @@ private:
     void onState(int state);
     void onReceive();
     void onError();
+    void onTimeout();
     void readLength(bool final);
     void setStatus(const QString &text);
     void setUrlText(const QString &text);
-    void finish();
+    void dropSocket();
+    void finish(Outcome outcome);
 
     TcpSocket *Wsk1 = nullptr;
     QPointer<FileListModel> m_files;
@@ -63,10 +74,11 @@ private:
     int m_hiddenSizeColumn = -1;
     QPointer<SlotBoard> m_board;
     int m_slot = 0;
-    QString sHost;
-    QString sPath;
+    QByteArray m_request;
     QByteArray m_head;
     bool m_headDone = false;
     bool m_finished = false;
+    Outcome m_outcome = Outcome::None;
+    Outcome m_headOutcome = Outcome::NoSize;
     QTimer m_timeout;
 };

@@ -158,8 +158,17 @@ QList<FileListModel::RowId> FileListModel::addRows(const QList<QStringList> &row
     std::vector<int> places;
     if (m_sort.sorted) {
         keys.reserve(size_t(added));
-        for (const QStringList &cells : rows)
-            keys.push_back(cells.value(m_sort.key).toCaseFolded());
+        // Rows of one page share their long texts; so do their keys.
+        QString lastText;
+        for (const QStringList &cells : rows) {
+            const QString text = cells.value(m_sort.key);
+            if (!keys.empty() && text.constData() == lastText.constData() &&
+                text.size() == lastText.size())
+                keys.push_back(keys.back());
+            else
+                keys.push_back(text.toCaseFolded());
+            lastText = text;
+        }
         places = insertPositions(keys);
     }
 

@@ -1,5 +1,6 @@
 // The sorting half of FileListModel: header clicks, the sort itself, and the placing of
 // rows that arrive while a sort stands.
+#include <QHash>
 #include <algorithm>
 #include <numeric>
 
@@ -12,29 +13,48 @@ bool hasSortMark(const QString &caption)
     return caption.startsWith(u'+') || caption.startsWith(u'-');
 }
 
+// Texts of this length and more are folded once per shared copy: the rows of one page share
+// their subject and author, which can be very long, and a key per row would multiply them.
+constexpr qsizetype ShareFrom = 64;
+
+using TextId = QPair<const QChar *, qsizetype>;
+
+TextId textId(const QString &text)
+{
+    return {text.constData(), text.size()};
+}
+
 // The case-folded sort texts of all rows packed into one string. A sort compares them over
 // and over, and after earlier sorts the rows' own strings lie scattered in memory.
 class PackedKeys
 {
 public:
-    explicit PackedKeys(size_t count)
+    explicit PackedKeys(size_t count) { m_spans.reserve(count); }
+    void append(const QString &text)
     {
-        m_starts.reserve(count + 1);
-        m_starts.push_back(0);
-    }
-    void append(const QString &key)
-    {
-        m_text.append(key);
-        m_starts.push_back(m_text.size());
+        const bool shareable = text.size() >= ShareFrom;
+        if (shareable) {
+            if (const auto known = m_shared.constFind(textId(text)); known != m_shared.cend()) {
+                m_spans.push_back(*known);
+                return;
+            }
+        }
+        const qsizetype start = m_text.size();
+        m_text.append(text.toCaseFolded());
+        const std::pair<qsizetype, qsizetype> span{start, m_text.size() - start};
+        if (shareable)
+            m_shared.insert(textId(text), span);
+        m_spans.push_back(span);
     }
     QStringView at(size_t i) const
     {
-        return QStringView(m_text).sliced(m_starts[i], m_starts[i + 1] - m_starts[i]);
+        return QStringView(m_text).sliced(m_spans[i].first, m_spans[i].second);
     }
 
 private:
     QString m_text;
-    std::vector<qsizetype> m_starts;
+    std::vector<std::pair<qsizetype, qsizetype>> m_spans; // start and length in m_text
+    QHash<TextId, std::pair<qsizetype, qsizetype>> m_shared;
 };
 
 // The first of count positions before whose row the key sorts, so that a new row goes after

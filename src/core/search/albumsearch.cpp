@@ -1,5 +1,7 @@
 #include "core/search/albumsearch.h"
 
+#include <QUrl>
+
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/filelist/filelistmodel.h"
@@ -19,7 +21,9 @@ AlbumSearch::~AlbumSearch() = default;
 
 QString AlbumSearch::pageUrl(const QString &albumUrl, const QString &password)
 {
-    return albumUrl + QStringLiteral("&pwd=") + password + QStringLiteral("&agree_accept=Y");
+    return albumUrl + QStringLiteral("&pwd=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(password)) +
+           QStringLiteral("&agree_accept=Y");
 }
 
 void AlbumSearch::start(const Params &params)
@@ -32,6 +36,7 @@ void AlbumSearch::start(const Params &params)
     progress.value = 0;
     m_state.setProgress(progress);
     m_state.setStatusMessage(QStringLiteral("Getting album..."));
+    m_report = {};
 
     if (m_fetcher)
         m_fetcher->deleteLater();
@@ -41,6 +46,15 @@ void AlbumSearch::start(const Params &params)
     m_fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
     m_fetcher->setCheckTimeout(params.timeouts.checkMs);
     connect(m_fetcher, &SlotWorker::finishedChanged, this, &AlbumSearch::onFetcherChanged);
+    connect(m_fetcher, &cHTTPLinkFinder::pageFailed, this,
+            [this](const QString &url, const QString &reason) {
+                ++m_report.pagesFailed;
+                Q_EMIT pageFailed(url, reason);
+            });
+    connect(m_fetcher, &cHTTPLinkFinder::pictureListMissing, this,
+            [this] { m_report.noPictureList = true; });
+    connect(m_fetcher, &cHTTPLinkFinder::checkEnded, this,
+            [this](cDsckLinkVerifier::Outcome outcome) { countCheck(m_report, outcome); });
     m_running = true;
     m_state.setRunActive(true);
     m_fetcher->GetURL(pageUrl(params.albumUrl, params.password));
@@ -53,8 +67,8 @@ void AlbumSearch::onFetcherChanged()
         return;
     m_running = false;
     const bool aborted = m_state.AbortRequested;
-    m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted")
-                                     : QStringLiteral("Finished search"));
+    // A page without a picture list ends silently here; the command line warns of it.
+    m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted") : m_report.finishedText());
     m_state.setRunActive(false);
     Q_EMIT finished(aborted);
 }

@@ -22,7 +22,7 @@ public:
     struct Params
     {
         QString albumUrl;
-        QString password; // appended exactly as typed
+        QString password; // percent-encoded into the query
         int threads = 4;
         SearchTimeouts timeouts;
     };
@@ -30,13 +30,17 @@ public:
     AlbumSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
     ~AlbumSearch() override;
 
-    // The address of the album page: album URL, "&pwd=", password, "&agree_accept=Y".
+    // The address of the album page: album URL, "&pwd=", the password percent-encoded (so
+    // that "#", "&" or "+" in it stay part of it), "&agree_accept=Y".
     static QString pageUrl(const QString &albumUrl, const QString &password);
 
     void start(const Params &params);
     bool isRunning() const { return m_running; }
+    // What went wrong in the current or last search.
+    const SearchReport &report() const { return m_report; }
 
 Q_SIGNALS:
+    void pageFailed(const QString &url, const QString &reason);
     void finished(bool aborted);
 
 private:
@@ -46,5 +50,6 @@ private:
     SlotBoard &m_board;
     FileListModel &m_files;
     cHTTPLinkFinder *m_fetcher = nullptr;
+    SearchReport m_report;
     bool m_running = false;
 };

@@ -35,6 +35,7 @@ bool GroupSearch::start(const Params &params)
     }
     m_numbers = mask.numbers;
     m_next = 0;
+    m_report = {};
     m_aborting = false;
     m_announced = false;
     m_state.setProgress({0, int(std::min<qsizetype>(m_numbers.size(), INT_MAX)), 0});
@@ -48,6 +49,13 @@ bool GroupSearch::start(const Params &params)
         fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
         fetcher->setCheckTimeout(params.timeouts.checkMs);
         connect(fetcher, &SlotWorker::finishedChanged, this, &GroupSearch::onWorkerChanged);
+        connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
+                [this](const QString &url, const QString &reason) {
+                    ++m_report.pagesFailed;
+                    Q_EMIT pageFailed(url, reason);
+                });
+        connect(fetcher, &cHTTPLinkFinder::checkEnded, this,
+                [this](cDsckLinkVerifier::Outcome outcome) { countCheck(m_report, outcome); });
         m_fetchers.append(fetcher);
         workers.append(fetcher);
     }
@@ -124,8 +132,7 @@ void GroupSearch::end(bool aborted)
     if (!m_running)
         return;
     m_running = false;
-    m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted")
-                                     : QStringLiteral("Finished search"));
+    m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted") : m_report.finishedText());
     m_state.setRunActive(false);
     Q_EMIT finished(aborted);
 }

@@ -13,9 +13,9 @@ class SlotBoard;
 class cHTTPLinkFinder;
 
 // The group scan: hands the message pages of a mask, in mask order, to the lowest idle
-// transfer slot, and ends with "Finished search" or, after an abort, "Search aborted" once
-// every slot is idle and every running size check has ended. Driven by its workers'
-// signals; it never waits in a loop.
+// transfer slot, and ends with "Finished search" (", N pages failed" when some could not be
+// fetched whole) or, after an abort, "Search aborted" once every slot is idle and every
+// running size check has ended. Driven by its workers' signals; it never waits in a loop.
 class GroupSearch final : public QObject
 {
     Q_OBJECT
@@ -37,9 +37,12 @@ public:
     // line, sends maskRefused and returns false.
     bool start(const Params &params);
     bool isRunning() const { return m_running; }
+    // What went wrong in the current or last scan.
+    const SearchReport &report() const { return m_report; }
 
 Q_SIGNALS:
     void maskRefused(const QString &piece);
+    void pageFailed(const QString &url, const QString &reason);
     void finished(bool aborted);
 
 private:
@@ -55,6 +58,7 @@ private:
     QList<qint32> m_numbers;
     qsizetype m_next = 0;
     QList<cHTTPLinkFinder *> m_fetchers;
+    SearchReport m_report;
     bool m_running = false;
     bool m_aborting = false;
     bool m_pumping = false;

@@ -4,9 +4,7 @@
 
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
-#include "core/download/linkverifier.h"
 #include "core/filelist/columnset.h"
-#include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
 #include "core/queue/textencoding.h"
@@ -35,6 +33,8 @@ void cHTTPLinkFinder::GetURL(const QString &sURL)
 {
     setFinished(false);
     m_capped = false;
+    m_aborted = false;
+    m_url = sURL;
     m_board.setUrl(m_slot, sURL);
     m_client->get(QUrl(sURL));
 }
@@ -42,11 +42,11 @@ void cHTTPLinkFinder::GetURL(const QString &sURL)
 void cHTTPLinkFinder::Abort()
 {
     // The part of the page that arrived is still read.
+    m_aborted = true;
     m_client->abort();
     if (m_completing) {
         // Checks that have not started yet never will; running ones end by themselves.
-        for (qsizetype i = m_nextCheck; i < m_checks.size(); ++i)
-            m_checks[i]->cancel();
+        m_nextCheck = m_pending.size();
         startChecks();
         return;
     }
@@ -67,18 +67,45 @@ void cHTTPLinkFinder::onProgress(qint64 count, qint64 size)
     m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, count, size));
 }
 
+QString cHTTPLinkFinder::failureReason() const
+{
+    if (m_capped)
+        return QStringLiteral("cut off at %1 MiB").arg(MaxPageBytes / (1024 * 1024));
+    switch (m_client->outcome()) {
+    case HttpClient::Outcome::Success:
+        return {};
+    case HttpClient::Outcome::Aborted:
+        // Stopped by the user: the search says "Search aborted", the page did not fail.
+        return m_aborted ? QString() : QStringLiteral("aborted");
+    case HttpClient::Outcome::HttpError:
+        return QStringLiteral("HTTP status %1").arg(m_client->httpStatus());
+    case HttpClient::Outcome::Timeout:
+        return QStringLiteral("timed out");
+    case HttpClient::Outcome::NetworkError:
+    case HttpClient::Outcome::None:
+        break;
+    }
+    const QString error = m_client->errorString();
+    return error.isEmpty() ? QStringLiteral("network error") : error;
+}
+
 void cHTTPLinkFinder::onState(int state)
 {
     switch (state) {
-    case 0:
+    case 0: {
         if (m_finished || m_completing)
             return; // an idle client reporting idle again
         if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
             m_board.setProgress(m_slot, 100);
         m_completing = true;
+        const QString failure = failureReason();
+        m_pageWhole = failure.isEmpty() && !m_aborted;
+        if (!failure.isEmpty())
+            Q_EMIT pageFailed(m_url, failure);
         // Pages are UTF-8 when they are valid UTF-8, else the old single-byte code page.
         ParsePage(TextEncoding::decodeText(m_client->body()));
         break;
+    }
     default:
         if (const QString text = TransferState::text(state); !text.isNull())
             m_board.setStatus(m_slot, text);
@@ -88,10 +115,8 @@ void cHTTPLinkFinder::onState(int state)
 
 void cHTTPLinkFinder::ParsePage(const QString &page)
 {
-    qDeleteAll(m_checks);
-    m_checks.clear();
+    m_pending = {};
     m_nextCheck = 0;
-    m_running = 0;
     if (sServerType == QLatin1String("Yahoo"))
         addGroupRows(page);
     else if (sServerType == QLatin1String("Zing"))
@@ -104,6 +129,7 @@ void cHTTPLinkFinder::addGroupRows(const QString &page)
     const GroupParser::Page parsed = GroupParser::parse(page, filters);
     if (parsed.rejected || parsed.links.isEmpty())
         return;
+    // Every row of the page shares the one subject, author and number text.
     QList<QStringList> rows;
     rows.reserve(parsed.links.size());
     const QString number = formatMessageNumber(MsgNo);
@@ -111,22 +137,22 @@ void cHTTPLinkFinder::addGroupRows(const QString &page)
         rows.append(
             {number, parsed.subject, parsed.author, link.fileName, QString(), link.url, QString()});
     const QList<FileListModel::RowId> ids = m_files.addRows(rows);
-    for (qsizetype i = 0; i < parsed.links.size(); ++i) {
-        auto *check = new cDsckLinkVerifier(this);
-        check->LinkURL = parsed.links[i].url;
-        check->FileName = parsed.links[i].fileName;
-        check->setTimeout(m_checkTimeoutMs);
-        check->bind(&m_files, ids.value(i), sizeColumn(Mode::Yahoo), hiddenSizeColumn(Mode::Yahoo),
-                    &m_board, m_slot);
-        m_checks.append(check);
-    }
+    rows = {};
+    m_sizeColumn = sizeColumn(Mode::Yahoo);
+    m_hiddenSizeColumn = hiddenSizeColumn(Mode::Yahoo);
+    m_pending.reserve(parsed.links.size());
+    for (qsizetype i = 0; i < parsed.links.size(); ++i)
+        m_pending.append({parsed.links[i].url, parsed.links[i].fileName, ids.value(i), m_slot});
 }
 
 void cHTTPLinkFinder::addAlbumRows(const QString &page)
 {
     const AlbumParser::Page parsed = AlbumParser::parse(page);
-    if (!parsed.hasPictureList)
+    if (!parsed.hasPictureList) {
+        if (m_pageWhole)
+            Q_EMIT pictureListMissing();
         return;
+    }
     AppState::Progress progress = m_state.progress();
     progress.maximum = int(parsed.pictures.size());
     m_state.setProgress(progress);
@@ -136,17 +162,15 @@ void cHTTPLinkFinder::addAlbumRows(const QString &page)
     for (const AlbumParser::Picture &picture : parsed.pictures)
         rows.append({picture.caption, QString(), picture.url, QString()});
     const QList<FileListModel::RowId> ids = m_files.addRows(rows);
+    rows = {};
+    m_sizeColumn = sizeColumn(Mode::Zing);
+    m_hiddenSizeColumn = hiddenSizeColumn(Mode::Zing);
     const int slotCount = std::max(1, NumThreads);
-    for (qsizetype k = 0; k < parsed.pictures.size(); ++k) {
-        auto *check = new cDsckLinkVerifier(this);
-        check->LinkURL = parsed.pictures[k].url;
-        check->FileName = parsed.pictures[k].caption;
-        check->setTimeout(m_checkTimeoutMs);
-        // The checks are spread over the slots in turn.
-        check->bind(&m_files, ids.value(k), sizeColumn(Mode::Zing), hiddenSizeColumn(Mode::Zing),
-                    &m_board, int(k % slotCount));
-        m_checks.append(check);
-    }
+    m_pending.reserve(parsed.pictures.size());
+    // The checks are spread over the slots in turn.
+    for (qsizetype k = 0; k < parsed.pictures.size(); ++k)
+        m_pending.append(
+            {parsed.pictures[k].url, parsed.pictures[k].caption, ids.value(k), int(k % slotCount)});
     m_state.setProgressValue(m_state.progress().value + int(parsed.pictures.size()));
 }
 
@@ -157,25 +181,51 @@ void cHTTPLinkFinder::startChecks()
     if (m_starting)
         return;
     m_starting = true;
-    while (m_running < MaxChecksAtOnce && m_nextCheck < m_checks.size()) {
-        cDsckLinkVerifier *check = m_checks[m_nextCheck++];
-        if (check->IsFinished())
-            continue; // cancelled before its turn
+    while (m_running < MaxChecksAtOnce && m_nextCheck < m_pending.size()) {
+        // The record's texts go to the check, so the list shrinks in memory as checks start.
+        PendingCheck record = std::move(m_pending[m_nextCheck++]);
+        cDsckLinkVerifier *check = nullptr;
+        if (m_idleChecks.isEmpty()) {
+            check = new cDsckLinkVerifier(this);
+            connect(check, &cDsckLinkVerifier::finished, this,
+                    [this, check] { onCheckFinished(check); });
+        } else {
+            check = m_idleChecks.takeLast();
+        }
+        check->LinkURL = std::move(record.url);
+        check->FileName = std::move(record.fileName);
+        check->setTimeout(m_checkTimeoutMs);
+        check->bind(&m_files, record.row, m_sizeColumn, m_hiddenSizeColumn, &m_board, record.slot);
         ++m_running;
-        connect(check, &cDsckLinkVerifier::finished, this, &cHTTPLinkFinder::onCheckFinished,
-                Qt::SingleShotConnection);
         check->GetHeader();
     }
     m_starting = false;
-    if (m_running == 0 && m_nextCheck >= m_checks.size())
+    if (m_running == 0 && m_nextCheck >= m_pending.size())
         completePage();
 }
 
-void cHTTPLinkFinder::onCheckFinished()
+void cHTTPLinkFinder::queueStartChecks()
+{
+    // The check that just ended is still inside its own signal; the next one starts after.
+    if (m_startQueued)
+        return;
+    m_startQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_startQueued = false;
+            startChecks();
+        },
+        Qt::QueuedConnection);
+}
+
+void cHTTPLinkFinder::onCheckFinished(cDsckLinkVerifier *check)
 {
     --m_running;
+    m_idleChecks.append(check);
+    Q_EMIT checkEnded(check->outcome());
     if (!m_starting)
-        startChecks();
+        queueStartChecks();
 }
 
 void cHTTPLinkFinder::completePage()
@@ -183,9 +233,7 @@ void cHTTPLinkFinder::completePage()
     if (!m_completing)
         return;
     m_completing = false;
-    for (cDsckLinkVerifier *check : std::as_const(m_checks))
-        check->deleteLater();
-    m_checks.clear();
+    m_pending = {};
     m_nextCheck = 0;
     if (sServerType == QLatin1String("Yahoo"))
         m_state.setProgressValue(m_state.progress().value + 1);

@@ -2,16 +2,16 @@
 
 #include <QList>
 #include <QString>
-#include <memory>
 
 #include "core/app/slotworker.h"
+#include "core/download/linkverifier.h"
+#include "core/filelist/filelistmodel.h"
 #include "core/search/groupparser.h"
+#include "core/search/searchrun.h"
 
 class AppState;
-class FileListModel;
 class HttpClient;
 class SlotBoard;
-class cDsckLinkVerifier;
 
 // The worker of one transfer slot during a search: fetches one page at a time, shows the
 // transfer on its slot, parses the page into result rows, and checks the size of every
@@ -38,20 +38,39 @@ public:
 
     HttpClient &client() { return *m_client; }
 
-    // How many size checks of one page run at once; the others wait their turn.
+    // How many size checks of one page run at once; the others wait their turn as plain
+    // records, without a socket or an object of their own.
     static constexpr int MaxChecksAtOnce = 8;
-    // A page larger than this is cut off there.
+    // A page larger than this is cut off there, and counts as failed.
     static constexpr qint64 MaxPageBytes = 16 * 1024 * 1024;
     void setCheckTimeout(int milliseconds) { m_checkTimeoutMs = milliseconds; }
 
+Q_SIGNALS:
+    // The page could not be fetched whole; sent when its transfer ends, before the parse.
+    void pageFailed(const QString &url, const QString &reason);
+    // An album page that arrived whole has no picture list (a wrong password, say).
+    void pictureListMissing();
+    void checkEnded(cDsckLinkVerifier::Outcome outcome);
+
 private:
+    // A found file whose size check has not started yet.
+    struct PendingCheck
+    {
+        QString url;
+        QString fileName;
+        FileListModel::RowId row = 0;
+        int slot = 0;
+    };
+
     void onProgress(qint64 count, qint64 size);
     void onState(int state);
+    QString failureReason() const;
     void ParsePage(const QString &page);
     void addGroupRows(const QString &page);
     void addAlbumRows(const QString &page);
     void startChecks();
-    void onCheckFinished();
+    void queueStartChecks();
+    void onCheckFinished(cDsckLinkVerifier *check);
     void completePage();
     void setFinished(bool finished);
 
@@ -60,12 +79,30 @@ private:
     FileListModel &m_files;
     const int m_slot;
     HttpClient *m_client = nullptr;
-    QList<cDsckLinkVerifier *> m_checks; // the page's records, in page order
+    QString m_url;
+    QList<PendingCheck> m_pending; // the page's files, in page order
     qsizetype m_nextCheck = 0;
+    QList<cDsckLinkVerifier *> m_idleChecks; // at most MaxChecksAtOnce, reused page to page
     int m_running = 0;
+    int m_sizeColumn = 0;
+    int m_hiddenSizeColumn = 0;
     bool m_completing = false;
     bool m_starting = false;
+    bool m_startQueued = false;
     bool m_finished = true;
     bool m_capped = false;
+    bool m_aborted = false;
+    bool m_pageWhole = false; // the page arrived whole: no failure, no abort
     int m_checkTimeoutMs = 30000;
 };
+
+// Adds the end of a size check to a search's report: every check that gave no size counts.
+inline void countCheck(SearchReport &report, cDsckLinkVerifier::Outcome outcome)
+{
+    using Outcome = cDsckLinkVerifier::Outcome;
+    if (outcome == Outcome::Size || outcome == Outcome::None)
+        return;
+    ++report.sizesUnknown;
+    if (outcome == Outcome::TimedOut)
+        ++report.checksTimedOut;
+}
