@@ -348,10 +348,11 @@ private Q_SLOTS:
     void progressWithoutLengthClimbsByTen()
     {
         // Without a usable length each arriving piece adds 10, capped at 99 until the body
-        // is whole. A transfer coding makes the client ignore the length; the pieces are
-        // paced so each arrives on its own.
+        // is whole. A transfer coding makes the client ignore the length and read until the
+        // server closes; the pieces are paced so each arrives on its own.
         Response r = serve(patternBody(15000), Serve::Slow, 15, 1000);
         r.headers.append({QByteArray("Transfer-Encoding"), QByteArray("identity")});
+        r.headers.append({QByteArray("Connection"), QByteArray("close")});
         m_server.route("/nolen/paced.bin", r);
         addZing(QStringLiteral("paced.bin"), "/nolen/paced.bin");
         const QList<int> values = slotProgress(params());
@@ -413,21 +414,37 @@ private Q_SLOTS:
 
     // Failures
 
-    void httpErrorKeepsWhatWasThere_data()
+    void failureKeepsWhatWasThere_data()
     {
         QTest::addColumn<bool>("existing");
-        QTest::newRow("over an existing file") << true;
-        QTest::newRow("no file before") << false;
+        QTest::addColumn<QByteArray>("wire"); // empty: the fallback's 404 page
+        QTest::addColumn<QString>("reason");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
+        QTest::newRow("404 over an existing file") << true << QByteArray() << "404";
+        QTest::newRow("404, no file before") << false << QByteArray() << "404";
+        QTest::newRow("bad chunk size over an existing file")
+            << true << ok + "Transfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n"
+            << "";
+        QTest::newRow("huge length without body over an existing file")
+            << true << ok + "Content-Length: " + QByteArray(5000, '7') + "\r\n\r\n"
+            << "";
+        QTest::newRow("body longer than its length")
+            << true << ok + "Content-Length: 3\r\n\r\nabcdef"
+            << "longer";
     }
 
-    void httpErrorKeepsWhatWasThere()
+    void failureKeepsWhatWasThere()
     {
         QFETCH(bool, existing);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, reason);
         const QByteArray before = patternBody(5000, 7);
         if (existing)
             QVERIFY(writeFile(target(QStringLiteral("gone.jpg")), before));
-        // No route: the fallback answers 404 with an HTML page as its body.
-        const RowId id = addZing(QStringLiteral("gone.jpg"), "/missing/gone.jpg");
+        if (!wire.isEmpty())
+            m_server.route("/broken/gone.jpg", serve(wire, Serve::Raw));
+        const RowId id = addZing(QStringLiteral("gone.jpg"),
+                                 wire.isEmpty() ? "/missing/gone.jpg" : "/broken/gone.jpg");
         QSignalSpy done(m_run.get(), &DownloadRun::fileDone);
         QVERIFY(runToEnd(params()));
 
@@ -437,15 +454,49 @@ private Q_SLOTS:
         const int row = m_files->rowOf(id);
         QVERIFY(m_files->isChecked(row)); // the next run tries it again
         QCOMPARE(m_files->rowMark(row), FileListModel::RowMark::Failed);
+        QVERIFY(m_files->data(m_files->index(row, 0), Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QLatin1String("Failed: ")));
         QCOMPARE(m_statuses.last(), QStringLiteral("0 files downloaded, 1 failed"));
         QCOMPARE(m_run->succeeded(), 0);
         QCOMPARE(m_run->failures().size(), 1);
         QCOMPARE(m_run->failures().first().target, target(QStringLiteral("gone.jpg")));
-        QVERIFY2(m_run->failures().first().reason.contains(QLatin1String("404")),
+        QVERIFY2(m_run->failures().first().reason.contains(reason),
                  qPrintable(m_run->failures().first().reason));
         QCOMPARE(done.count(), 1);
         QCOMPARE(done.first().at(1).toBool(), false);
         QCOMPARE(m_state->progress().value, 1); // a failed file still counts as handled
+    }
+
+    void symbolicLinkTargetsAreRefused_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("link to a file outside the folder") << false;
+        QTest::newRow("dangling link") << true;
+    }
+
+    void symbolicLinkTargetsAreRefused()
+    {
+        QFETCH(bool, dangling);
+        const QString inner = m_dir->filePath(QStringLiteral("inner"));
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("inner")));
+        const QString outside = target(QStringLiteral("outside.txt"));
+        if (!dangling)
+            QVERIFY(writeFile(outside, "keep me"));
+        const QString link = inner + QStringLiteral("/evil.txt");
+        QVERIFY(QFile::link(outside, link));
+        m_server.route("/link/evil.txt", serve("attacker"));
+        addZing(QStringLiteral("evil.txt"), "/link/evil.txt");
+        DownloadRun::Params p = params();
+        p.folder = inner;
+        QVERIFY(runToEnd(p));
+        QCOMPARE(m_run->failures().size(), 1);
+        QCOMPARE(m_run->failures().first().reason, QStringLiteral("target is a symbolic link"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), outside);
+        QCOMPARE(QFileInfo::exists(outside), !dangling);
+        if (!dangling)
+            QCOMPARE(readFile(outside), QByteArray("keep me"));
+        QCOMPARE(entries(inner), QStringList{"evil.txt"});
     }
 
     void mixedRunCountsBoth()
@@ -701,34 +752,34 @@ private Q_SLOTS:
     void namesAreCleanedOnDisk_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("path");
         QTest::addColumn<QString>("onDisk");
-        QTest::newRow("colon and question mark") << "a:b?.jpg"
-                                                 << "a_b_.jpg";
-        QTest::newRow("question mark alone") << "?"
-                                             << "_";
-        QTest::newRow("dot dot") << ".."
-                                 << "_";
-        QTest::newRow("dot") << "."
-                             << "_";
-        QTest::newRow("empty") << ""
-                               << "_";
-        QTest::newRow("parent path") << "../x"
-                                     << ".._x";
-        QTest::newRow("sub path") << "sub/inner.txt"
-                                  << "sub_inner.txt";
-        QTest::newRow("backslash path") << "..\\y"
-                                        << ".._y";
+        const QByteArray file = "/clean/file";
+        QTest::newRow("colon and question mark") << "a:b?.jpg" << file << "a_b_.jpg";
+        QTest::newRow("question mark alone") << "?" << file << "_";
+        QTest::newRow("parent path") << "../x" << file << ".._x";
+        QTest::newRow("sub path") << "sub/inner.txt" << file << "sub_inner.txt";
+        QTest::newRow("backslash path") << "..\\y" << file << ".._y";
+        // A name that says nothing takes the last part of the URL's path.
+        QTest::newRow("empty") << "" << file << "file";
+        QTest::newRow("dot") << "." << file << "file";
+        QTest::newRow("dot dot") << ".." << file << "file";
+        QTest::newRow("empty, encoded path") << "" << QByteArray("/clean/caf%C3%A9%20a%3Ab.jpg")
+                                             << QStringLiteral("caf\u00e9 a_b.jpg");
+        QTest::newRow("empty, path says nothing either") << "" << QByteArray("/clean/") << "_";
+        QTest::newRow("empty, slash in the last part") << "" << QByteArray("/clean/a%2Fb") << "a_b";
     }
 
     void namesAreCleanedOnDisk()
     {
         QFETCH(QString, name);
+        QFETCH(QByteArray, path);
         QFETCH(QString, onDisk);
         // The folder sits one level down, so a name that climbed out would show beside it.
         const QString inner = m_dir->filePath(QStringLiteral("inner"));
         QVERIFY(QDir(folder()).mkdir(QStringLiteral("inner")));
-        m_server.route("/clean/file", serve("cleaned body"));
-        addZing(name, "/clean/file");
+        m_server.route(path, serve("cleaned body"));
+        addZing(name, path);
         DownloadRun::Params p = params();
         p.folder = inner;
         QVERIFY(runToEnd(p));
@@ -738,34 +789,81 @@ private Q_SLOTS:
         QCOMPARE(readFile(inner + QLatin1Char('/') + onDisk), QByteArray("cleaned body"));
     }
 
-    void sameCleanedNameLastWins_data()
+    void oneRunNeverReplacesItsOwnFiles_data()
     {
-        QTest::addColumn<bool>("firstIsSlow");
-        QTest::newRow("first row ends last") << true;
-        QTest::newRow("second row ends last") << false;
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("files"); // the file each row ends in
+        QTest::addColumn<int>("requests");
+
+        QTest::newRow("three empty captions")
+            << QStringList{"", "", ""} << QStringList{"/own/1/", "/own/2/", "/own/3/"}
+            << QStringList{"_", "_ (2)", "_ (3)"} << 3;
+        QTest::newRow("the same name")
+            << QStringList{"a.jpg", "a.jpg"} << QStringList{"/own/a1", "/own/a2"}
+            << QStringList{"a.jpg", "a (2).jpg"} << 2;
+        QTest::newRow("names that clean alike")
+            << QStringList{"a:b.txt", "a_b.txt", "a?b.txt"}
+            << QStringList{"/own/c1", "/own/c2", "/own/c3"}
+            << QStringList{"a_b.txt", "a_b (2).txt", "a_b (3).txt"} << 3;
+        QTest::newRow("a double extension")
+            << QStringList{"s.tar.gz", "s.tar.gz"} << QStringList{"/own/t1", "/own/t2"}
+            << QStringList{"s.tar.gz", "s (2).tar.gz"} << 2;
+        QTest::newRow("the same file twice")
+            << QStringList{"x.bin", "y.bin", "x.bin"} << QStringList{"/own/x", "/own/y", "/own/x"}
+            << QStringList{"x.bin", "y.bin", "x.bin"} << 2;
+        QTest::newRow("a name that is taken by a numbered one")
+            << QStringList{"a.jpg", "a (2).jpg", "a.jpg"}
+            << QStringList{"/own/n1", "/own/n2", "/own/n3"}
+            << QStringList{"a.jpg", "a (2).jpg", "a (3).jpg"} << 3;
     }
 
-    void sameCleanedNameLastWins()
+    void oneRunNeverReplacesItsOwnFiles()
     {
-        QFETCH(bool, firstIsSlow);
-        const QByteArray one = "body of the first row";
-        const QByteArray two = "body of the second row, a bit longer";
-        m_server.route("/same/1", serve(one, Serve::Normal, firstIsSlow ? 400 : 0));
-        m_server.route("/same/2", serve(two, Serve::Normal, firstIsSlow ? 0 : 400));
-        const RowId first = addZing(QStringLiteral("a:b.txt"), "/same/1");
-        const RowId second = addZing(QStringLiteral("a?b.txt"), "/same/2");
-        QList<RowId> order;
-        QObject context;
-        connect(m_run.get(), &DownloadRun::fileDone, &context,
-                [&](RowId row, bool, const QString &, const QString &) { order.append(row); });
-        QVERIFY(runToEnd(params(2)));
-        QCOMPARE(order.size(), 2);
-        // The later commit replaces the earlier file, whichever row that was.
-        QCOMPARE(readFile(target(QStringLiteral("a_b.txt"))), order.last() == first ? one : two);
-        QCOMPARE(order.last(), firstIsSlow ? first : second); // a generous delay decides
-        QCOMPARE(entries(folder()), QStringList{"a_b.txt"});
-        QCOMPARE(m_statuses.last(), QStringLiteral("2 files downloaded"));
-        QVERIFY(m_run->failures().isEmpty());
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, files);
+        QFETCH(int, requests);
+        QHash<QString, QByteArray> expected; // file -> body
+        int before = 0;
+        const QStringList unique(QSet<QString>(paths.cbegin(), paths.cend()).values());
+        for (const QString &path : unique)
+            before += m_server.requestCount(path.toLatin1());
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QByteArray body = "body of " + paths[i].toLatin1();
+            // Slow first rows, so later rows finish first and would win a race for the name.
+            m_server.route(paths[i].toLatin1(),
+                           serve(body, Serve::Normal, int(names.size() - i) * 60));
+            addZing(names[i], paths[i].toLatin1());
+            expected.insert(files[i], body);
+        }
+        QSignalSpy savedAs(m_run.get(), &DownloadRun::savedAs);
+        QVERIFY(runToEnd(params(4)));
+
+        QStringList onDisk = expected.keys();
+        onDisk.sort();
+        QCOMPARE(entries(folder()), onDisk);
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QCOMPARE(readFile(target(it.key())), it.value());
+        int after = 0;
+        for (const QString &path : unique)
+            after += m_server.requestCount(path.toLatin1());
+        QCOMPARE(after - before, requests);
+        QCOMPARE(m_statuses.last(), QStringLiteral("%1 files downloaded").arg(names.size()));
+        for (int row = 0; row < m_files->rowCount(); ++row)
+            QVERIFY(!m_files->isChecked(row));
+        // Every row saved under another name than its own is told, in the list and by signal.
+        int renamed = 0;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (files[i] != CleanFileName(names[i]) && !(i > 0 && paths.indexOf(paths[i]) < i))
+                ++renamed;
+        }
+        QCOMPARE(savedAs.size(), renamed);
+        for (const QList<QVariant> &signal : std::as_const(savedAs)) {
+            const int row = m_files->rowOf(signal.at(0).value<RowId>());
+            QCOMPARE(m_files->data(m_files->index(row, 0), Qt::ToolTipRole).toString(),
+                     QStringLiteral("Saved as ") + signal.at(2).toString());
+        }
     }
 
     // Order and slots

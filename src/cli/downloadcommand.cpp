@@ -9,6 +9,7 @@
 #include "cli/commonoptions.h"
 #include "cli/interrupt.h"
 #include "cli/progressprinter.h"
+#include "cli/terminaltext.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/downloadrun.h"
@@ -96,6 +97,12 @@ int run(const QStringList &arguments)
     ProgressPrinter printer(state, board, quiet);
     DownloadRun download(state, board, files);
     QObject::connect(&download, &DownloadRun::finished, [] { QCoreApplication::exit(0); });
+    // A name taken earlier in the run is never replaced: the user learns where the file went.
+    QObject::connect(&download, &DownloadRun::savedAs,
+                     [&printer](FileListModel::RowId, const QString &name, const QString &as) {
+                         printer.message(
+                             QStringLiteral("%1: saved as %2").arg(printable(name), printable(as)));
+                     });
     DownloadRun::Params params;
     params.folder = QDir::fromNativeSeparators(folder);
     params.mode = mode;
@@ -112,8 +119,8 @@ int run(const QStringList &arguments)
     printer.finish();
 
     for (const DownloadRun::Failure &failure : download.failures())
-        std::fprintf(stderr, "failed: %s: %s\n", qPrintable(failure.target),
-                     qPrintable(failure.reason));
+        std::fprintf(stderr, "failed: %s: %s\n", qPrintable(printable(failure.target)),
+                     qPrintable(printable(failure.reason)));
     if (!quiet)
         std::fprintf(stderr, "%s\n", qPrintable(state.statusMessage()));
     return download.failures().isEmpty() && !state.AbortRequested ? 0 : 1;

@@ -208,7 +208,11 @@ void TestServerConnection::plan(const QByteArray &method, bool clientCloses,
         closeAfter = true;
         break;
     }
-    if (closeAfter && mode != Mode::Stall && mode != Mode::Garbage && mode != Mode::Raw)
+    for (const auto &header : response.headers)
+        closeAfter = closeAfter || (header.first.compare("Connection", Qt::CaseInsensitive) == 0 &&
+                                    header.second.toLower().contains("close"));
+    if (closeAfter && mode != Mode::Stall && mode != Mode::Garbage && mode != Mode::Raw &&
+        !response.headers.contains({QByteArray("Connection"), QByteArray("close")}))
         headers.append({QByteArray("Connection"), QByteArray("close")});
     headers += response.headers;
 

@@ -1,10 +1,11 @@
 #include "core/download/downloadrun.h"
 
+#include <utility>
+
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
-#include <utility>
 #include "core/filelist/columnset.h"
 #include "core/net/httpclient.h"
 
@@ -107,7 +108,8 @@ void DownloadRun::pump()
             ++m_next;
             Q_EMIT rowStarted(id);
             const QString url = m_files.cell(row, fileUrlColumn(m_params.mode));
-            const QString name = claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)), url);
+            const QString name =
+                claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)), url);
             if (name.isEmpty())
                 continue; // the same file as an earlier row: no slot needed
             idle->itmX = id;
@@ -131,8 +133,8 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
             if (claim.state == Claim::State::Running)
                 claim.followers.append(row);
             else
-                settleFollower(row, claim.state == Claim::State::Written,
-                               m_params.folder + free, claim.reason);
+                settleFollower(row, claim.state == Claim::State::Written, m_params.folder + free,
+                               claim.reason);
             return {};
         }
         free = numberedName(name, k);

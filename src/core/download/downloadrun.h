@@ -76,7 +76,8 @@ private:
     // The name a row is saved under in this run; empty when the row is the same file as an
     // earlier row of the run and waits for it instead.
     QString claimName(FileListModel::RowId row, const QString &name, const QString &url);
-    void onFileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
+    void onFileDone(FileListModel::RowId row, bool ok, const QString &target,
+                    const QString &reason);
     void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
                         const QString &reason);
 

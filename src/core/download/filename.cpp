@@ -33,8 +33,9 @@ QString downloadName(const QString &name, const QString &url)
     const QString clean = replaceForbidden(name);
     if (!saysNothing(clean))
         return clean;
-    const QString path = QUrl(url).path(QUrl::FullyDecoded);
-    return CleanFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    // Split before decoding, so an encoded "/" stays inside the last part (and is cleaned).
+    const QByteArray path = QUrl(url).path(QUrl::FullyEncoded).toUtf8();
+    return CleanFileName(QUrl::fromPercentEncoding(path.mid(path.lastIndexOf('/') + 1)));
 }
 
 QString numberedName(const QString &name, int k)
