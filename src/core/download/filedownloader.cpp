@@ -46,7 +46,8 @@ void cHTTPDownloader::DownloadFile(const QString &sURL)
     m_target = std::make_unique<QSaveFile>(path);
     // Without this a cancelled write could still replace the file on some platforms.
     m_target->setDirectWriteFallback(false);
-    if (!m_target->open(QIODevice::WriteOnly)) {
+    // curl hands over large pieces; a buffer of our own would only cut them up again.
+    if (!m_target->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const QString reason = m_target->errorString();
         m_target.reset();
         complete(false, QStringLiteral("cannot write %1: %2").arg(path, reason));

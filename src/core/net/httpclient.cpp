@@ -13,6 +13,8 @@ namespace {
 constexpr long MaxRedirects = 10;
 // With a sink, an error page is kept only for its message, never a whole large body.
 constexpr qsizetype MaxErrorBodyWithSink = 64 * 1024;
+constexpr long FileBufferBytes = CURL_MAX_READ_SIZE;
+constexpr long PageBufferBytes = 64 * 1024;
 const char UserAgent[] = "Mozilla/5.0 (compatible; TrawlBay/1.0)";
 
 bool isHttps(const QUrl &url)
@@ -196,6 +198,8 @@ void HttpClient::get(const QUrl &url, QIODevice *sink)
     curl_easy_setopt(m_easy, CURLOPT_URL, target.toEncoded().constData());
     curl_easy_setopt(m_easy, CURLOPT_CONNECT_TO,
                      CurlMulti::instance().connectTo(HostMapping::global().rules()));
+    // Files come in large reads, so a big file costs few system calls; pages are small.
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, sink ? FileBufferBytes : PageBufferBytes);
     m_lastActivity.start();
     if (m_timeoutMs > 0)
         m_inactivity.start(m_timeoutMs);
