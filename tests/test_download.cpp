@@ -296,6 +296,11 @@ private Q_SLOTS:
         QCOMPARE(readFile(target(QStringLiteral("medium.bin"))), medium);
         QCOMPARE(readFile(target(QStringLiteral("large.bin"))), large);
         QCOMPARE(readFile(target(QStringLiteral("chunked.bin"))), chunked);
+        // A new file gets what any new file of the user gets, not a temporary file's 0600.
+        QFile plain(target(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        QCOMPARE(QFileInfo(target(QStringLiteral("small.bin"))).permissions(), plain.permissions());
+        plain.remove();
         QCOMPARE(entries(folder()), (QStringList{"chunked.bin", "large.bin", "medium.bin",
                                                  "small.bin"})); // no temporary file left
         for (int row = 0; row < m_files->rowCount(); ++row) {
@@ -468,34 +473,51 @@ private Q_SLOTS:
         QCOMPARE(m_state->progress().value, 1); // a failed file still counts as handled
     }
 
-    void symbolicLinkTargetsAreRefused_data()
+    void targetsThatAreNotOursAreKept_data()
     {
-        QTest::addColumn<bool>("dangling");
-        QTest::newRow("link to a file outside the folder") << false;
-        QTest::newRow("dangling link") << true;
+        QTest::addColumn<bool>("duringTransfer"); // else before the run
+        QTest::addColumn<int>("kind"); // 0 link to a file outside, 1 dangling link, 2 file
+        QTest::addColumn<QString>("reason");
+        const QString link = QStringLiteral("target is a symbolic link");
+        QTest::newRow("link to a file outside the folder") << false << 0 << link;
+        QTest::newRow("dangling link") << false << 1 << link;
+        QTest::newRow("link planted during the transfer") << true << 0 << link;
+        QTest::newRow("file that appeared during the transfer") << true << 2 << "was kept";
     }
 
-    void symbolicLinkTargetsAreRefused()
+    void targetsThatAreNotOursAreKept()
     {
-        QFETCH(bool, dangling);
+        QFETCH(bool, duringTransfer);
+        QFETCH(int, kind);
+        QFETCH(QString, reason);
         const QString inner = m_dir->filePath(QStringLiteral("inner"));
         QVERIFY(QDir(folder()).mkdir(QStringLiteral("inner")));
         const QString outside = target(QStringLiteral("outside.txt"));
-        if (!dangling)
+        if (kind != 1)
             QVERIFY(writeFile(outside, "keep me"));
-        const QString link = inner + QStringLiteral("/evil.txt");
-        QVERIFY(QFile::link(outside, link));
-        m_server.route("/link/evil.txt", serve("attacker"));
+        const QString name = inner + QStringLiteral("/evil.txt");
+        const auto plant = [&] {
+            return kind == 2 ? writeFile(name, "theirs") : QFile::link(outside, name);
+        };
+        if (!duringTransfer)
+            QVERIFY(plant());
+        m_server.route("/link/evil.txt",
+                       serve("attacker", Serve::Normal, duringTransfer ? 300 : 0));
         addZing(QStringLiteral("evil.txt"), "/link/evil.txt");
+        if (duringTransfer)
+            connect(&m_server, &TestServer::requestReceived, this, [&] { QVERIFY(plant()); });
         DownloadRun::Params p = params();
         p.folder = inner;
         QVERIFY(runToEnd(p));
+        m_server.disconnect(this);
         QCOMPARE(m_run->failures().size(), 1);
-        QCOMPARE(m_run->failures().first().reason, QStringLiteral("target is a symbolic link"));
-        QCOMPARE(QFileInfo(link).symLinkTarget(), outside);
-        QCOMPARE(QFileInfo::exists(outside), !dangling);
-        if (!dangling)
-            QCOMPARE(readFile(outside), QByteArray("keep me"));
+        QVERIFY2(m_run->failures().first().reason.contains(reason),
+                 qPrintable(m_run->failures().first().reason));
+        QCOMPARE(readFile(outside), kind == 1 ? QByteArray("<unreadable>") : QByteArray("keep me"));
+        if (kind == 2)
+            QCOMPARE(readFile(name), QByteArray("theirs"));
+        else
+            QCOMPARE(QFileInfo(name).symLinkTarget(), outside);
         QCOMPARE(entries(inner), QStringList{"evil.txt"});
     }
 

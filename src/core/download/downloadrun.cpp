@@ -4,6 +4,7 @@
 
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
+#include "core/download/downloadtarget.h"
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
 #include "core/filelist/columnset.h"
@@ -212,6 +213,9 @@ void DownloadRun::end(bool aborted)
     if (!m_running)
         return;
     m_running = false;
+    // New files took their names without a sync each; one sync of the folder keeps them.
+    if (m_succeeded > 0)
+        syncFolder(m_params.folder);
     Q_EMIT multiSelectChanged(true);
     if (aborted) {
         m_state.setStatusMessage(QStringLiteral("Download aborted"));

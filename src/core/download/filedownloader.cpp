@@ -1,11 +1,10 @@
 #include "core/download/filedownloader.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
+#include "core/download/downloadtarget.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
 
@@ -18,12 +17,8 @@ cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListMode
     connect(m_client, &HttpClient::stateChanged, this, &cHTTPDownloader::onState);
 }
 
-cHTTPDownloader::~cHTTPDownloader()
-{
-    // A transfer cut short by our own end leaves no file behind.
-    if (m_target)
-        m_target->cancelWriting();
-}
+// A transfer cut short by our own end leaves no file behind: the target discards it.
+cHTTPDownloader::~cHTTPDownloader() = default;
 
 void cHTTPDownloader::setFinished(bool finished)
 {
@@ -37,23 +32,14 @@ void cHTTPDownloader::DownloadFile(const QString &sURL)
 {
     setFinished(false);
     m_board.setUrl(m_slot, sFileName);
-    const QString path = DownloadFolder + sFileName;
-    // A link at the target would carry the file out of the folder (or onto another file).
-    if (QFileInfo(path).isSymLink()) {
-        complete(false, QStringLiteral("target is a symbolic link"));
-        return;
-    }
-    m_target = std::make_unique<QSaveFile>(path);
-    // Without this a cancelled write could still replace the file on some platforms.
-    m_target->setDirectWriteFallback(false);
-    // curl hands over large pieces; a buffer of our own would only cut them up again.
-    if (!m_target->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const QString reason = m_target->errorString();
+    m_target = std::make_unique<DownloadTarget>(DownloadFolder + sFileName);
+    QString error;
+    if (!m_target->open(&error)) {
         m_target.reset();
-        complete(false, QStringLiteral("cannot write %1: %2").arg(path, reason));
+        complete(false, error);
         return;
     }
-    m_client->get(QUrl(sURL), m_target.get());
+    m_client->get(QUrl(sURL), m_target->device());
 }
 
 void cHTTPDownloader::Abort()
@@ -108,19 +94,9 @@ void cHTTPDownloader::complete(bool ok, const QString &failure)
     QString reason = failure;
     const QString path = DownloadFolder + sFileName;
     if (m_target) {
-        // A link put there during the transfer is not replaced either.
-        if (ok && QFileInfo(path).isSymLink()) {
-            ok = false;
-            reason = QStringLiteral("target is a symbolic link");
-        }
-        if (ok && !m_target->commit()) {
-            ok = false;
-            reason = QStringLiteral("cannot write %1: %2").arg(path, m_target->errorString());
-        } else if (!ok) {
-            m_target->cancelWriting();
-            m_target->commit(); // discards the temporary file, leaves the target alone
-        }
-        m_target.reset();
+        if (ok)
+            ok = m_target->commit(&reason);
+        m_target.reset(); // discards what was not committed
     }
     if (ok) {
         m_files.setChecked(m_files.rowOf(itmX), false);

@@ -9,13 +9,13 @@
 
 class AppState;
 class HttpClient;
-class QSaveFile;
+class DownloadTarget;
 class SlotBoard;
 
 // The worker of one transfer slot during a download: fetches one row's file into the
 // download folder and shows the transfer on its slot. The body streams into a temporary
-// file beside the target, which replaces the target only when the whole body of a 2xx
-// response arrived; any other end leaves an existing file of that name as it was.
+// file beside the target (DownloadTarget), which takes the target's name only when the
+// whole body of a 2xx response arrived; any other end leaves an existing file as it was.
 class cHTTPDownloader final : public SlotWorker
 {
     Q_OBJECT
@@ -52,6 +52,6 @@ private:
     FileListModel &m_files;
     const int m_slot;
     HttpClient *m_client = nullptr;
-    std::unique_ptr<QSaveFile> m_target;
+    std::unique_ptr<DownloadTarget> m_target;
     bool m_finished = true;
 };
