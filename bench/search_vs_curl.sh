@@ -128,8 +128,16 @@ tb_run() {
     local run="$1" status rows=0 sized=0 right=0
     rm -f "$work/out.tbq"
     set +e
-    timed "$work/tb.times" "$cli" search yahoo http://groups.example.test/group/bench/ "1-$MESSAGES" \
+    local trace=()
+    # STRACE=1: count the system calls of the first run (strace slows that run down).
+    [ -n "${STRACE:-}" ] && [ "$run" = 1 ] && trace=(strace -c -f -o "$work/strace.txt")
+    timed "$work/tb.times" "${trace[@]}" "$cli" search yahoo http://groups.example.test/group/bench/ "1-$MESSAGES" \
         -o "$work/out.tbq" --threads "$THREADS" --quiet "${map[@]}" 2> "$work/tb.err"
+    if [ -n "${STRACE:-}" ] && [ "$run" = 1 ]; then
+        echo "system calls of run 1 (strace -c -f):"
+        grep -E ' (read|recvfrom|write|sendto|poll|ppoll|clone|clone3)$' "$work/strace.txt" |
+            awk '{ print "  " $NF ": " $4 }'
+    fi
     status=$?
     set -e
     if [ -f "$work/out.tbq" ]; then
