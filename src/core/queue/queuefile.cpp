@@ -63,9 +63,9 @@ bool startsLikeQueueFile(QByteArrayView head)
 }
 
 // A TAB or line break inside a value would split its line or shift its fields on reading.
-bool isSeparator(char c)
+bool isSeparator(QChar c)
 {
-    return c == '\t' || c == '\r' || c == '\n';
+    return c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
 }
 
 } // namespace
@@ -111,6 +111,8 @@ Error read(const QString &path, Sink &sink)
         if (result == LineReader::Result::TooLong)
             return {Error::NotAQueueFile, where() + QStringLiteral("longer than 1 MiB")};
 
+        if (lines.line().isEmpty())
+            continue;
         const QString line = decoder.decode(lines.line(), lines.lineStart());
         // A line with a TAB is a row, whatever its first cell says ("URL: home" is a caption).
         const bool row = line.contains(QLatin1Char('\t'));
@@ -172,11 +174,18 @@ Error write(const QString &path, const Content &content)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fileError(file, path, QStringLiteral("create"));
+    // Each line is gathered as text and encoded in one go; lines are written a chunk at a time.
+    QString line;
     QByteArray chunk;
-    const auto put = [&chunk, encoding](QStringView text) {
-        const qsizetype start = chunk.size();
-        TextEncoding::append(text, encoding, chunk);
-        std::replace_if(chunk.begin() + start, chunk.end(), isSeparator, ' ');
+    const auto put = [&line](QStringView value) {
+        const qsizetype start = line.size();
+        line += value;
+        std::replace_if(line.begin() + start, line.end(), isSeparator, QLatin1Char(' '));
+    };
+    const auto endLine = [&line, &chunk, encoding] {
+        line += QLatin1String("\r\n");
+        TextEncoding::append(line, encoding, chunk);
+        line.resize(0);
     };
     const auto flush = [&chunk, &file] {
         const bool written = file.write(chunk) == chunk.size();
@@ -184,23 +193,25 @@ Error write(const QString &path, const Content &content)
         return written;
     };
 
-    chunk += "Server: ";
+    line += QLatin1String("Server: ");
     put(content.server);
-    chunk += "\r\nURL: ";
+    endLine();
+    line += QLatin1String("URL: ");
     put(content.url);
-    chunk += "\r\n";
+    endLine();
     if (withRows) {
-        chunk += yahoo ? "Message Range: " : "Password: ";
+        line += yahoo ? RangeKey : PasswordKey;
+        line += QLatin1String(": ");
         put(content.mask);
-        chunk += "\r\n";
+        endLine();
         for (const QStringList &row : content.rows) {
             for (qsizetype f = 0; f < fields; ++f) {
                 if (f > 0)
-                    chunk += '\t';
+                    line += QLatin1Char('\t');
                 if (f < row.size())
                     put(row.at(f));
             }
-            chunk += "\r\n";
+            endLine();
             if (chunk.size() >= ChunkBytes && !flush())
                 return fileError(file, path, QStringLiteral("write"));
         }
