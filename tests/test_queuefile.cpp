@@ -551,6 +551,7 @@ void TestQueueFile::refusesOtherFiles_data()
     QTest::newRow("server line after 4 KiB") << QByteArray(4096, '\n') + ZingHeader << qint64(0);
     QTest::newRow("url line first") << crlfLines({"URL: http://z/", "Server: Zing"}) << qint64(0);
     QTest::newRow("lower-case key") << crlfLines({"server: Zing"}) << qint64(0);
+    QTest::newRow("a row first") << crlfLines({"Server: Zing\t5\thttp://z/a"}) << qint64(0);
     QTest::newRow("space before the colon") << crlfLines({"Server : Zing"}) << qint64(0);
 }
 
@@ -566,7 +567,7 @@ void TestQueueFile::refusesOtherFiles()
     const Error error = QueueFile::read(path(), sink);
     QCOMPARE(int(error.code), int(Error::NotAQueueFile));
     QCOMPARE(error.message(),
-             "321 " + path() + " is not a queue file: it does not start with \"Server:\"");
+             "321 " + path() + " is not a queue file: it does not start with a \"Server:\" line");
     QVERIFY(sink.content.server.isEmpty());
 }
 
@@ -734,6 +735,10 @@ void TestQueueFile::lineEnds_data()
     QTest::newRow("utf-8, no final line end") << file("\r\n", true, false);
     QTest::newRow("utf-8 with bom") << bom + file("\r\n", true, true);
     QTest::newRow("utf-8 with bom, lf") << bom + file("\n", true, true);
+    // Spaces after the password push its CR to the last byte of the first 64 KiB read.
+    QByteArray split = file("\r\n", false, true);
+    const qsizetype cr = split.indexOf("\r\na.jpg");
+    QTest::newRow("crlf across reads") << split.insert(cr, QByteArray(65535 - cr, ' '));
     QTest::newRow("mixed line ends")
         << QByteArray("Server: Zing\nURL: http://z/\r\nPassword: pw\r"
                       "a.jpg\t12\thttp://z/a.jpg\r\nCaf\xe9.jpg\t3\thttp://z/Caf\xe9\n");

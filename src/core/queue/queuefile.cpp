@@ -62,6 +62,13 @@ bool startsLikeQueueFile(QByteArrayView head)
     return head.startsWith("Server:");
 }
 
+Error notAQueueFile(const QString &path)
+{
+    return {Error::NotAQueueFile,
+            QStringLiteral("%1 is not a queue file: it does not start with a \"Server:\" line")
+                .arg(path)};
+}
+
 // A TAB or line break inside a value would split its line or shift its fields on reading.
 bool isSeparator(QChar c)
 {
@@ -91,14 +98,13 @@ Error read(const QString &path, Sink &sink)
     if (file.error() != QFileDevice::NoError)
         return fileError(file, path, QStringLiteral("read"));
     if (!startsLikeQueueFile(head))
-        return {
-            Error::NotAQueueFile,
-            QStringLiteral("%1 is not a queue file: it does not start with \"Server:\"").arg(path)};
+        return notAQueueFile(path);
     if (head.startsWith(ByteOrderMark))
         file.skip(ByteOrderMark.size());
 
     LineReader lines(file, MaxLineBytes);
     LineDecoder decoder(file, MaxLineBytes);
+    bool serverSeen = false;
     for (;;) {
         const LineReader::Result result = lines.next();
         const auto where = [&lines] {
@@ -119,6 +125,10 @@ Error read(const QString &path, Sink &sink)
         if (!row && line.trimmed().isEmpty())
             continue;
         const qsizetype colon = row ? -1 : line.indexOf(QLatin1Char(':'));
+        // Rows need the mode that the first line sets; "Server: x<TAB>..." would be a row.
+        if (!serverSeen && (colon <= 0 || QStringView(line).first(colon) != ServerKey))
+            return notAQueueFile(path);
+        serverSeen = true;
         if (colon > 0) {
             const QString key = line.left(colon);
             const QString value = line.mid(colon + 1).trimmed();
