@@ -1,9 +1,12 @@
 // Times saving and opening a queue file of 100,000 Yahoo rows. Opening feeds the rows into
 // the result list the way the window does; each measurement runs on freshly generated rows
-// several times and the median is printed next to its target.
+// several times and the median is printed next to its target. Then measures the peak memory
+// of reading and writing that file and of opening files that are no queue files.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -161,11 +164,144 @@ bool openLikeWindow(const QString &path, Measure &measure, qint64 &check)
     return ok(error, "open") && model.rowCount() == kRows;
 }
 
+// Resident memory from /proc/self/status ("VmRSS", "VmHWM"), in KiB; 0 when unknown.
+qint64 statusKiB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Reads and drops every row: what reading itself holds, without the rows it hands over.
+class CountingSink final : public QueueFile::Sink
+{
+public:
+    bool setServer(const QString &server) override
+    {
+        m_server = server;
+        return server == QLatin1String("Yahoo") || server == QLatin1String("Zing");
+    }
+    void setUrl(const QString &) override {}
+    void setMask(const QString &) override {}
+    QString currentServer() const override { return m_server; }
+    void addRow(const QStringList &) override { ++rows; }
+    qint64 rows = 0;
+
+private:
+    QString m_server;
+};
+
+QString outcome(const QueueFile::Error &error, qint64 rows)
+{
+    return error.isError() ? error.message().left(60) : QStringLiteral("%1 rows").arg(rows);
+}
+
+// One memory measurement, run in a process of its own so that memory freed by earlier work
+// does not hide what this one takes: prints the rise of VmHWM over VmRSS before the work.
+int measureOne(const QString &what, const QString &path)
+{
+    const QueueFile::Content content =
+        what == QLatin1String("write") ? makeContent(4000) : QueueFile::Content{};
+    const qint64 before = statusKiB("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    QString result;
+    if (what == QLatin1String("write")) {
+        result = outcome(QueueFile::write(path, content), content.rows.size());
+    } else if (what == QLatin1String("keep")) {
+        QueueFile::MemorySink sink;
+        const QueueFile::Error error = QueueFile::read(path, sink);
+        result = outcome(error, sink.content.rows.size());
+    } else {
+        CountingSink sink;
+        const QueueFile::Error error = QueueFile::read(path, sink);
+        result = outcome(error, sink.rows);
+    }
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("%9.1f %9.1f  %s\n", double(statusKiB("VmHWM") - before) / 1024, ms,
+                qPrintable(result));
+    return 0;
+}
+
+// A file of size bytes that starts with head and is a hole after it.
+bool makeSparse(const QString &path, const QByteArray &head, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
+}
+
+// A Zing header followed by count blank lines, written a megabyte at a time.
+bool makeBlankLines(const QString &path, qint64 count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("Server: Zing\r\n") < 0)
+        return false;
+    const qint64 perBlock = 512 * 1024;
+    const QByteArray block = QByteArray("\r\n").repeated(perBlock);
+    for (qint64 written = 0; written < count; written += perBlock) {
+        if (file.write(block) != block.size())
+            return false;
+    }
+    return true;
+}
+
+// Peak memory of writing and reading the large file, and of opening files that are no queue
+// files, each measured in a fresh run of this program.
+bool measureMemory(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("memory.tbq"));
+    const QString sparse = dir.filePath(QStringLiteral("sparse.bin"));
+    const QString holeAfterHeader = dir.filePath(QStringLiteral("hole.tbq"));
+    const QString blanks = dir.filePath(QStringLiteral("blanks.tbq"));
+    const qint64 GiB = qint64(1) << 30;
+    if (!makeSparse(sparse, {}, GiB) || !makeSparse(holeAfterHeader, "Server: Zing\r\n", GiB) ||
+        !makeBlankLines(blanks, 50 * 1024 * 1024)) {
+        std::fprintf(stderr, "could not create the files for the memory measurements\n");
+        return false;
+    }
+    struct Case
+    {
+        const char *name;
+        const char *what;
+        QString path;
+    };
+    const Case cases[] = {
+        {"write 100,000 rows (content already held)", "write", path},
+        {"read 100,000 rows, rows dropped", "drop", path},
+        {"read 100,000 rows into MemorySink", "keep", path},
+        {"open a 1 GiB sparse file", "drop", sparse},
+        {"open a Server line, then a 1 GiB hole", "drop", holeAfterHeader},
+        {"open a Server line, then 50 Mi blank lines", "drop", blanks},
+    };
+    std::printf("\nPeak memory: rise of VmHWM over VmRSS before the operation, each in a "
+                "process of its own\n\n");
+    std::printf("%-44s %9s %9s  %s\n", "operation", "MiB", "ms", "outcome");
+    for (const Case &c : cases) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--memory"), QString::fromLatin1(c.what), c.path});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            std::fprintf(stderr, "%s: the measuring run failed\n", c.name);
+            return false;
+        }
+        std::printf("%-44s %s", c.name, child.readAllStandardOutput().constData());
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 4 && args.at(1) == QLatin1String("--memory"))
+        return measureOne(args.at(2), args.at(3));
     QTemporaryDir dir;
     if (!dir.isValid()) {
         std::fprintf(stderr, "no temporary folder\n");
@@ -225,5 +361,7 @@ int main(int argc, char **argv)
     }
     std::printf("\nTargets: save <= 500 ms, open <= 1000 ms. %s\n",
                 allMet ? "All met." : "Some missed.");
+    if (!measureMemory(dir))
+        return 1;
     return check == -1 ? 2 : 0;
 }

@@ -208,10 +208,10 @@ private Q_SLOTS:
         QTest::newRow("unknown mode")
             << QByteArray("Server: Flickr\r\n")
             << "380 line 1: unknown mode \"Flickr\" (expected Yahoo or Zing)";
-        QTest::newRow("empty line")
-            << QByteArray("Server: Zing\r\n\r\n") << "9 line 2: a Zing row needs 3 fields, found 0";
-        QTest::newRow("lower-case key")
-            << QByteArray("server: Zing\r\n") << "9 line 1: a Zing row needs 3 fields, found 1";
+        QTest::newRow("line over 1 MiB") << "Server: Zing\r\n" + QByteArray(1024 * 1024 + 1, 'x')
+                                         << "321 line 2: longer than 1 MiB";
+        QTest::newRow("lower-case key") << QByteArray("Server: Zing\r\nserver: Yahoo\r\n")
+                                        << "9 line 2: a Zing row needs 3 fields, found 1";
     }
 
     void openErrorsOfEveryKind()

@@ -3,8 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "core/filelist/columnset.h"
+#include "core/queue/linedecoder.h"
+#include "core/queue/linereader.h"
 #include "core/queue/textencoding.h"
 
 namespace QueueFile {
@@ -41,34 +44,35 @@ Error fileError(const QFileDevice &file, const QString &path, const QString &ver
     return error;
 }
 
-// Lines end with CR LF; a bare LF or CR ends a line too. A final line end opens no new line.
-QStringList splitLines(const QString &text)
+// A queue file starts with its Server line, after a byte order mark or blank lines. Checking
+// the first bytes refuses a picture, an archive or a sparse file picked by mistake before any
+// of it is read.
+constexpr qsizetype HeadBytes = 4096;
+// A row of a real search is a few hundred bytes; a longer line is not a queue file's.
+constexpr qsizetype MaxLineBytes = 1024 * 1024;
+constexpr qsizetype ChunkBytes = 64 * 1024;
+constexpr QByteArrayView ByteOrderMark = "\xef\xbb\xbf";
+
+bool startsLikeQueueFile(QByteArrayView head)
 {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
+    if (head.startsWith(ByteOrderMark))
+        head = head.sliced(ByteOrderMark.size());
+    while (!head.isEmpty() && (head.front() == '\r' || head.front() == '\n'))
+        head = head.sliced(1);
+    return head.startsWith("Server:");
 }
 
-// A line break inside a cell would split its row on reading and lose the rows after it.
-QString cellText(const QString &cell)
+Error notAQueueFile(const QString &path)
 {
-    if (!cell.contains(QLatin1Char('\r')) && !cell.contains(QLatin1Char('\n')))
-        return cell;
-    QString text = cell;
-    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
+    return {Error::NotAQueueFile,
+            QStringLiteral("%1 is not a queue file: it does not start with a \"Server:\" line")
+                .arg(path)};
+}
+
+// A TAB or line break inside a value would split its line or shift its fields on reading.
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
 }
 
 } // namespace
@@ -90,24 +94,49 @@ Error read(const QString &path, Sink &sink)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fileError(file, path, QStringLiteral("open"));
-    const QByteArray bytes = file.readAll();
+    const QByteArray head = file.peek(HeadBytes);
     if (file.error() != QFileDevice::NoError)
         return fileError(file, path, QStringLiteral("read"));
-    file.close();
+    if (!startsLikeQueueFile(head))
+        return notAQueueFile(path);
+    if (head.startsWith(ByteOrderMark))
+        file.skip(ByteOrderMark.size());
 
-    const QStringList lines = splitLines(TextEncoding::decodeText(bytes));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString &line = lines.at(i);
-        const QString where = QStringLiteral("line %1: ").arg(i + 1);
-        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+    LineReader lines(file, MaxLineBytes);
+    LineDecoder decoder(file, MaxLineBytes);
+    bool serverSeen = false;
+    for (;;) {
+        const LineReader::Result result = lines.next();
+        const auto where = [&lines] {
+            return QStringLiteral("line %1: ").arg(lines.lineNumber());
+        };
+        if (result == LineReader::Result::End)
+            return {};
+        if (result == LineReader::Result::Failed)
+            return fileError(file, path, QStringLiteral("read"));
+        if (result == LineReader::Result::TooLong)
+            return {Error::NotAQueueFile, where() + QStringLiteral("longer than 1 MiB")};
+
+        if (lines.line().isEmpty())
+            continue;
+        const QString line = decoder.decode(lines.line(), lines.lineStart());
+        // A line with a TAB is a row, whatever its first cell says ("URL: home" is a caption).
+        const bool row = line.contains(QLatin1Char('\t'));
+        if (!row && line.trimmed().isEmpty())
+            continue;
+        const qsizetype colon = row ? -1 : line.indexOf(QLatin1Char(':'));
+        // Rows need the mode that the first line sets; "Server: x<TAB>..." would be a row.
+        if (!serverSeen && (colon <= 0 || QStringView(line).first(colon) != ServerKey))
+            return notAQueueFile(path);
+        serverSeen = true;
         if (colon > 0) {
             const QString key = line.left(colon);
             const QString value = line.mid(colon + 1).trimmed();
             if (key == ServerKey) {
                 if (!sink.setServer(value))
                     return {Error::UnknownMode,
-                            where + QStringLiteral("unknown mode \"%1\" (expected Yahoo or Zing)")
-                                        .arg(value)};
+                            where() + QStringLiteral("unknown mode \"%1\" (expected Yahoo or Zing)")
+                                          .arg(value)};
                 continue;
             }
             if (key == UrlKey) {
@@ -122,51 +151,82 @@ Error read(const QString &path, Sink &sink)
         const QString server = sink.currentServer() == Yahoo ? Yahoo : Zing;
         int needed = 0;
         const QStringList cells = rowCells(line, server, &needed);
-        if (cells.isEmpty()) {
-            const qsizetype found = line.isEmpty() ? 0 : line.count(QLatin1Char('\t')) + 1;
+        if (cells.isEmpty())
             return {Error::MissingField,
-                    where + QStringLiteral("a %1 row needs %2 fields, found %3")
-                                .arg(server)
-                                .arg(needed)
-                                .arg(found)};
-        }
+                    where() + QStringLiteral("a %1 row needs %2 fields, found %3")
+                                  .arg(server)
+                                  .arg(needed)
+                                  .arg(line.count(QLatin1Char('\t')) + 1)};
         sink.addRow(cells);
     }
-    return {};
-}
-
-QByteArray serialize(const Content &content)
-{
-    static const QString Eol = QStringLiteral("\r\n");
-    QString text;
-    text += QStringLiteral("Server: ") + content.server + Eol;
-    text += QStringLiteral("URL: ") + content.url + Eol;
-    const bool yahoo = content.server == Yahoo;
-    if (yahoo || content.server == Zing) {
-        text += (yahoo ? RangeKey : PasswordKey) + QStringLiteral(": ") + content.mask + Eol;
-        const int fields = yahoo ? 6 : 3;
-        for (const QStringList &row : content.rows) {
-            for (int f = 0; f < fields; ++f) {
-                if (f > 0)
-                    text += QLatin1Char('\t');
-                if (f < row.size())
-                    text += cellText(row.at(f));
-            }
-            text += Eol;
-        }
-    }
-    return TextEncoding::encodeText(text);
 }
 
 Error write(const QString &path, const Content &content)
 {
+    const bool yahoo = content.server == Yahoo;
+    const bool withRows = yahoo || content.server == Zing;
+    const qsizetype fields = yahoo ? 6 : 3;
+
+    // The encoding depends on every character written, so the cells are looked at once
+    // before the first byte goes out.
+    TextEncoding::EncodingChooser chooser;
+    chooser.add(content.server);
+    chooser.add(content.url);
+    if (withRows) {
+        chooser.add(content.mask);
+        for (const QStringList &row : content.rows) {
+            for (qsizetype f = 0; f < fields && f < row.size(); ++f)
+                chooser.add(row.at(f));
+        }
+    }
+    const TextEncoding::Encoding encoding = chooser.encoding();
+
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fileError(file, path, QStringLiteral("create"));
-    const QByteArray bytes = serialize(content);
-    if (file.write(bytes) != bytes.size())
-        return fileError(file, path, QStringLiteral("write"));
-    if (!file.commit())
+    // Each line is gathered as text and encoded in one go; lines are written a chunk at a time.
+    QString line;
+    QByteArray chunk;
+    const auto put = [&line](QStringView value) {
+        const qsizetype start = line.size();
+        line += value;
+        std::replace_if(line.begin() + start, line.end(), isSeparator, QLatin1Char(' '));
+    };
+    const auto endLine = [&line, &chunk, encoding] {
+        line += QLatin1String("\r\n");
+        TextEncoding::append(line, encoding, chunk);
+        line.resize(0);
+    };
+    const auto flush = [&chunk, &file] {
+        const bool written = file.write(chunk) == chunk.size();
+        chunk.resize(0);
+        return written;
+    };
+
+    line += QLatin1String("Server: ");
+    put(content.server);
+    endLine();
+    line += QLatin1String("URL: ");
+    put(content.url);
+    endLine();
+    if (withRows) {
+        line += yahoo ? RangeKey : PasswordKey;
+        line += QLatin1String(": ");
+        put(content.mask);
+        endLine();
+        for (const QStringList &row : content.rows) {
+            for (qsizetype f = 0; f < fields; ++f) {
+                if (f > 0)
+                    line += QLatin1Char('\t');
+                if (f < row.size())
+                    put(row.at(f));
+            }
+            endLine();
+            if (chunk.size() >= ChunkBytes && !flush())
+                return fileError(file, path, QStringLiteral("write"));
+        }
+    }
+    if (!flush() || !file.commit())
         return fileError(file, path, QStringLiteral("write"));
     return {};
 }

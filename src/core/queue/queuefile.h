@@ -11,8 +11,9 @@
 //   Message Range: 634,650-680          ("Password: ..." in Zing mode)
 //   <row cells joined by TAB>            one line per row, in list order
 //
-// Lines end with CR LF. Header lines may stand anywhere; a row is laid out by the mode in
-// force when its line is read. Loading rebuilds the hidden size key from "Size".
+// Lines end with CR LF. The file starts with its Server line; other header lines may stand
+// anywhere, and a line with a TAB is always a row. A row is laid out by the mode in force when
+// its line is read. Blank lines are skipped. Loading rebuilds the hidden size key from "Size".
 namespace QueueFile {
 
 // Errors end an open or save with "number description"; the numbers stay stable.
@@ -25,8 +26,9 @@ struct Error
         FileNotFound = 53, // the file does not exist
         DiskFull = 61,     // no room left while writing
         PermissionDenied = 70,
-        AccessError = 75,  // the file could not be opened, read or replaced otherwise
-        UnknownMode = 380, // a "Server" value that is not a mode
+        AccessError = 75,    // the file could not be opened, read or replaced otherwise
+        NotAQueueFile = 321, // no "Server" line first, or a line too long for a queue file
+        UnknownMode = 380,   // a "Server" value that is not a mode
     };
 
     Code code = None;
@@ -60,15 +62,15 @@ public:
     virtual void addRow(const QStringList &cells) = 0;
 };
 
-// Reads the file into sink. On an error the rows read so far have been added.
+// Reads the file line by line into sink. On an error the rows read so far have been added.
 Error read(const QString &path, Sink &sink);
 
-// Writes content atomically: a save that fails leaves the previous file as it was.
+// Writes content atomically, row by row: a save that fails leaves the previous file as it
+// was. A TAB or line break inside a value is written as a space.
 Error write(const QString &path, const Content &content);
 
-// The bytes of a queue file, and the cells of a row line for a mode (with the hidden key).
-QByteArray serialize(const Content &content);
-// Splits one row line; on too few fields returns an empty list and sets needed.
+// The cells of a row line for a mode, with the hidden key. On too few fields returns an
+// empty list and sets needed.
 QStringList rowCells(const QString &line, const QString &server, int *needed);
 
 // Content read into memory, for the command-line program and tests.

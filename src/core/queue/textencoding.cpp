@@ -1,6 +1,8 @@
 #include "core/queue/textencoding.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
+#include <algorithm>
 #include <array>
 
 namespace TextEncoding {
@@ -14,43 +16,16 @@ constexpr std::array<char16_t, 32> HighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The Windows-1252 byte of a character, or -1 when the code page lacks it.
+int windows1252Byte(char16_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    const auto found = std::find(HighControls.begin(), HighControls.end(), u);
+    return found == HighControls.end() ? -1 : 0x80 + int(found - HighControls.begin());
+}
+
 } // namespace
-
-QString fromWindows1252(const QByteArray &bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(HighControls[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
-
-bool toWindows1252(const QString &text, QByteArray *out)
-{
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char *dst = bytes.data();
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            *dst++ = static_cast<char>(u);
-            continue;
-        }
-        int found = -1;
-        for (int i = 0; i < int(HighControls.size()); ++i) {
-            if (HighControls[i] == u) {
-                found = i;
-                break;
-            }
-        }
-        if (found < 0)
-            return false;
-        *dst++ = static_cast<char>(0x80 + found);
-    }
-    *out = bytes;
-    return true;
-}
 
 QString decodeText(const QByteArray &bytes)
 {
@@ -61,19 +36,80 @@ QString decodeText(const QByteArray &bytes)
     return fromWindows1252(bytes);
 }
 
-QByteArray encodeText(const QString &text)
+QString fromWindows1252(QByteArrayView bytes)
 {
-    QByteArray bytes;
-    // Single bytes that also happen to form valid UTF-8 ("Ã©") would read back as other
-    // characters; such a text is written as UTF-8.
-    if (toWindows1252(text, &bytes) && decodeText(bytes) == text)
-        return bytes;
-    // Reading drops one leading byte order mark, so a text that itself starts with U+FEFF
-    // gets a mark of its own in front; otherwise its first character would be lost.
-    QByteArray utf8 = text.toUtf8();
-    if (text.startsWith(QChar(0xFEFF)))
-        utf8.prepend("\xef\xbb\xbf");
-    return utf8;
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = (byte >= 0x80 && byte <= 0x9F) ? QChar(HighControls[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+QString fromUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
+}
+
+bool isUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    // Decoding is the check; the text itself is not needed.
+    [[maybe_unused]] const QString text = utf8.decode(bytes);
+    return !utf8.hasError();
+}
+
+void append(QStringView text, Encoding encoding, QByteArray &out)
+{
+    if (encoding == Encoding::Utf8) {
+        // Straight into out: a QByteArray per cell would cost a third of a save's time.
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        const qsizetype start = out.size();
+        out.resize(start + utf8.requiredSpace(text.size()));
+        out.resize(utf8.appendToBuffer(out.data() + start, text) - out.constData());
+        return;
+    }
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *dst = out.data() + start;
+    for (const QChar ch : text) {
+        const int byte = windows1252Byte(ch.unicode());
+        *dst++ = byte < 0 ? '?' : static_cast<char>(byte);
+    }
+}
+
+void EncodingChooser::add(QStringView text)
+{
+    if (!m_fits)
+        return;
+    bool ascii = true;
+    for (const QChar ch : text) {
+        if (ch.unicode() < 0x80)
+            continue;
+        ascii = false;
+        if (windows1252Byte(ch.unicode()) < 0) {
+            m_fits = false;
+            return;
+        }
+    }
+    if (ascii)
+        return;
+    m_ascii = false;
+    // Once one piece is no UTF-8, the whole text is none: the check is done.
+    if (m_validUtf8) {
+        QByteArray bytes;
+        append(text, Encoding::Windows1252, bytes);
+        m_validUtf8 = isUtf8(bytes);
+    }
+}
+
+Encoding EncodingChooser::encoding() const
+{
+    return m_fits && (m_ascii || !m_validUtf8) ? Encoding::Windows1252 : Encoding::Utf8;
 }
 
 } // namespace TextEncoding
