@@ -169,7 +169,12 @@ int main(int argc, char **argv)
                 if (!ok && digest(path) != before.value(name))
                     ++changedFiles;
             });
-        run.start({dir.path(), ::Mode::Zing, 16, timeoutMs});
+        DownloadRun::Params params;
+        params.folder = dir.path();
+        params.threads = 16;
+        params.timeoutMs = timeoutMs;
+        params.retries = 0; // each misbehaviour is judged on its first answer
+        run.start(params);
         ++downloads;
         // A file whose body never ends (no length announced) goes on until the user aborts;
         // the abort must then end the run at once.

@@ -103,6 +103,7 @@ private:
         p.mode = ::Mode::Zing;
         p.threads = threads;
         p.timeoutMs = timeoutMs;
+        p.retries = 0; // the retry tests ask for them
         return p;
     }
 
@@ -319,7 +320,7 @@ private Q_SLOTS:
         QCOMPARE(m_multi, (QList<bool>{false, true}));
         QCOMPARE(m_started, ids);
         for (int slot = 0; slot < m_board->count(); ++slot) {
-            QCOMPARE(m_board->at(slot).status, QStringLiteral("Idle"));
+            QVERIFY(m_board->at(slot).status.startsWith(QLatin1String("Done: ")));
             QCOMPARE(m_board->at(slot).url, QString());
             QCOMPARE(m_board->at(slot).progress, 0);
         }
@@ -482,7 +483,7 @@ private Q_SLOTS:
         QTest::newRow("link to a file outside the folder") << false << 0 << link;
         QTest::newRow("dangling link") << false << 1 << link;
         QTest::newRow("link planted during the transfer") << true << 0 << link;
-        QTest::newRow("file that appeared during the transfer") << true << 2 << "was kept";
+        QTest::newRow("file that appeared during the transfer, keeping both") << true << 2 << "was kept";
     }
 
     void targetsThatAreNotOursAreKept()
@@ -508,6 +509,8 @@ private Q_SLOTS:
             connect(&m_server, &TestServer::requestReceived, this, [&] { QVERIFY(plant()); });
         DownloadRun::Params p = params();
         p.folder = inner;
+        if (kind == 2)
+            p.ifExists = DownloadRun::IfExists::KeepBoth;
         QVERIFY(runToEnd(p));
         m_server.disconnect(this);
         QCOMPARE(m_run->failures().size(), 1);

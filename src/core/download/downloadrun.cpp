@@ -1,5 +1,7 @@
 #include "core/download/downloadrun.h"
 
+#include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
 #include "core/app/appstate.h"
@@ -8,6 +10,7 @@
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
 #include "core/filelist/columnset.h"
+#include "core/net/curlmulti.h"
 #include "core/net/httpclient.h"
 
 DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)
@@ -70,6 +73,8 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_next = 0;
     m_claims.clear();
     m_claimOf.clear();
+    m_expectedSize.clear();
+    m_sizesDiffer.clear();
     m_succeeded = 0;
     m_failures.clear();
     m_aborting = false;
@@ -109,12 +114,19 @@ void DownloadRun::pump()
             ++m_next;
             Q_EMIT rowStarted(id);
             const QString url = m_files.cell(row, fileUrlColumn(m_params.mode));
-            const QString name =
-                claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)), url);
+            bool known = false;
+            const qint64 size = m_files.cell(row, sizeColumn(m_params.mode)).toLongLong(&known);
+            if (known)
+                m_expectedSize.insert(id, size);
+            const QString name = claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)),
+                                           url, int(m_downloaders.indexOf(idle)));
             if (name.isEmpty())
-                continue; // the same file as an earlier row: no slot needed
+                continue; // the same file as an earlier row, or one left as it is: no transfer
             idle->itmX = id;
             idle->sFileName = name;
+            idle->Retries = std::clamp(m_params.retries, 0, MaxRetries);
+            idle->RetryBaseMs = m_params.retryBaseMs;
+            idle->MayReplace = m_params.ifExists == IfExists::Replace;
             m_files.setRowMark(id, FileListModel::RowMark::Running);
             idle->DownloadFile(url);
         }
@@ -124,11 +136,19 @@ void DownloadRun::pump()
         end(false);
 }
 
-QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, const QString &url)
+bool DownloadRun::takenOnDisk(const QString &name) const
+{
+    const QFileInfo info(m_params.folder + name);
+    return info.exists() || info.isSymLink();
+}
+
+QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, const QString &url,
+                               int slot)
 {
     const QString name = downloadName(cell, url);
     QString free = name;
-    for (int k = 2; m_claims.contains(free); ++k) {
+    int k = 2;
+    for (; m_claims.contains(free); ++k) {
         Claim &claim = m_claims[free];
         if (claim.url == url) {
             if (claim.state == Claim::State::Running)
@@ -139,6 +159,23 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
             return {};
         }
         free = numberedName(name, k);
+    }
+    if (takenOnDisk(free) && m_params.ifExists == IfExists::Skip) {
+        // Left alone, unless it cannot be the same file: then both are kept.
+        const auto expected = m_expectedSize.constFind(row);
+        const bool sameSize = expected == m_expectedSize.cend() ||
+                              QFileInfo(m_params.folder + free).size() == *expected;
+        if (sameSize) {
+            m_claims[free] = Claim{url, row, Claim::State::Written, QString(), {}};
+            m_board.setStatus(slot, QStringLiteral("Skipped: %1").arg(free));
+            Q_EMIT skipped(row, m_params.folder + free);
+            settleFollower(row, true, m_params.folder + free, QString());
+            return {};
+        }
+    }
+    if (m_params.ifExists != IfExists::Replace) {
+        while (takenOnDisk(free) || m_claims.contains(free))
+            free = numberedName(name, k++);
     }
     Claim &claim = m_claims[free];
     claim.url = url;
@@ -156,7 +193,14 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
 {
     if (ok) {
         ++m_succeeded;
-    } else {
+        const auto expected = m_expectedSize.constFind(row);
+        const qint64 actual = QFileInfo(target).size();
+        if (expected != m_expectedSize.cend() && *expected != actual) {
+            // Kept, since it arrived whole; but the user should look at it.
+            m_sizesDiffer.append(target);
+            Q_EMIT sizeDiffers(row, target, *expected, actual);
+        }
+    } else if (reason != QLatin1String("aborted")) {
         m_failures.append({target, reason});
         m_files.setToolTip(row, tr("Failed: %1").arg(reason));
     }
@@ -178,6 +222,8 @@ void DownloadRun::settleFollower(FileListModel::RowId row, bool ok, const QStrin
         m_files.setChecked(m_files.rowOf(row), false);
         m_files.setRowMark(row, FileListModel::RowMark::None);
         ++m_succeeded;
+    } else if (reason == QLatin1String("aborted")) {
+        m_files.setRowMark(row, FileListModel::RowMark::None);
     } else {
         m_files.setRowMark(row, FileListModel::RowMark::Failed);
         m_files.setToolTip(row, tr("Failed: %1").arg(reason));
@@ -208,6 +254,32 @@ void DownloadRun::onWorkerChanged()
     pump();
 }
 
+QString DownloadRun::endMessage() const
+{
+    QString text = QString::number(m_succeeded) + QStringLiteral(" files downloaded");
+    if (!m_failures.isEmpty())
+        text +=
+            QStringLiteral(", ") + QString::number(m_failures.size()) + QStringLiteral(" failed");
+    if (!m_sizesDiffer.isEmpty()) {
+        QStringList names;
+        for (const QString &path : m_sizesDiffer)
+            names.append(QFileInfo(path).fileName());
+        text += QStringLiteral("; size differs from the size check: ") +
+                names.join(QStringLiteral(", "));
+    }
+    const bool allSignIn =
+        m_succeeded == 0 && !m_failures.isEmpty() &&
+        std::all_of(m_failures.cbegin(), m_failures.cend(), [](const Failure &failure) {
+            return failure.reason == cHTTPDownloader::signInPageText();
+        });
+    if (allSignIn)
+        text += QStringLiteral("; the server sent web pages instead of the files: sign in again "
+                               "and export your cookies to %1")
+                    .arg(m_params.cookieFile.isEmpty() ? CurlMulti::defaultCookieFile()
+                                                       : m_params.cookieFile);
+    return text;
+}
+
 void DownloadRun::end(bool aborted)
 {
     if (!m_running)
@@ -217,15 +289,7 @@ void DownloadRun::end(bool aborted)
     if (m_succeeded > 0)
         syncFolder(m_params.folder);
     Q_EMIT multiSelectChanged(true);
-    if (aborted) {
-        m_state.setStatusMessage(QStringLiteral("Download aborted"));
-    } else {
-        QString text = QString::number(m_succeeded) + QStringLiteral(" files downloaded");
-        if (!m_failures.isEmpty())
-            text += QStringLiteral(", ") + QString::number(m_failures.size()) +
-                    QStringLiteral(" failed");
-        m_state.setStatusMessage(text);
-    }
+    m_state.setStatusMessage(aborted ? QStringLiteral("Download aborted") : endMessage());
     m_state.setRunActive(false);
     Q_EMIT finished(aborted);
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "core/app/mode.h"
 #include "core/filelist/filelistmodel.h"
@@ -25,13 +26,27 @@ class DownloadRun final : public QObject
     Q_DISABLE_COPY_MOVE(DownloadRun)
 
 public:
+    // What to do with a file of the target's name that was there before the run.
+    enum class IfExists
+    {
+        Replace,  // replaced when the new file is whole
+        Skip,     // left alone and the row counted as done, unless its size differs
+        KeepBoth, // the new file takes the next free "name (2).ext"
+    };
+
     struct Params
     {
         QString folder; // the download folder; a missing "/" at its end is added
         Mode mode = Mode::Zing;
         int threads = 4;
         int timeoutMs = 60000; // a transfer that receives nothing for this long fails
+        int retries = 3;       // further attempts after a failure on the way
+        int retryBaseMs = 1000;
+        IfExists ifExists = IfExists::Replace;
+        QString cookieFile; // named when the server sent sign-in pages; default: the config's
     };
+
+    static constexpr int MaxRetries = 10;
 
     enum class Start
     {
@@ -55,6 +70,7 @@ public:
         QString reason;
     };
     const QList<Failure> &failures() const { return m_failures; }
+    const QStringList &sizesDiffering() const { return m_sizesDiffer; }
     int succeeded() const { return m_succeeded; }
 
 Q_SIGNALS:
@@ -65,6 +81,11 @@ Q_SIGNALS:
     void fileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
     // A row is saved under another name than its own (cleaned) one.
     void savedAs(FileListModel::RowId row, const QString &name, const QString &as);
+    // A row's file was there before the run and is left as it is.
+    void skipped(FileListModel::RowId row, const QString &target);
+    // A file arrived whole but not with the size its size check found.
+    void sizeDiffers(FileListModel::RowId row, const QString &target, qint64 expected,
+                     qint64 actual);
     void finished(bool aborted);
 
 private:
@@ -75,7 +96,9 @@ private:
     void end(bool aborted);
     // The name a row is saved under in this run; empty when the row is the same file as an
     // earlier row of the run and waits for it instead.
-    QString claimName(FileListModel::RowId row, const QString &name, const QString &url);
+    QString claimName(FileListModel::RowId row, const QString &name, const QString &url, int slot);
+    bool takenOnDisk(const QString &name) const;
+    QString endMessage() const;
     void onFileDone(FileListModel::RowId row, bool ok, const QString &target,
                     const QString &reason);
     void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
@@ -107,6 +130,8 @@ private:
     qsizetype m_next = 0;
     int m_succeeded = 0;
     QList<Failure> m_failures;
+    QStringList m_sizesDiffer;
+    QHash<FileListModel::RowId, qint64> m_expectedSize; // from the size check, per started row
     bool m_running = false;
     bool m_aborting = false;
     bool m_pumping = false;

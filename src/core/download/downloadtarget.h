@@ -1,38 +1,63 @@
 #pragma once
 
-#include <QSaveFile>
+#include <QByteArray>
+#include <QFile>
+#include <QList>
 #include <QString>
-#include <QTemporaryFile>
-#include <memory>
 
 class QIODevice;
 
 // Where one download's bytes go until they are known to be whole, and how they take the
-// target's name. The target is never opened, followed or replaced while it is a symbolic
-// link. A file that replaces an existing one goes through QSaveFile, synced to disk before
-// the old file goes; a new file is a temporary file beside it that takes the name only while
-// the name is still free, without a sync of its own (the run syncs the folder once at its
-// end), so a run of many small files does not wait on the disk for each one.
+// target's name. The bytes collect in a hidden part file beside the target (".NAME.tbpart")
+// with a small record of the URL, the server's validators and the length, so a transfer
+// that was cut (a failure, an abort, a killed program) resumes where it stopped. The part
+// file never takes the target's name until the file is whole; then it replaces an existing
+// file atomically, synced to disk first, or takes a free name without replacing anything.
+// Nothing is ever opened, followed or replaced through a symbolic link.
 class DownloadTarget final
 {
     Q_DISABLE_COPY_MOVE(DownloadTarget)
 
 public:
-    explicit DownloadTarget(const QString &path) : m_path(path) {}
-    ~DownloadTarget(); // discards what was not committed
+    DownloadTarget(const QString &path, const QString &url);
+    ~DownloadTarget(); // closes the part file; it stays for the next attempt
 
-    // False with the reason when nothing can be written there.
+    // Opens the part file, taking up what an earlier attempt left for the same URL.
     bool open(QString *error);
-    QIODevice *device();
-    bool commit(QString *error);
+    // Request headers that ask for the rest of the file ("Range", "If-Range"); none when
+    // there is nothing to resume.
+    QList<QByteArray> resumeHeaders() const;
+    qint64 resumeOffset() const { return m_offset; }
+
+    // The answer's head arrived: a "206" that continues at our offset appends; any other
+    // success starts the file afresh. False when the answer cannot be used.
+    bool begin(int status, const QByteArray &contentRange, const QByteArray &etag,
+               const QByteArray &lastModified, qint64 announced, QString *error);
+    QIODevice *device() { return &m_part; }
+    qint64 bytes() const { return m_part.isOpen() ? m_part.size() : 0; }
+
+    // The file is whole: it takes the target's name, replacing a file there only when
+    // mayReplace (a file that appeared during the transfer is otherwise kept).
+    bool commit(bool mayReplace, QString *error);
+    // The attempt failed: what arrived stays for the next one (nothing stays when nothing came).
+    void keep();
+    // Nothing of it is wanted any more.
     void discard();
 
+    static QString partPath(const QString &path);
+
 private:
-    bool isLink() const;
+    bool isLink(const QString &path) const;
+    void writeRecord() const;
 
     const QString m_path;
-    std::unique_ptr<QSaveFile> m_replacement;
-    std::unique_ptr<QTemporaryFile> m_fresh;
+    const QString m_url;
+    const QString m_recordPath;
+    QFile m_part;
+    qint64 m_offset = 0;
+    qint64 m_length = -1; // the whole file's length, when the server said it
+    QByteArray m_etag;
+    QByteArray m_lastModified;
 };
 
 // Makes the names of the files that took free names durable: one sync of the folder.

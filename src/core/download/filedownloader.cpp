@@ -1,12 +1,28 @@
 #include "core/download/filedownloader.h"
 
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QUrl>
 #include <algorithm>
 
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/downloadtarget.h"
+#include "core/download/retrypolicy.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
+
+namespace {
+
+const QString Aborted = QStringLiteral("aborted");
+
+bool namesAWebPage(const QString &name)
+{
+    return name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+           name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
+}
+
+} // namespace
 
 cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListModel &files, int slot,
                                  QObject *parent)
@@ -15,10 +31,17 @@ cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListMode
 {
     connect(m_client, &HttpClient::progress, this, &cHTTPDownloader::onProgress);
     connect(m_client, &HttpClient::stateChanged, this, &cHTTPDownloader::onState);
+    m_retryTimer.setInterval(1000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &cHTTPDownloader::onRetryTick);
 }
 
-// A transfer cut short by our own end leaves no file behind: the target discards it.
+// A transfer cut short by our own end keeps its part file for the next run.
 cHTTPDownloader::~cHTTPDownloader() = default;
+
+QString cHTTPDownloader::signInPageText()
+{
+    return QStringLiteral("the server sent a web page instead of the file (signed out?)");
+}
 
 void cHTTPDownloader::setFinished(bool finished)
 {
@@ -31,19 +54,34 @@ void cHTTPDownloader::setFinished(bool finished)
 void cHTTPDownloader::DownloadFile(const QString &sURL)
 {
     setFinished(false);
+    m_url = sURL;
+    m_retry = 0;
     m_board.setUrl(m_slot, sFileName);
-    m_target = std::make_unique<DownloadTarget>(DownloadFolder + sFileName);
+    startAttempt();
+}
+
+void cHTTPDownloader::startAttempt()
+{
+    m_refusal.clear();
+    m_target = std::make_unique<DownloadTarget>(DownloadFolder + sFileName, m_url);
     QString error;
     if (!m_target->open(&error)) {
         m_target.reset();
         complete(false, error);
         return;
     }
-    m_client->get(QUrl(sURL), m_target->device());
+    m_client->setRequestHeaders(m_target->resumeHeaders());
+    m_client->get(QUrl(m_url), m_target->device());
 }
 
 void cHTTPDownloader::Abort()
 {
+    if (m_retryTimer.isActive()) {
+        // Waiting for the next attempt: the abort ends it at once.
+        m_retryTimer.stop();
+        complete(false, Aborted);
+        return;
+    }
     m_client->abort();
     if (m_client->state() == HttpClient::Idle && m_target == nullptr)
         setFinished(true);
@@ -51,37 +89,25 @@ void cHTTPDownloader::Abort()
 
 void cHTTPDownloader::onProgress(qint64 count, qint64 size)
 {
-    if (m_slot >= m_board.count())
+    if (m_slot >= m_board.count() || !m_target)
         return;
-    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, count, size));
+    // A resumed file counts what it had already.
+    const qint64 offset = m_target->resumeOffset();
+    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, offset + count,
+                                                        size > 0 ? offset + size : size));
 }
 
 void cHTTPDownloader::onState(int state)
 {
     switch (state) {
-    case 0: {
-        if (m_finished || !m_target)
-            return;
-        if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
-            m_board.setProgress(m_slot, 100);
-        switch (m_client->outcome()) {
-        case HttpClient::Outcome::Success:
-            complete(true, QString());
-            break;
-        case HttpClient::Outcome::HttpError:
-            complete(false, QStringLiteral("HTTP status %1").arg(m_client->httpStatus()));
-            break;
-        case HttpClient::Outcome::Timeout:
-        case HttpClient::Outcome::NetworkError:
-            complete(false, m_client->errorString());
-            break;
-        case HttpClient::Outcome::Aborted:
-        case HttpClient::Outcome::None:
-            complete(false, QStringLiteral("aborted"));
-            break;
-        }
+    case HttpClient::Idle:
+        if (!m_finished && m_target)
+            onEnded();
         break;
-    }
+    case HttpClient::ReceivedResponse:
+        m_board.setStatus(m_slot, TransferState::text(state));
+        onHead();
+        break;
     default:
         if (const QString text = TransferState::text(state); !text.isNull())
             m_board.setStatus(m_slot, text);
@@ -89,24 +115,120 @@ void cHTTPDownloader::onState(int state)
     }
 }
 
-void cHTTPDownloader::complete(bool ok, const QString &failure)
+void cHTTPDownloader::onHead()
 {
-    QString reason = failure;
+    const int status = m_client->httpStatus();
+    if (!m_target || status < 200 || status >= 300)
+        return;
+    // Signed-out members get a sign-in page with "200" for every file: it is not the file.
+    const QByteArray type = m_client->responseHeader("Content-Type").trimmed().toLower();
+    if (type.startsWith("text/html") && !namesAWebPage(sFileName)) {
+        m_refusal = signInPageText();
+    } else if (!m_target->begin(status, m_client->responseHeader("Content-Range"),
+                                m_client->responseHeader("ETag"),
+                                m_client->responseHeader("Last-Modified"),
+                                m_client->announcedSize(), &m_refusal)) {
+        m_target->discard(); // the next attempt asks for the whole file
+    }
+    if (!m_refusal.isEmpty())
+        m_client->abort();
+}
+
+void cHTTPDownloader::onEnded()
+{
+    if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
+        m_board.setProgress(m_slot, 100);
+    if (!m_refusal.isEmpty()) {
+        const bool retry = m_refusal != signInPageText();
+        retryOrFail(m_refusal, retry, {});
+        return;
+    }
+    switch (m_client->outcome()) {
+    case HttpClient::Outcome::Success: {
+        QString reason;
+        const bool ok = m_target->commit(MayReplace, &reason);
+        m_target.reset();
+        complete(ok, reason);
+        break;
+    }
+    case HttpClient::Outcome::HttpError:
+        if (m_client->httpStatus() == 416 && m_target->resumeOffset() > 0) {
+            // What we had no longer fits the file: start it again, at once.
+            m_target->discard();
+            m_target.reset();
+            startAttempt();
+            return;
+        }
+        retryOrFail(m_client->errorString(), RetryPolicy::isTransientStatus(m_client->httpStatus()),
+                    m_client->responseHeader("Retry-After"));
+        break;
+    case HttpClient::Outcome::Timeout:
+    case HttpClient::Outcome::NetworkError:
+        retryOrFail(m_client->errorString(), m_client->failedInTransit(), {});
+        break;
+    case HttpClient::Outcome::Aborted:
+    case HttpClient::Outcome::None:
+        complete(false, Aborted);
+        break;
+    }
+}
+
+void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
+                                  const QByteArray &retryAfter)
+{
+    if (m_target)
+        m_target->keep(); // a retry, or the next run, resumes from here
+    m_target.reset();
+    if (!transient || m_retry >= Retries || m_state.AbortRequested) {
+        complete(false, reason);
+        return;
+    }
+    ++m_retry;
+    const int wait =
+        RetryPolicy::delayMs(m_retry, RetryBaseMs, QRandomGenerator::global()->generateDouble(),
+                             retryAfter, QDateTime::currentDateTimeUtc());
+    m_retryAt = QDateTime::currentMSecsSinceEpoch() + wait;
+    m_board.setProgress(m_slot, 0);
+    onRetryTick();
+    m_retryTimer.start(std::min(wait, 1000));
+}
+
+void cHTTPDownloader::onRetryTick()
+{
+    const qint64 left = m_retryAt - QDateTime::currentMSecsSinceEpoch();
+    if (left <= 0) {
+        m_retryTimer.stop();
+        startAttempt();
+        return;
+    }
+    m_board.setStatus(m_slot, QStringLiteral("Retrying in %1 s (%2 of %3)")
+                                  .arg((left + 999) / 1000)
+                                  .arg(m_retry)
+                                  .arg(Retries));
+    m_retryTimer.start(int(std::min<qint64>(left, 1000)));
+}
+
+void cHTTPDownloader::complete(bool ok, const QString &reason)
+{
     const QString path = DownloadFolder + sFileName;
     if (m_target) {
-        if (ok)
-            ok = m_target->commit(&reason);
-        m_target.reset(); // discards what was not committed
+        m_target->keep();
+        m_target.reset();
     }
+    const bool aborted = !ok && reason == Aborted;
     if (ok) {
         m_files.setChecked(m_files.rowOf(itmX), false);
         m_files.setRowMark(itmX, FileListModel::RowMark::None);
     } else {
-        // Still ticked, so the next run tries it again.
-        m_files.setRowMark(itmX, FileListModel::RowMark::Failed);
+        // Still ticked, so the next run tries it again; an abort is no failure of the file.
+        m_files.setRowMark(itmX,
+                           aborted ? FileListModel::RowMark::None : FileListModel::RowMark::Failed);
     }
     m_state.setProgressValue(m_state.progress().value + 1);
-    m_board.setStatus(m_slot, QStringLiteral("Idle"));
+    // The slot keeps the last outcome until the next run.
+    m_board.setStatus(m_slot, ok        ? QStringLiteral("Done: %1").arg(sFileName)
+                              : aborted ? QStringLiteral("Aborted")
+                                        : QStringLiteral("Failed: %1").arg(reason));
     m_board.setUrl(m_slot, QString());
     m_board.setProgress(m_slot, 0);
     Q_EMIT fileDone(itmX, ok, path, reason);

@@ -2,20 +2,23 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "core/app/slotworker.h"
 #include "core/filelist/filelistmodel.h"
 
 class AppState;
-class HttpClient;
 class DownloadTarget;
+class HttpClient;
 class SlotBoard;
 
 // The worker of one transfer slot during a download: fetches one row's file into the
-// download folder and shows the transfer on its slot. The body streams into a temporary
-// file beside the target (DownloadTarget), which takes the target's name only when the
-// whole body of a 2xx response arrived; any other end leaves an existing file as it was.
+// download folder and shows the transfer on its slot. The body collects in a part file
+// beside the target (DownloadTarget), which takes the target's name only when the whole
+// body of a 2xx response arrived; any other end leaves an existing file as it was and keeps
+// what arrived for the next attempt. Failures on the way (refused, reset, cut, timed out,
+// 408, 429, 5xx) are tried again after a back-off, resuming where the last attempt stopped.
 class cHTTPDownloader final : public SlotWorker
 {
     Q_OBJECT
@@ -29,6 +32,9 @@ public:
     FileListModel::RowId itmX = 0;
     QString DownloadFolder; // ends with "/"
     QString sFileName;      // already cleaned
+    int Retries = 3;        // further attempts after a failure on the way
+    int RetryBaseMs = 1000; // the first back-off; the next ones double
+    bool MayReplace = true; // a file of the target's name may be replaced
 
     bool IsFinished() const override { return m_finished; }
     void DownloadFile(const QString &sURL);
@@ -37,13 +43,21 @@ public:
 
     HttpClient &client() { return *m_client; }
 
+    // What a failure says when the server sent a web page for a file that is none.
+    static QString signInPageText();
+
 Q_SIGNALS:
     // One file ended: written (ok) or not, with the reason.
     void fileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
 
 private:
+    void startAttempt();
     void onProgress(qint64 count, qint64 size);
     void onState(int state);
+    void onHead();
+    void onEnded();
+    void retryOrFail(const QString &reason, bool transient, const QByteArray &retryAfter);
+    void onRetryTick();
     void complete(bool ok, const QString &reason);
     void setFinished(bool finished);
 
@@ -53,5 +67,10 @@ private:
     const int m_slot;
     HttpClient *m_client = nullptr;
     std::unique_ptr<DownloadTarget> m_target;
+    QString m_url;
+    QString m_refusal; // why we stopped the transfer ourselves
+    int m_retry = 0;   // the attempt running or waiting is retry number m_retry
+    qint64 m_retryAt = 0;
+    QTimer m_retryTimer;
     bool m_finished = true;
 };

@@ -55,8 +55,7 @@ CurlMulti::CurlMulti()
     curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
 
     // The user's saved sign-in is there from the first request on.
-    const QString cookies = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                            QStringLiteral("/cookies.txt");
+    const QString cookies = defaultCookieFile();
     if (QFileInfo::exists(cookies))
         loadCookieFile(cookies);
 
@@ -131,6 +130,12 @@ curl_slist *CurlMulti::connectTo(const QStringList &rules)
             list = curl_slist_append(list, rule.toUtf8().constData());
     }
     return list;
+}
+
+QString CurlMulti::defaultCookieFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/cookies.txt");
 }
 
 bool CurlMulti::loadCookieFile(const QString &path)

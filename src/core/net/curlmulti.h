@@ -35,6 +35,7 @@ public:
     // Loads a Netscape cookies.txt into the shared cookie store; false when unreadable.
     // cookies.txt in the config folder is loaded at start when it exists.
     bool loadCookieFile(const QString &path);
+    static QString defaultCookieFile();
 
 private:
     CurlMulti();

@@ -15,6 +15,7 @@ constexpr long MaxRedirects = 10;
 constexpr qsizetype MaxErrorBodyWithSink = 64 * 1024;
 constexpr long FileBufferBytes = CURL_MAX_READ_SIZE;
 constexpr long PageBufferBytes = 64 * 1024;
+constexpr qsizetype MaxHeadersKept = 100;
 const char UserAgent[] = "Mozilla/5.0 (compatible; TrawlBay/1.0)";
 
 bool isHttps(const QUrl &url)
@@ -155,6 +156,7 @@ void HttpClient::onInactivity()
     }
     CurlMulti::instance().release(m_easy);
     m_easy = nullptr;
+    m_inTransit = true;
     finish(Outcome::Timeout, tr("No data for %1 s").arg(secondsText(m_timeoutMs)));
 }
 
@@ -162,6 +164,7 @@ HttpClient::~HttpClient()
 {
     // A client being destroyed sends no more signals.
     CurlMulti::instance().release(m_easy);
+    curl_slist_free_all(m_requestList);
 }
 
 void HttpClient::get(const QUrl &url, QIODevice *sink)
@@ -172,6 +175,7 @@ void HttpClient::get(const QUrl &url, QIODevice *sink)
     m_sink = sink;
     m_body.clear();
     m_outcome = Outcome::None;
+    m_inTransit = false;
     m_errorString.clear();
     m_refusal.clear();
     m_httpStatus = 0;
@@ -196,6 +200,10 @@ void HttpClient::get(const QUrl &url, QIODevice *sink)
     // The fragment is the browser's business; user name and password never leave.
     QUrl target = url.adjusted(QUrl::RemoveFragment | QUrl::RemoveUserInfo);
     curl_easy_setopt(m_easy, CURLOPT_URL, target.toEncoded().constData());
+    curl_slist_free_all(std::exchange(m_requestList, nullptr));
+    for (const QByteArray &line : std::exchange(m_requestHeaders, {}))
+        m_requestList = curl_slist_append(m_requestList, line.constData());
+    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_requestList);
     curl_easy_setopt(m_easy, CURLOPT_CONNECT_TO,
                      CurlMulti::instance().connectTo(HostMapping::global().rules()));
     // Files come in large reads, so a big file costs few system calls; pages are small.
@@ -242,6 +250,16 @@ void HttpClient::configure()
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
 }
 
+QByteArray HttpClient::responseHeader(const QByteArray &name) const
+{
+    const QByteArray wanted = name.toLower();
+    for (const auto &header : m_headers) {
+        if (header.first == wanted)
+            return header.second;
+    }
+    return {};
+}
+
 void HttpClient::abort()
 {
     if (m_state == Idle)
@@ -263,6 +281,7 @@ void HttpClient::headerLine(const QByteArray &raw)
         m_reason = parts.size() > 2 ? line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1)
                                     : QByteArray();
         m_length.clear();
+        m_headers.clear();
         m_chunked = false;
         m_announcedSize = -1;
         m_received = 0;
@@ -271,10 +290,14 @@ void HttpClient::headerLine(const QByteArray &raw)
     }
     if (!line.isEmpty()) {
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || !isSuccess(m_responseStatus))
+        if (colon <= 0)
             return;
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
+        if (m_headers.size() < MaxHeadersKept)
+            m_headers.append({name, value});
+        if (!isSuccess(m_responseStatus))
+            return; // an error page's framing does not matter: it fails anyway
         if (name == "content-length") {
             // Only one length, and only digits: anything else leaves the body's end unknown.
             if (!validLength(value) || (!m_length.isNull() && m_length != value))
@@ -311,6 +334,15 @@ void HttpClient::transferDone(int code)
     case CURLE_TOO_MANY_REDIRECTS:
         finish(Outcome::NetworkError, tr("Too many redirects"));
         return;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        m_inTransit = true;
+        [[fallthrough]];
     default:
         finish(Outcome::NetworkError, m_curlError[0]
                                           ? QString::fromLocal8Bit(m_curlError)
@@ -323,6 +355,7 @@ void HttpClient::transferDone(int code)
     } else if (m_httpStatus < 200) {
         finish(Outcome::NetworkError, tr("No valid HTTP response"));
     } else if (m_announcedSize >= 0 && m_received != m_announcedSize) {
+        m_inTransit = true;
         finish(Outcome::NetworkError,
                tr("Incomplete body: %1 of %2 bytes").arg(m_received).arg(m_announcedSize));
     } else {

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -60,6 +62,11 @@ public:
     // Stops the running request; the state is 0 when this returns, and stateChanged(0)
     // has been sent.
     void abort();
+    // Extra request header lines ("Range: bytes=100-") for the next get() only.
+    void setRequestHeaders(const QList<QByteArray> &lines) { m_requestHeaders = lines; }
+    // A header of the response being read (or the last one read), "" when it has none; from
+    // state 9 on, before any of its body arrives.
+    QByteArray responseHeader(const QByteArray &name) const;
 
     int state() const { return m_state; }
     QByteArray body() const { return m_body; }
@@ -70,6 +77,9 @@ public:
     QString errorString() const { return m_errorString; }
     qint64 announcedSize() const { return m_announcedSize; } // -1 when not announced
     qint64 received() const { return m_received; }
+    // The request failed on the way (refused, reset, cut short, timed out), not by an answer
+    // or a fault of the server's framing: another attempt may well succeed.
+    bool failedInTransit() const { return m_inTransit; }
 
     void setInactivityTimeout(int milliseconds);
     int inactivityTimeout() const { return m_timeoutMs; }
@@ -107,12 +117,16 @@ private:
     qint64 m_received = 0;
     quint64 m_transfer = 0; // counts requests, so callbacks notice a request that ended
     Outcome m_outcome = Outcome::None;
+    bool m_inTransit = false;
     QString m_errorString;
 
     // The response being read (redirects and interim answers start a new one).
     int m_responseStatus = 0;
     QByteArray m_reason;
-    QByteArray m_length; // the Content-Length value, when one was given
+    QByteArray m_length;                            // the Content-Length value, when one was given
+    QList<QPair<QByteArray, QByteArray>> m_headers; // names in lower case
+    QList<QByteArray> m_requestHeaders;
+    struct curl_slist *m_requestList = nullptr;
     bool m_chunked = false;
     bool m_secureSeen = false;
     QString m_refusal; // why the transfer was stopped from our side
