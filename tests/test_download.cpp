@@ -11,6 +11,7 @@
 #include "core/app/slotboard.h"
 #include "core/download/downloadrun.h"
 #include "core/download/filename.h"
+#include "core/download/retrypolicy.h"
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"
@@ -26,6 +27,7 @@ using RowId = FileListModel::RowId;
 const QString Host = QStringLiteral("http://dl.files.test");
 // Upper bound for "the run ended"; never a timing expectation.
 constexpr int EndBoundMs = 8000;
+constexpr qint64 BigSize = 200000;
 
 Response serve(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0,
                int chunkSize = 1024)
@@ -483,7 +485,8 @@ private Q_SLOTS:
         QTest::newRow("link to a file outside the folder") << false << 0 << link;
         QTest::newRow("dangling link") << false << 1 << link;
         QTest::newRow("link planted during the transfer") << true << 0 << link;
-        QTest::newRow("file that appeared during the transfer, keeping both") << true << 2 << "was kept";
+        QTest::newRow("file that appeared during the transfer, keeping both")
+            << true << 2 << "was kept";
     }
 
     void targetsThatAreNotOursAreKept()
@@ -757,6 +760,253 @@ private Q_SLOTS:
         QCOMPARE(entries(folder()), QStringList{"had.bin"});
         QCOMPARE(finished.count(), 1);
         QCOMPARE(m_server.requestCount("/abort/later.bin"), 0);
+    }
+
+    // Resume, retries, existing files
+
+    void cutTransfersResume_data()
+    {
+        QTest::addColumn<QByteArray>("etagThen"); // the ETag of the later answers
+        QTest::addColumn<bool>("ranges");         // the server honours Range
+        QTest::addColumn<qint64>("sizeThen");     // the file's size by then
+        QTest::addColumn<bool>("lastAskedRange"); // the last request carried Range
+        QTest::newRow("same file: the rest") << QByteArray("\"v1\"") << true << BigSize << true;
+        QTest::newRow("changed file: from zero") << QByteArray("\"v2\"") << true << BigSize << true;
+        QTest::newRow("no range support: from zero")
+            << QByteArray("\"v1\"") << false << BigSize << true;
+        QTest::newRow("416: from zero") << QByteArray("\"v1\"") << true << BigSize / 4 << false;
+    }
+
+    void cutTransfersResume()
+    {
+        QFETCH(QByteArray, etagThen);
+        QFETCH(bool, ranges);
+        QFETCH(qint64, sizeThen);
+        QFETCH(bool, lastAskedRange);
+        const QByteArray first = patternBody(BigSize, 1);
+        const QByteArray second =
+            etagThen == "\"v1\"" && sizeThen == BigSize ? first : patternBody(sizeThen, 2);
+        Response cut = serve(first, Serve::ResetMidBody);
+        cut.headers.append({QByteArray("ETag"), QByteArray("\"v1\"")});
+        Response whole = serve(second);
+        whole.headers.append({QByteArray("ETag"), etagThen});
+        whole.ranges = ranges;
+        const QByteArray path =
+            "/resume/" + QByteArray(QTest::currentDataTag()).toPercentEncoding() + "/big.bin";
+        m_server.routeSequence(path, {cut, whole});
+        addZing(QStringLiteral("big.bin"), path);
+
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(m_run->failures().size(), 1);
+        // What arrived waits in a hidden part file; the target's name is not taken.
+        QCOMPARE(entries(folder()), (QStringList{".big.bin.tbpart", ".big.bin.tbpart.json"}));
+        QCOMPARE(QFileInfo(target(QStringLiteral(".big.bin.tbpart"))).size(), BigSize / 2);
+
+        m_files->setChecked(0, true);
+        QVERIFY(runToEnd(params()));
+        QVERIFY(m_run->failures().isEmpty());
+        QCOMPARE(readFile(target(QStringLiteral("big.bin"))), second);
+        QCOMPARE(entries(folder()), QStringList{"big.bin"});
+        const QByteArray asked =
+            "\r\nRange: bytes=" + QByteArray::number(BigSize / 2) + "-\r\nIf-Range: \"v1\"\r\n";
+        QVERIFY(m_server.requestHeads()
+                    .at(m_server.requestHeads().size() - (lastAskedRange ? 1 : 2))
+                    .contains(asked));
+        QCOMPARE(m_server.lastRequestHead().contains("Range:"), lastAskedRange);
+    }
+
+    void failuresOnTheWayAreRetried_data()
+    {
+        QTest::addColumn<QList<int>>("statuses"); // answers in turn; 0 resets mid-body
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("503 twice, then the file") << QList<int>{503, 503, 200} << 3 << 3 << true;
+        QTest::newRow("a reset, then the rest") << QList<int>{0, 200} << 3 << 2 << true;
+        QTest::newRow("429 beyond the retries") << QList<int>{429, 429, 429} << 2 << 3 << false;
+        QTest::newRow("404 is final") << QList<int>{404, 200} << 3 << 1 << false;
+        QTest::newRow("no retries asked for") << QList<int>{500, 200} << 0 << 1 << false;
+    }
+
+    void failuresOnTheWayAreRetried()
+    {
+        QFETCH(QList<int>, statuses);
+        QFETCH(int, retries);
+        QFETCH(int, requests);
+        QFETCH(bool, ok);
+        const QByteArray body = patternBody(40000, 3);
+        QList<Response> answers;
+        for (const int status : std::as_const(statuses)) {
+            Response r = serve(body, status == 0 ? Serve::ResetMidBody : Serve::Normal);
+            r.headers.append({QByteArray("ETag"), QByteArray("\"e\"")});
+            r.ranges = true;
+            if (status >= 400) {
+                r.status = status;
+                r.reason = "Try later";
+                r.body = "busy";
+            }
+            answers.append(r);
+        }
+        const QByteArray path =
+            "/retry/" + QByteArray(QTest::currentDataTag()).toPercentEncoding() + "/file.bin";
+        m_server.routeSequence(path, answers);
+        addZing(QStringLiteral("file.bin"), path);
+        QStringList slotTexts;
+        connect(m_board.get(), &SlotBoard::slotChanged, this,
+                [&](int index) { slotTexts.append(m_board->at(index).status); });
+        DownloadRun::Params p = params();
+        p.retries = retries;
+        p.retryBaseMs = 10;
+        QVERIFY(runToEnd(p));
+        m_board->disconnect(this);
+        QCOMPARE(m_server.requestCount(path), requests);
+        QCOMPARE(m_run->failures().isEmpty(), ok);
+        if (ok)
+            QCOMPARE(readFile(target(QStringLiteral("file.bin"))), body);
+        if (requests > 1)
+            QVERIFY2(slotTexts.contains(QStringLiteral("Retrying in 1 s (1 of %1)").arg(retries)),
+                     qPrintable(slotTexts.join(QLatin1Char('|'))));
+        QCOMPARE(m_board->at(0).status,
+                 ok ? QStringLiteral("Done: file.bin")
+                    : QStringLiteral("Failed: ") + m_run->failures().first().reason);
+    }
+
+    void abortEndsTheBackOffAtOnce()
+    {
+        Response busy = serve("busy");
+        busy.status = 503;
+        busy.headers.append({QByteArray("Retry-After"), QByteArray("30")});
+        m_server.route("/busy/file.bin", busy);
+        const RowId id = addZing(QStringLiteral("file.bin"), "/busy/file.bin");
+        m_board->resize(1);
+        QSignalSpy finished(m_run.get(), &DownloadRun::finished);
+        DownloadRun::Params p = params();
+        p.retries = 3;
+        QCOMPARE(m_run->start(p), DownloadRun::Start::Started);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_board->at(0).status.startsWith(QLatin1String("Retrying in 30 s")), EndBoundMs);
+        m_state->AbortAll();
+        QCOMPARE(finished.count(), 1); // no waiting for the back-off
+        QCOMPARE(m_statuses.last(), QStringLiteral("Download aborted"));
+        // An abort is no failure of the file: ticked, in the normal colour.
+        const int row = m_files->rowOf(id);
+        QVERIFY(m_files->isChecked(row));
+        QCOMPARE(m_files->rowMark(row), FileListModel::RowMark::None);
+        QCOMPARE(m_board->at(0).status, QStringLiteral("Aborted"));
+    }
+
+    void existingFilesFollowTheChoice_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("sizeCell"); // the size check's answer
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArray>("kept"); // what has.bin holds afterwards
+        QTest::addColumn<int>("requests");
+        using C = DownloadRun::IfExists;
+        QTest::newRow("replace") << int(C::Replace) << "" << QStringList{"has.bin"}
+                                 << QByteArray("new!") << 1;
+        QTest::newRow("skip") << int(C::Skip) << "" << QStringList{"has.bin"} << QByteArray("old")
+                              << 0;
+        QTest::newRow("skip, same size")
+            << int(C::Skip) << "3" << QStringList{"has.bin"} << QByteArray("old") << 0;
+        QTest::newRow("skip, other size keeps both")
+            << int(C::Skip) << "4" << QStringList{"has (2).bin", "has.bin"} << QByteArray("old")
+            << 1;
+        QTest::newRow("keep both")
+            << int(C::KeepBoth) << "" << QStringList{"has (2).bin", "has.bin"} << QByteArray("old")
+            << 1;
+    }
+
+    void existingFilesFollowTheChoice()
+    {
+        QFETCH(int, choice);
+        QFETCH(QString, sizeCell);
+        QFETCH(QStringList, files);
+        QFETCH(QByteArray, kept);
+        QFETCH(int, requests);
+        QVERIFY(writeFile(target(QStringLiteral("has.bin")), "old"));
+        const int before = m_server.requestCount("/exists/has.bin");
+        m_server.route("/exists/has.bin", serve("new!"));
+        const RowId id = m_files->addRow(
+            {QStringLiteral("has.bin"), sizeCell, Host + QStringLiteral("/exists/has.bin"), {}});
+        m_files->setChecked(m_files->rowOf(id), true);
+        QSignalSpy skipped(m_run.get(), &DownloadRun::skipped);
+        DownloadRun::Params p = params();
+        p.ifExists = DownloadRun::IfExists(choice);
+        QVERIFY(runToEnd(p));
+        QCOMPARE(entries(folder()), files);
+        QCOMPARE(readFile(target(QStringLiteral("has.bin"))), kept);
+        QCOMPARE(m_server.requestCount("/exists/has.bin") - before, requests);
+        QCOMPARE(skipped.size(), 1 - requests);
+        QVERIFY(!m_files->isChecked(m_files->rowOf(id)));
+        QCOMPARE(m_statuses.last(), QStringLiteral("1 files downloaded"));
+    }
+
+    void answersThatAreNotTheFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QString>("sizeCell");
+        QTest::addColumn<QString>("status");
+        const QString signedOut = QStringLiteral(
+            "0 files downloaded, 1 failed; the server sent web pages instead of the files: sign "
+            "in again and export your cookies to ");
+        QTest::newRow("sign-in page for a zip")
+            << "a.zip" << QByteArray("text/html; charset=UTF-8") << "" << signedOut;
+        QTest::newRow("a web page that is one") << "a.html" << QByteArray("text/html") << ""
+                                                << "1 files downloaded";
+        QTest::newRow("size differs from the check")
+            << "a.zip" << QByteArray("application/zip") << "999"
+            << "1 files downloaded; size differs from the size check: a.zip";
+    }
+
+    void answersThatAreNotTheFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, type);
+        QFETCH(QString, sizeCell);
+        QFETCH(QString, status);
+        QVERIFY(writeFile(target(name), "mine"));
+        Response page = serve("<html>sign in</html>");
+        page.headers.append({QByteArray("Content-Type"), QByteArray(type)});
+        m_server.route("/page/" + name.toLatin1(), page);
+        const RowId id =
+            m_files->addRow({name, sizeCell, Host + QStringLiteral("/page/") + name, {}});
+        m_files->setChecked(m_files->rowOf(id), true);
+        QVERIFY(runToEnd(params()));
+        QVERIFY2(m_statuses.last().startsWith(status), qPrintable(m_statuses.last()));
+        const bool refused = status.contains(QLatin1String("web pages"));
+        QCOMPARE(readFile(target(name)), refused ? QByteArray("mine") : page.body);
+        QCOMPARE(m_run->sizesDiffering().size(), sizeCell.isEmpty() ? 0 : 1);
+    }
+
+    void retryDelays_data()
+    {
+        QTest::addColumn<int>("retry");
+        QTest::addColumn<double>("jitter");
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("first, no jitter") << 1 << 0.5 << QByteArray() << 1000;
+        QTest::newRow("second, low jitter") << 2 << 0.0 << QByteArray() << 1500;
+        QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
+        QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
+        QTest::newRow("retry-after seconds") << 1 << 0.5 << QByteArray("7") << 7000;
+        QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
+        QTest::newRow("retry-after date")
+            << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 12:00:20 GMT") << 20000;
+        QTest::newRow("retry-after in the past")
+            << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 11:00:00 GMT") << 0;
+        QTest::newRow("retry-after garbage") << 2 << 0.5 << QByteArray("soon") << 2000;
+    }
+
+    void retryDelays()
+    {
+        QFETCH(int, retry);
+        QFETCH(double, jitter);
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(int, expected);
+        const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+        QCOMPARE(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), expected);
     }
 
     void abortWhileIdleChangesNothing()

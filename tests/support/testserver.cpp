@@ -135,6 +135,8 @@ void TestServerConnection::processRequests()
         const QByteArray version = requestLine.value(2);
         QByteArray host;
         QByteArray connection;
+        QByteArray range;
+        QByteArray ifRange;
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon <= 0)
@@ -145,6 +147,10 @@ void TestServerConnection::processRequests()
                 host = value;
             else if (name == "connection")
                 connection = value;
+            else if (name == "range")
+                range = value;
+            else if (name == "if-range")
+                ifRange = value;
             else if (name == "content-length")
                 m_skipBody = std::max<qint64>(0, value.toLongLong());
         }
@@ -154,7 +160,7 @@ void TestServerConnection::processRequests()
 
         if (!m_server)
             return;
-        const TestServer::Response response = m_server->responseFor(target);
+        const TestServer::Response response = m_server->responseFor(target, range, ifRange);
         m_server->record(head, method, target, host);
         if (!self || !m_server)
             return; // a test slot dropped the server
@@ -447,7 +453,12 @@ QString TestServer::baseUrl() const
 
 void TestServer::route(const QByteArray &pathAndQuery, const Response &response)
 {
-    m_routes.insert(pathAndQuery, response);
+    m_routes.insert(pathAndQuery, {response});
+}
+
+void TestServer::routeSequence(const QByteArray &pathAndQuery, const QList<Response> &responses)
+{
+    m_routes.insert(pathAndQuery, responses);
 }
 
 void TestServer::setFallback(const Response &response)
@@ -455,9 +466,36 @@ void TestServer::setFallback(const Response &response)
     m_fallback = response;
 }
 
-TestServer::Response TestServer::responseFor(const QByteArray &target) const
+TestServer::Response TestServer::responseFor(const QByteArray &target, const QByteArray &range,
+                                             const QByteArray &ifRange) const
 {
-    return m_routes.value(target, m_fallback);
+    const QList<Response> answers = m_routes.value(target, {m_fallback});
+    Response r = answers.value(std::min<qsizetype>(m_counts.value(target), answers.size() - 1));
+    if (!r.ranges || !range.startsWith("bytes=") || !range.endsWith('-'))
+        return r;
+    QByteArray etag;
+    for (const auto &header : std::as_const(r.headers)) {
+        if (header.first.compare("ETag", Qt::CaseInsensitive) == 0)
+            etag = header.second;
+    }
+    if (!ifRange.isEmpty() && ifRange != etag)
+        return r; // the file changed: the whole of it
+    const qint64 first = range.mid(6).chopped(1).toLongLong();
+    const qint64 size = r.body.size();
+    if (first >= size) {
+        r.status = 416;
+        r.reason = "Range Not Satisfiable";
+        r.headers.append({"Content-Range", "bytes */" + QByteArray::number(size)});
+        r.body.clear();
+        return r;
+    }
+    r.status = 206;
+    r.reason = "Partial Content";
+    r.headers.append({"Content-Range", "bytes " + QByteArray::number(first) + '-' +
+                                           QByteArray::number(size - 1) + '/' +
+                                           QByteArray::number(size)});
+    r.body = r.body.mid(first);
+    return r;
 }
 
 void TestServer::record(const QByteArray &head, const QByteArray &method, const QByteArray &target,

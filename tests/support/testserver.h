@@ -50,6 +50,9 @@ public:
         int delayMs = 0;
         int chunkSize = 1024;
         qint64 announcedLength = -1; // WrongLength: the Content-Length to announce
+        // Answers "Range: bytes=N-" with 206 and the rest of the body (416 past its end),
+        // unless an "If-Range" names another ETag than this response's.
+        bool ranges = false;
     };
 
     explicit TestServer(QObject *parent = nullptr);
@@ -61,6 +64,8 @@ public:
 
     // Exact match of the request target (path and query as sent).
     void route(const QByteArray &pathAndQuery, const Response &response);
+    // The n-th request of the target gets the n-th response; the last one repeats.
+    void routeSequence(const QByteArray &pathAndQuery, const QList<Response> &responses);
     // Answer for unknown targets; by default 404 "Not Found" with a small HTML body.
     void setFallback(const Response &response);
 
@@ -77,13 +82,14 @@ Q_SIGNALS:
 private:
     friend class TestServerConnection;
 
-    Response responseFor(const QByteArray &target) const;
+    Response responseFor(const QByteArray &target, const QByteArray &range,
+                         const QByteArray &ifRange) const;
     void record(const QByteArray &head, const QByteArray &method, const QByteArray &target,
                 const QByteArray &host);
     void forget(TestServerConnection *connection);
 
     QTcpServer m_server;
-    QHash<QByteArray, Response> m_routes;
+    QHash<QByteArray, QList<Response>> m_routes;
     Response m_fallback;
     QList<QByteArray> m_heads;
     QHash<QByteArray, int> m_counts;

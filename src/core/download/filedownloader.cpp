@@ -189,8 +189,8 @@ void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
                              retryAfter, QDateTime::currentDateTimeUtc());
     m_retryAt = QDateTime::currentMSecsSinceEpoch() + wait;
     m_board.setProgress(m_slot, 0);
-    onRetryTick();
     m_retryTimer.start(std::min(wait, 1000));
+    onRetryTick(); // shows the wait, or starts at once when there is none
 }
 
 void cHTTPDownloader::onRetryTick()
