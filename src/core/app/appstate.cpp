@@ -56,6 +56,14 @@ void AppState::setStatusMessage(const QString &text)
     Q_EMIT statusMessageChanged(text);
 }
 
+void AppState::setRunDetail(const QString &text)
+{
+    if (m_runDetail == text)
+        return;
+    m_runDetail = text;
+    Q_EMIT runDetailChanged(text);
+}
+
 void AppState::setProgress(const Progress &progress)
 {
     m_progress = progress;

@@ -49,11 +49,16 @@ public:
     void setProgress(const Progress &progress);
     void setProgressValue(int value);
 
+    // The download run's bytes, speed and time left ("" when none); shown with the overall bar.
+    QString runDetail() const { return m_runDetail; }
+    void setRunDetail(const QString &text);
+
 Q_SIGNALS:
     // AbortAll() was called: a running driver stops handing out work.
     void abortRequested();
     void statusMessageChanged(const QString &text);
     void progressChanged();
+    void runDetailChanged(const QString &text);
     void runActiveChanged(bool active);
     // Every worker of colThreads is idle now (also sent when they are replaced by none).
     void workersIdle();
@@ -63,6 +68,7 @@ private:
 
     QList<SlotWorker *> m_threads;
     QString m_statusMessage;
+    QString m_runDetail;
     Progress m_progress;
     bool m_runActive = false;
 };

@@ -45,3 +45,11 @@ void SlotBoard::setProgress(int index, int value)
     m_slots[index].progress = value;
     Q_EMIT slotChanged(index);
 }
+
+void SlotBoard::setDetail(int index, const QString &text)
+{
+    if (index < 0 || index >= count() || m_slots[index].detail == text)
+        return;
+    m_slots[index].detail = text;
+    Q_EMIT slotChanged(index);
+}

@@ -18,6 +18,7 @@ public:
         QString status = QStringLiteral("Idle");
         QString url;
         int progress = 0;
+        QString detail; // bytes, speed and time left of the transfer ("" when none)
     };
 
     explicit SlotBoard(QObject *parent = nullptr);
@@ -32,6 +33,7 @@ public:
     void setStatus(int index, const QString &text);
     void setUrl(int index, const QString &text);
     void setProgress(int index, int value);
+    void setDetail(int index, const QString &text);
 
 Q_SIGNALS:
     void slotsReset();

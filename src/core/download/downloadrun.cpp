@@ -1,6 +1,7 @@
 #include "core/download/downloadrun.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
 #include <utility>
 
@@ -16,6 +17,8 @@
 DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)
     : QObject(parent), m_state(state), m_board(board), m_files(files)
 {
+    m_bytesTimer.setInterval(250);
+    connect(&m_bytesTimer, &QTimer::timeout, this, &DownloadRun::showBytes);
     connect(&m_state, &AppState::abortRequested, this, [this] {
         if (m_running && !m_aborting)
             beginAbort();
@@ -71,6 +74,13 @@ DownloadRun::Start DownloadRun::start(const Params &params)
             m_queue.append(m_files.idAt(row));
     }
     m_next = 0;
+    m_knownTotal = 0;
+    m_bytesDone = 0;
+    for (const FileListModel::RowId id : std::as_const(m_queue))
+        m_knownTotal += qMax(0LL, m_files.cell(m_files.rowOf(id), sizeColumn(m_params.mode)).toLongLong());
+    m_meter.reset();
+    m_clock.start();
+    m_bytesTimer.start();
     m_claims.clear();
     m_claimOf.clear();
     m_expectedSize.clear();
@@ -195,6 +205,7 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
         ++m_succeeded;
         const auto expected = m_expectedSize.constFind(row);
         const qint64 actual = QFileInfo(target).size();
+        m_bytesDone += actual;
         if (expected != m_expectedSize.cend() && *expected != actual) {
             // Kept, since it arrived whole; but the user should look at it.
             m_sizesDiffer.append(target);
@@ -254,6 +265,23 @@ void DownloadRun::onWorkerChanged()
     pump();
 }
 
+void DownloadRun::showBytes()
+{
+    qint64 done = m_bytesDone;
+    qint64 total = m_knownTotal;
+    for (const cHTTPDownloader *downloader : std::as_const(m_downloaders)) {
+        if (downloader->IsFinished())
+            continue;
+        done += downloader->bytesDone();
+        // A file the size check could not measure counts once its length is announced.
+        const auto expected = m_expectedSize.constFind(downloader->itmX);
+        if (expected == m_expectedSize.cend() && downloader->bytesTotal() > 0)
+            total += downloader->bytesTotal();
+    }
+    m_meter.sample(m_clock.elapsed(), done);
+    m_state.setRunDetail(TransferMeter::text(done, std::max(total, done), m_meter.bytesPerSecond()));
+}
+
 QString DownloadRun::endMessage() const
 {
     QString text = QString::number(m_succeeded) + QStringLiteral(" files downloaded");
@@ -285,6 +313,16 @@ void DownloadRun::end(bool aborted)
     if (!m_running)
         return;
     m_running = false;
+    m_bytesTimer.stop();
+    // The bars return to empty; the run's bytes stay on show until the next run.
+    m_state.setProgressValue(0);
+    const qint64 ms = std::max<qint64>(m_clock.elapsed(), 1);
+    m_state.setRunDetail(
+        QStringLiteral("%1 in %2 \u00b7 %3/s")
+            .arg(QLocale().formattedDataSize(m_bytesDone, 1, QLocale::DataSizeTraditionalFormat),
+                 TransferMeter::duration((ms + 999) / 1000),
+                 QLocale().formattedDataSize(m_bytesDone * 1000 / ms, 1,
+                                             QLocale::DataSizeTraditionalFormat)));
     // New files took their names without a sync each; one sync of the folder keeps them.
     if (m_succeeded > 0)
         syncFolder(m_params.folder);

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include "core/app/mode.h"
+#include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 
 class AppState;
@@ -72,6 +75,8 @@ public:
     const QList<Failure> &failures() const { return m_failures; }
     const QStringList &sizesDiffering() const { return m_sizesDiffer; }
     int succeeded() const { return m_succeeded; }
+    qint64 bytesDone() const { return m_bytesDone; }
+    qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
 Q_SIGNALS:
     // The list shows one row at a time while the run dispatches, and many again after it.
@@ -132,6 +137,12 @@ private:
     QList<Failure> m_failures;
     QStringList m_sizesDiffer;
     QHash<FileListModel::RowId, qint64> m_expectedSize; // from the size check, per started row
+    void showBytes();
+    QTimer m_bytesTimer;   // refreshes the run's bytes, speed and time left
+    QElapsedTimer m_clock; // since the run started
+    TransferMeter m_meter;
+    qint64 m_knownTotal = 0; // the size checks' sizes of the queued rows
+    qint64 m_bytesDone = 0;  // of the files that ended
     bool m_running = false;
     bool m_aborting = false;
     bool m_pumping = false;

@@ -56,6 +56,10 @@ void cHTTPDownloader::DownloadFile(const QString &sURL)
     setFinished(false);
     m_url = sURL;
     m_retry = 0;
+    m_meter.reset();
+    m_clock.start();
+    m_done = 0;
+    m_total = -1;
     m_board.setUrl(m_slot, sFileName);
     startAttempt();
 }
@@ -93,8 +97,12 @@ void cHTTPDownloader::onProgress(qint64 count, qint64 size)
         return;
     // A resumed file counts what it had already.
     const qint64 offset = m_target->resumeOffset();
-    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, offset + count,
-                                                        size > 0 ? offset + size : size));
+    m_done = offset + count;
+    m_total = size > 0 ? offset + size : -1;
+    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, m_done,
+                                                        size > 0 ? m_total : size));
+    m_meter.sample(m_clock.elapsed(), m_done);
+    m_board.setDetail(m_slot, TransferMeter::text(m_done, m_total, m_meter.bytesPerSecond()));
 }
 
 void cHTTPDownloader::onState(int state)
@@ -231,6 +239,7 @@ void cHTTPDownloader::complete(bool ok, const QString &reason)
                                         : QStringLiteral("Failed: %1").arg(reason));
     m_board.setUrl(m_slot, QString());
     m_board.setProgress(m_slot, 0);
+    m_board.setDetail(m_slot, QString());
     Q_EMIT fileDone(itmX, ok, path, reason);
     setFinished(true);
 }

@@ -2,10 +2,12 @@
 
 #include <QObject>
 #include <QString>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <memory>
 
 #include "core/app/slotworker.h"
+#include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 
 class AppState;
@@ -42,6 +44,10 @@ public:
     void abort() override { Abort(); }
 
     HttpClient &client() { return *m_client; }
+    // Bytes of the file in hand (resumed ones included) and its length when known.
+    qint64 bytesDone() const { return m_done; }
+    qint64 bytesTotal() const { return m_total; }
+    double bytesPerSecond() const { return m_meter.bytesPerSecond(); }
 
     // What a failure says when the server sent a web page for a file that is none.
     static QString signInPageText();
@@ -73,4 +79,8 @@ private:
     qint64 m_retryAt = 0;
     QTimer m_retryTimer;
     bool m_finished = true;
+    TransferMeter m_meter;
+    QElapsedTimer m_clock;
+    qint64 m_done = 0;
+    qint64 m_total = -1;
 };

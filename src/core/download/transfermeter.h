@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+
+// The speed of a transfer, smoothed over the last few seconds, and the text a slot shows of
+// it: "45% · 12.3 of 27.1 MB · 2.4 MB/s · 0:06 left". Times come from the caller, so the
+// numbers can be checked with a made-up clock.
+class TransferMeter final
+{
+public:
+    static constexpr qint64 WindowMs = 3000;
+
+    void reset() { m_samples.clear(); }
+    // bytes: all bytes done so far, at time nowMs.
+    void sample(qint64 nowMs, qint64 bytes);
+    // Bytes per second over the window; 0 until two samples are some time apart.
+    double bytesPerSecond() const;
+
+    // total < 0: not known. speed <= 0: not shown (nor the time left).
+    static QString text(qint64 done, qint64 total, double speed);
+    // "0:06", "12:05", "1:02:03"
+    static QString duration(qint64 seconds);
+
+private:
+    struct Sample
+    {
+        qint64 ms;
+        qint64 bytes;
+    };
+    std::deque<Sample> m_samples;
+};
