@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 #include "core/app/appstate.h"
@@ -110,12 +111,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     void connectCommands();
+    void connectKeys();
+    void watchListChanges();
+    void onListSettled();
+    void fitToScreen();
     void onModeSwitch();
     void onColumnClicked(int column);
     void onRunActiveChanged(bool active);
@@ -127,6 +131,7 @@ private:
     void applyTabLayout();
     void storeOnClose();
     QString queueDialogFolder() const;
+    bool askDownloadFolder();
     void setQueueCaption(const QString &ending);
     void setQueueFileName(const QString &path);
     void showOptions();
@@ -148,4 +153,6 @@ private:
     std::unique_ptr<AlbumSearch> m_albumSearch;
     std::unique_ptr<DownloadRun> m_downloadRun;
     SearchTimeouts m_searchTimeouts;
+    QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
+    bool m_resortPending = false;
 };

@@ -2,12 +2,49 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "core/filelist/columnset.h"
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/twips.h"
+
+void frmDownload::watchListChanges()
+{
+    // Rows, ticks, sizes and the selection change in bursts (a search, a download, a
+    // select-all over many rows): the totals, and the standing sort when cells of its column
+    // changed, follow once per burst.
+    m_listSettle.setSingleShot(true);
+    m_listSettle.setInterval(100);
+    connect(&m_listSettle, &QTimer::timeout, this, &frmDownload::onListSettled);
+    const auto changed = [this] {
+        if (!m_listSettle.isActive())
+            m_listSettle.start();
+    };
+    connect(&m_files, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&m_files, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&m_files, &QAbstractItemModel::modelReset, this, changed);
+    connect(&m_files, &FileListModel::selectionFlagsChanged, this, changed);
+    connect(lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this, changed);
+    connect(&m_files, &QAbstractItemModel::dataChanged, this,
+            [this, changed](const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                            const QList<int> &roles) {
+                const FileListModel::SortState sort = m_files.sortState();
+                const bool cells = roles.isEmpty() || roles.contains(Qt::DisplayRole);
+                if (cells && sort.sorted && sort.key >= topLeft.column() &&
+                    sort.key <= bottomRight.column())
+                    m_resortPending = true;
+                changed();
+            });
+}
+
+void frmDownload::onListSettled()
+{
+    if (std::exchange(m_resortPending, false))
+        m_files.resort();
+    UpdateTotals();
+}
 
 void frmDownload::UpdateTotals()
 {
