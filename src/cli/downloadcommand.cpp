@@ -109,6 +109,14 @@ int run(const QStringList &arguments)
                          printer.message(
                              QStringLiteral("%1: saved as %2").arg(printable(name), printable(as)));
                      });
+    // Each failure is told as it happens, not only when the run ends.
+    QObject::connect(
+        &download, &DownloadRun::fileDone,
+        [&printer](FileListModel::RowId, bool ok, const QString &target, const QString &reason) {
+            if (!ok)
+                printer.message(
+                    QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
+        });
     DownloadRun::Params params;
     params.folder = QDir::fromNativeSeparators(folder);
     params.mode = mode;

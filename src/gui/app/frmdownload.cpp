@@ -131,6 +131,9 @@ void frmDownload::buildControls()
     SSTab1->addTab(filesPage, QStringLiteral("Files"));
     SSTab1->addTab(threadsPage, QStringLiteral("Threads"));
     SSTab1->addTab(browserPage, QStringLiteral("Browser"));
+    for (QWidget *page :
+         {filesPage, static_cast<QWidget *>(threadsPage), static_cast<QWidget *>(browserPage)})
+        page->installEventFilter(this);
 
     const auto panel = [this, dpi](const char *key, int minTwips) {
         auto *label = new QLabel(this);
@@ -299,8 +302,19 @@ void frmDownload::showAsLoaded()
         showMaximized();
     else
         show();
-    // Once framed, the frame too must fit on the screen.
-    QTimer::singleShot(0, this, &frmDownload::fitToScreen);
+    // Once framed, the frame too must fit on the screen; a window manager frames the window
+    // a moment after it is shown, and without one there is no frame to wait for.
+    m_fitFramePending = true;
+    QTimer::singleShot(2000, this, [this] { m_fitFramePending = false; });
+}
+
+void frmDownload::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_fitFramePending && frameGeometry() != geometry()) {
+        m_fitFramePending = false;
+        fitToScreen();
+    }
 }
 
 void frmDownload::closeEvent(QCloseEvent *event)

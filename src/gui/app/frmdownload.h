@@ -111,6 +111,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -155,4 +156,5 @@ private:
     SearchTimeouts m_searchTimeouts;
     QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
     bool m_resortPending = false;
+    bool m_fitFramePending = false; // shown, but the window manager has not framed it yet
 };

@@ -145,6 +145,9 @@ bool frmDownload::eventFilter(QObject *watched, QEvent *event)
     // size is restored before the first show): lay out what it really holds.
     if (watched == centralWidget() && event->type() == QEvent::Resize && !isMinimized())
         applyWindowLayout();
+    // Likewise a tab's page gets its size after the tab area's: its contents follow it.
+    if (SSTab1 && watched == SSTab1->currentWidget() && event->type() == QEvent::Resize)
+        applyTabLayout();
     if (cmbBaseURL && watched == cmbBaseURL->lineEdit() && event->type() == QEvent::FocusOut) {
         // Opening the box's own drop-down list is not leaving the box.
         if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
