@@ -684,6 +684,27 @@ private Q_SLOTS:
         QVERIFY(w->browserPage->view()->geometry().bottom() <= w->browserPage->height());
     }
 
+    void browserGoesWhereTheTransfersGo_data()
+    {
+        QTest::addColumn<QStringList>("connectTo");
+        QTest::addColumn<QString>("rules");
+        QTest::newRow("one") << QStringList{"groups.example.com:80:127.0.0.1:8080"}
+                             << "MAP groups.example.com:80 127.0.0.1:8080";
+        QTest::newRow("two, IPv6 target")
+            << QStringList{"a.test:80:[::1]:81", "b.test:443:c.test:8443"}
+            << "MAP a.test:80 [::1]:81,MAP b.test:443 c.test:8443";
+        QTest::newRow("same host, other port")
+            << QStringList{"a.test:80::8080"} << "MAP a.test:80 a.test:8080";
+        QTest::newRow("any host") << QStringList{"::127.0.0.1:"} << "MAP * 127.0.0.1";
+    }
+
+    void browserGoesWhereTheTransfersGo()
+    {
+        QFETCH(QStringList, connectTo);
+        QFETCH(QString, rules);
+        QCOMPARE(BrowserPage::hostResolverRules(connectTo), rules);
+    }
+
     void layoutFollowsTheWindowSize()
     {
         auto w = makeWindow();
