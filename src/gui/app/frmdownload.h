@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -156,5 +157,7 @@ private:
     SearchTimeouts m_searchTimeouts;
     QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
     bool m_resortPending = false;
+    QElapsedTimer m_lastResort;
+    qint64 m_resortPause = 0;       // ms
     bool m_fitFramePending = false; // shown, but the window manager has not framed it yet
 };

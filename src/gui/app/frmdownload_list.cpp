@@ -1,5 +1,6 @@
 // The result list's commands and the totals in the status bar.
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTimer>
@@ -16,11 +17,10 @@ void frmDownload::watchListChanges()
     // select-all over many rows): the totals, and the standing sort when cells of its column
     // changed, follow once per burst.
     m_listSettle.setSingleShot(true);
-    m_listSettle.setInterval(100);
     connect(&m_listSettle, &QTimer::timeout, this, &frmDownload::onListSettled);
     const auto changed = [this] {
         if (!m_listSettle.isActive())
-            m_listSettle.start();
+            m_listSettle.start(100);
     };
     connect(&m_files, &QAbstractItemModel::rowsInserted, this, changed);
     connect(&m_files, &QAbstractItemModel::rowsRemoved, this, changed);
@@ -41,8 +41,22 @@ void frmDownload::watchListChanges()
 
 void frmDownload::onListSettled()
 {
-    if (std::exchange(m_resortPending, false))
-        m_files.resort();
+    if (m_resortPending) {
+        // Sizes keep arriving through a long search; re-sorting a large list after every
+        // burst would take the window's whole time, so sorts keep a pause of five times
+        // their own length between them.
+        const qint64 wait = m_resortPause - (m_lastResort.isValid() ? m_lastResort.elapsed() : 0);
+        if (m_lastResort.isValid() && wait > 0) {
+            m_listSettle.start(int(std::min<qint64>(wait, 5000)));
+        } else {
+            m_resortPending = false;
+            QElapsedTimer took;
+            took.start();
+            m_files.resort();
+            m_resortPause = 5 * took.elapsed();
+            m_lastResort.start();
+        }
+    }
     UpdateTotals();
 }
 
