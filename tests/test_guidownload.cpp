@@ -172,6 +172,9 @@ private Q_SLOTS:
         w->commands().tbDownload->trigger();
         QCOMPARE(m_log.exclamations, (QStringList{"Check files you want to download.",
                                                   "Please select download folder."}));
+        // The folder picker follows, in the user's Downloads folder; cancelled, nothing runs.
+        QCOMPARE(m_log.folderStarts,
+                 QStringList{QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)});
 
         QCOMPARE(active.count(), 0);
         QVERIFY(allEnabled(startingActions(*w), true));

@@ -1,6 +1,7 @@
 // Searches started from the main window's toolbar, against a local server.
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -12,6 +13,7 @@
 #include "core/net/hostmapping.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
+#include "gui/ui/filelistview.h"
 #include "support/scriptedprompts.h"
 #include "support/testserver.h"
 
@@ -78,6 +80,40 @@ private Q_SLOTS:
         QCOMPARE(w->files().cell(0, 1), QStringLiteral("2500"));
         w->UpdateTotals();
         QCOMPARE(w->panelTotal->text(), QStringLiteral("2 files, 5,000 bytes"));
+    }
+
+    void standingSortHoldsForANewSearch()
+    {
+        // The sizes arrive after the rows: the rows must still end in the marked order.
+        TestServer::Response page;
+        page.body = "<script>var theUrls = new Array('http://www.zing.com/picture/s1',"
+                    "'http://www.zing.com/picture/s2','http://www.zing.com/picture/s3');\n"
+                    "var imgCleanCaptions = new Array('Mid','Big','Small');</script>";
+        m_server.route("/album/?id=2&pwd=pw&agree_accept=Y", page);
+        const QList<int> sizes{3000, 40000, 20};
+        for (int i = 0; i < sizes.size(); ++i) {
+            TestServer::Response picture;
+            picture.body = QByteArray(sizes[i], 'p');
+            m_server.route("/picture/s" + QByteArray::number(i + 1) + ".orig.jpg", picture);
+        }
+
+        auto w = makeWindow();
+        w->files().addRows({{"old", "5", "u", "0000005"}});
+        w->lvFiles->header()->sectionClicked(1);
+        w->lvFiles->header()->sectionClicked(1); // "-Size" stands
+        w->cmbBaseURL->setEditText(QStringLiteral("http://www.zing.com/album/?id=2"));
+        w->txtMask->setText(QStringLiteral("pw"));
+        w->commands().tbSearch->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Finished search"), 8000);
+        QCOMPARE(w->files().headerData(1, Qt::Horizontal).toString(), QStringLiteral("-Size"));
+        const auto names = [&w] {
+            QStringList list;
+            for (int row = 0; row < w->files().rowCount(); ++row)
+                list.append(w->files().cell(row, 0));
+            return list;
+        };
+        QTRY_COMPARE(names(), (QStringList{"Big", "Mid", "Small"}));
+        QTRY_COMPARE(w->panelTotal->text(), QStringLiteral("3 files, 43,020 bytes"));
     }
 
     void refusedMaskShowsTheMessage()

@@ -9,6 +9,7 @@
 #include "cli/commonoptions.h"
 #include "cli/interrupt.h"
 #include "cli/progressprinter.h"
+#include "cli/queueerror.h"
 #include "cli/terminaltext.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
@@ -35,7 +36,9 @@ int run(const QStringList &arguments)
     parser.setApplicationDescription(
         QStringLiteral("Downloads the files of a queue file into a folder over parallel "
                        "transfer slots. A file that fails leaves an existing file of that name "
-                       "as it was."));
+                       "as it was.\n\n"
+                       "Example:\n"
+                       "  trawlbay-cli download held.tbq --to ~/Downloads/held --threads 8"));
     parser.addHelpOption();
     // The command itself, so that the usage line names it.
     parser.addPositionalArgument(QStringLiteral("download"), QStringLiteral("The command."),
@@ -74,8 +77,11 @@ int run(const QStringList &arguments)
 
     QueueFile::MemorySink sink;
     const QueueFile::Error read = QueueFile::read(positional.first(), sink);
-    if (read.isError())
-        return fail(read.message());
+    if (read.isError()) {
+        std::fprintf(stderr, "trawlbay-cli: %s\n",
+                     qPrintable(printable(queueErrorText(positional.first(), read))));
+        return 2;
+    }
     const Mode mode = modeFromText(sink.content.server);
 
     AppState state;
@@ -103,6 +109,14 @@ int run(const QStringList &arguments)
                          printer.message(
                              QStringLiteral("%1: saved as %2").arg(printable(name), printable(as)));
                      });
+    // Each failure is told as it happens, not only when the run ends.
+    QObject::connect(
+        &download, &DownloadRun::fileDone,
+        [&printer](FileListModel::RowId, bool ok, const QString &target, const QString &reason) {
+            if (!ok)
+                printer.message(
+                    QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
+        });
     DownloadRun::Params params;
     params.folder = QDir::fromNativeSeparators(folder);
     params.mode = mode;
@@ -117,12 +131,6 @@ int run(const QStringList &arguments)
     if (download.isRunning())
         QCoreApplication::exec();
     printer.finish();
-
-    for (const DownloadRun::Failure &failure : download.failures())
-        std::fprintf(stderr, "failed: %s: %s\n", qPrintable(printable(failure.target)),
-                     qPrintable(printable(failure.reason)));
-    if (!quiet)
-        std::fprintf(stderr, "%s\n", qPrintable(state.statusMessage()));
     return download.failures().isEmpty() && !state.AbortRequested ? 0 : 1;
 }
 

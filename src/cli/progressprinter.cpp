@@ -1,5 +1,7 @@
 #include "cli/progressprinter.h"
 
+#include <QRegularExpression>
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -19,6 +21,15 @@ int terminalWidth()
 
 } // namespace
 
+QString ProgressPrinter::shown(const QString &text)
+{
+    // An album page's address carries the album password; logs and screens never do.
+    static const QRegularExpression Password(QStringLiteral("([?&]pwd=)[^&#\\s]*"));
+    QString hidden = text;
+    hidden.replace(Password, QStringLiteral("\\1***"));
+    return printable(hidden);
+}
+
 ProgressPrinter::ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, QObject *parent)
     : QObject(parent), m_state(state), m_board(board), m_quiet(quiet),
       m_terminal(isatty(STDERR_FILENO) == 1)
@@ -37,16 +48,18 @@ ProgressPrinter::ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, 
 
 void ProgressPrinter::onStatus(const QString &text)
 {
-    if (!m_terminal)
-        std::fprintf(stderr, "%s\n", qPrintable(printable(text)));
+    if (m_terminal)
+        return;
+    m_lastStatus = text;
+    std::fprintf(stderr, "%s\n", qPrintable(shown(text)));
 }
 
 void ProgressPrinter::onSlot(int index)
 {
     // Plain lines carry the texts only; progress alone would flood a log.
     const SlotBoard::Slot &slot = m_board.at(index);
-    const QString line = QStringLiteral("[slot %1] %2 %3")
-                             .arg(slot.number, printable(slot.status), printable(slot.url));
+    const QString line =
+        QStringLiteral("[slot %1] %2 %3").arg(slot.number, shown(slot.status), shown(slot.url));
     if (m_lastLines.size() <= index)
         m_lastLines.resize(index + 1);
     if (m_lastLines[index] == line)
@@ -64,18 +77,27 @@ void ProgressPrinter::redraw()
     const auto line = [&frame, width](const QString &text) {
         frame += QStringLiteral("\r\x1b[K") + text.left(width - 1) + QLatin1Char('\n');
     };
-    line(printable(m_state.statusMessage()));
+    line(shown(m_state.statusMessage()));
     for (int i = 0; i < m_board.count(); ++i) {
         const SlotBoard::Slot &slot = m_board.at(i);
         line(QStringLiteral("%1 %2 %3% %4")
                  .arg(slot.number, 2)
-                 .arg(printable(slot.status), -20)
+                 .arg(shown(slot.status), -20)
                  .arg(slot.progress, 3)
-                 .arg(printable(slot.url)));
+                 .arg(shown(slot.url)));
     }
     m_drawnLines = m_board.count() + 1;
     std::fputs(frame.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+}
+
+void ProgressPrinter::clearLiveRows()
+{
+    if (m_drawnLines == 0)
+        return;
+    // Up over the live rows and clear them to the end of the screen.
+    std::fprintf(stderr, "\x1b[%dA\r\x1b[J", m_drawnLines);
+    m_drawnLines = 0;
 }
 
 void ProgressPrinter::finish()
@@ -83,17 +105,22 @@ void ProgressPrinter::finish()
     if (m_quiet)
         return;
     m_redraw.stop();
+    disconnect(&m_state, nullptr, this, nullptr);
+    disconnect(&m_board, nullptr, this, nullptr);
     if (m_terminal)
-        redraw();
+        clearLiveRows();
+    // The run's last status (its summary) stays, once.
+    const QString summary = m_state.statusMessage();
+    if (!summary.isEmpty() && (m_terminal || summary != m_lastStatus))
+        std::fprintf(stderr, "%s\n", qPrintable(shown(summary)));
+    std::fflush(stderr);
 }
 
 void ProgressPrinter::message(const QString &line)
 {
-    if (m_terminal && !m_quiet && m_drawnLines > 0) {
-        // Up over the live rows and clear them; the next redraw puts them below the line.
-        std::fprintf(stderr, "\x1b[%dA\r\x1b[J", m_drawnLines);
-        m_drawnLines = 0;
-    }
+    // Above the live rows: the next redraw puts them below the line.
+    if (m_terminal && !m_quiet)
+        clearLiveRows();
     std::fprintf(stderr, "%s\n", qPrintable(line));
     std::fflush(stderr);
 }

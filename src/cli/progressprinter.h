@@ -20,16 +20,22 @@ class ProgressPrinter final : public QObject
 public:
     ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, QObject *parent = nullptr);
 
-    // Draws the last frame (on a terminal) so the final state stays on screen.
+    // Ends the live display: on a terminal the live rows go; the run's last status (its
+    // summary) is printed once.
     void finish();
     // A line that must be seen, also with --quiet: printed above the live rows on a
     // terminal, which are drawn afresh below it. The caller makes page texts printable.
     void message(const QString &line);
 
+    // A text from a page, a server or the run as it may be shown: control characters
+    // escaped, an album password hidden.
+    static QString shown(const QString &text);
+
 private:
     void onStatus(const QString &text);
     void onSlot(int index);
     void redraw();
+    void clearLiveRows();
 
     AppState &m_state;
     SlotBoard &m_board;
@@ -38,4 +44,5 @@ private:
     int m_drawnLines = 0;
     QTimer m_redraw;
     QStringList m_lastLines; // per slot, the last plain line printed
+    QString m_lastStatus;    // the last status line printed (plain lines only)
 };

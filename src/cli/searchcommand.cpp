@@ -7,6 +7,7 @@
 #include "cli/commonoptions.h"
 #include "cli/interrupt.h"
 #include "cli/progressprinter.h"
+#include "cli/queueerror.h"
 #include "cli/terminaltext.h"
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
@@ -32,7 +33,10 @@ int run(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Searches a group's message archive (yahoo) or a photo album (zing) and "
-                       "writes every file found, with its size, to a queue file."));
+                       "writes every file found, with its size, to a queue file.\n\n"
+                       "Example:\n"
+                       "  trawlbay-cli search yahoo http://groups.yahoo.com/group/photo-circle/ "
+                       "634,650-680 -o held.tbq"));
     parser.addHelpOption();
     // The command itself, so that the usage line names it.
     parser.addPositionalArgument(QStringLiteral("search"), QStringLiteral("The command."),
@@ -106,7 +110,7 @@ int run(const QStringList &arguments)
     // Each failed page is named as it happens.
     const auto onPageFailed = [&printer](const QString &url, const QString &reason) {
         printer.message(QStringLiteral("trawlbay-cli search: page failed: %1: %2")
-                            .arg(printable(url), printable(reason)));
+                            .arg(ProgressPrinter::shown(url), printable(reason)));
     };
     QObject::connect(&groupSearch, &GroupSearch::pageFailed, onPageFailed);
     QObject::connect(&albumSearch, &AlbumSearch::pageFailed, onPageFailed);
@@ -141,7 +145,8 @@ int run(const QStringList &arguments)
         content.rows.append(files.cells(row));
     const QueueFile::Error written = QueueFile::write(parser.value(output), content);
     if (written.isError()) {
-        std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(printable(written.message())));
+        std::fprintf(stderr, "trawlbay-cli: %s\n",
+                     qPrintable(printable(queueErrorText(parser.value(output), written))));
         return 1;
     }
     const SearchReport &report = yahoo ? groupSearch.report() : albumSearch.report();

@@ -74,7 +74,10 @@ map=(--connect-to "groups.example.test:80:127.0.0.1:$port"
 cmp "$expected_yahoo" "$work/yahoo.tbq" || { diff <(cat -A "$expected_yahoo") <(cat -A "$work/yahoo.tbq"); exit 1; }
 
 "$cli" search zing "http://www.zing.com/album/index.html?id=7" secret -o "$work/zing.tbq" \
-    --threads 2 --quiet "${map[@]}"
+    --threads 2 "${map[@]}" 2> "$work/err"
+# The progress lines name the album page but never its password.
+grep -q 'pwd=\*\*\*' "$work/err" || { echo "no album page in the progress:"; cat "$work/err"; exit 1; }
+if grep -q secret "$work/err"; then echo "the password was printed:"; cat "$work/err"; exit 1; fi
 cmp "$expected_zing" "$work/zing.tbq" || { diff <(cat -A "$expected_zing") <(cat -A "$work/zing.tbq"); exit 1; }
 
 # A refused mask writes nothing and exits 2.

@@ -20,6 +20,8 @@ struct PromptLog
     QStringList errors;
     QStringList criticals;
     QStringList exclamations;
+    QStringList folderStarts; // where each folder picker opened
+    QString folderAnswer;
 };
 
 class ScriptedPrompts final : public Prompts
@@ -48,6 +50,11 @@ public:
     {
         ++m_log.replaceAsked;
         return m_log.replaceAnswer;
+    }
+    QString askFolder(QWidget *, const QString &start) override
+    {
+        m_log.folderStarts.append(start);
+        return m_log.folderAnswer;
     }
     void showError(QWidget *, const QString &text) override { m_log.errors.append(text); }
     void showCritical(QWidget *, const QString &text) override { m_log.criticals.append(text); }

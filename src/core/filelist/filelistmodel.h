@@ -92,6 +92,12 @@ public:
     // clicked column's caption gets "+" (ascending) or "-" (descending) in front.
     void columnClick(int column);
     void setSortKey(int key) { m_sort.key = key; }
+    // Puts the rows into the standing sort again after cells of its column changed.
+    void resort()
+    {
+        if (m_sort.sorted)
+            sortRows();
+    }
     SortState sortState() const { return m_sort; }
 
     // The totals of checked, selected and all rows; sizes are read from sizeColumn.

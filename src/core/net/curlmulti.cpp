@@ -1,5 +1,6 @@
 #include "core/net/curlmulti.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -148,6 +149,42 @@ bool CurlMulti::loadCookieFile(const QString &path)
     curl_easy_setopt(easy, CURLOPT_COOKIELIST, "RELOAD");
     curl_easy_cleanup(easy);
     return true;
+}
+
+QList<QNetworkCookie> CurlMulti::cookies()
+{
+    QList<QNetworkCookie> result;
+    CURL *easy = newHandle();
+    curl_slist *list = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
+        // Netscape lines: domain, include-subdomains, path, secure, expiry, name, value.
+        static const QByteArray HttpOnly = QByteArrayLiteral("#HttpOnly_");
+        for (const curl_slist *item = list; item; item = item->next) {
+            QByteArray line(item->data);
+            const bool httpOnly = line.startsWith(HttpOnly);
+            if (httpOnly)
+                line.remove(0, HttpOnly.size());
+            const QList<QByteArray> fields = line.split('\t');
+            if (fields.size() < 7)
+                continue;
+            QNetworkCookie cookie(fields[5], fields[6]);
+            const QString domain = QString::fromUtf8(fields[0]);
+            if (fields[1] == "TRUE")
+                cookie.setDomain(domain.startsWith(u'.') ? domain : u'.' + domain);
+            else
+                cookie.setDomain(domain);
+            cookie.setPath(QString::fromUtf8(fields[2]));
+            cookie.setSecure(fields[3] == "TRUE");
+            cookie.setHttpOnly(httpOnly);
+            const qint64 expiry = fields[4].toLongLong();
+            if (expiry > 0)
+                cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(expiry));
+            result.append(cookie);
+        }
+    }
+    curl_slist_free_all(list);
+    curl_easy_cleanup(easy);
+    return result;
 }
 
 int CurlMulti::onSocket(CURL *, curl_socket_t socket, int what, void *self, void *socketData)

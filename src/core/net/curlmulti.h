@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QNetworkCookie>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -36,6 +37,9 @@ public:
     // cookies.txt in the config folder is loaded at start when it exists.
     bool loadCookieFile(const QString &path);
     static QString defaultCookieFile();
+    // The cookies the shared store holds, for a web view that must send what transfers send.
+    // A domain with a leading "." includes its subdomains; one without names a single host.
+    QList<QNetworkCookie> cookies();
 
 private:
     CurlMulti();

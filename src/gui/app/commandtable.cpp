@@ -1,6 +1,7 @@
 #include "gui/app/commandtable.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QToolBar>
@@ -18,10 +19,12 @@ QAction *toolButton(QToolBar *bar, const char *key, const QString &toolTip,
     return action;
 }
 
-QAction *menuEntry(QMenu *menu, const char *name, const QString &caption)
+QAction *menuEntry(QMenu *menu, const char *name, const QString &caption,
+                   const QKeySequence &shortcut = {})
 {
     QAction *action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
     return action;
 }
 
@@ -33,10 +36,14 @@ CommandTable CommandTable::build(QMainWindow &window)
 
     t.mnuFile = window.menuBar()->addMenu(QStringLiteral("&File"));
     t.mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    t.mnuFileNew = menuEntry(t.mnuFile, "mnuFileNew", QStringLiteral("&New Queue"));
-    t.mnuFileOpen = menuEntry(t.mnuFile, "mnuFileOpen", QStringLiteral("&Open Queue..."));
-    t.mnuFileSave = menuEntry(t.mnuFile, "mnuFileSave", QStringLiteral("&Save Queue"));
-    t.mnuFileSaveAs = menuEntry(t.mnuFile, "mnuFileSaveAs", QStringLiteral("Save &Queue As..."));
+    t.mnuFileNew = menuEntry(t.mnuFile, "mnuFileNew", QStringLiteral("&New Queue"),
+                             QKeySequence(Qt::CTRL | Qt::Key_N));
+    t.mnuFileOpen = menuEntry(t.mnuFile, "mnuFileOpen", QStringLiteral("&Open Queue..."),
+                              QKeySequence(Qt::CTRL | Qt::Key_O));
+    t.mnuFileSave = menuEntry(t.mnuFile, "mnuFileSave", QStringLiteral("&Save Queue"),
+                              QKeySequence(Qt::CTRL | Qt::Key_S));
+    t.mnuFileSaveAs = menuEntry(t.mnuFile, "mnuFileSaveAs", QStringLiteral("Save &Queue As..."),
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     t.mnuFile->addSeparator();
     t.mnuFileAdvanced = menuEntry(t.mnuFile, "mnuFileAdvanced", QStringLiteral("&Advanced..."));
     t.mnuFileOptions = menuEntry(t.mnuFile, "mnuFileOptions", QStringLiteral("O&ptions..."));
@@ -45,7 +52,8 @@ CommandTable CommandTable::build(QMainWindow &window)
 
     t.mnuHelp = window.menuBar()->addMenu(QStringLiteral("&Help"));
     t.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    t.mnuHelpHelp = menuEntry(t.mnuHelp, "mnuHelpHelp", QStringLiteral("&Help..."));
+    t.mnuHelpHelp =
+        menuEntry(t.mnuHelp, "mnuHelpHelp", QStringLiteral("&Help..."), QKeySequence(Qt::Key_F1));
     t.mnuHelp->addSeparator();
     t.mnuHelpSupport =
         menuEntry(t.mnuHelp, "mnuHelpSupport", QStringLiteral("&Technical Support..."));

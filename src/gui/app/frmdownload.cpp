@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -23,7 +24,6 @@
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
-#include "gui/ui/folderpicker.h"
 #include "gui/ui/icons.h"
 #include "gui/ui/optionsdialog.h"
 #include "gui/ui/prompts.h"
@@ -45,6 +45,8 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
     m_commands = CommandTable::build(*this);
     buildControls();
     connectCommands();
+    connectKeys();
+    watchListChanges();
 
     // The load sequence, in its order.
     const QString startupQueueFile = m_values.gStartupQueueFile;
@@ -80,14 +82,11 @@ void frmDownload::buildControls()
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralArea"));
+    central->installEventFilter(this);
     setCentralWidget(central);
 
     fraSettings = new QGroupBox(QStringLiteral("Settings"), central);
     fraSettings->setObjectName(QStringLiteral("fraSettings"));
-    // The field labels were measured for a small 8-point face; keep them from clipping.
-    QFont fieldFont = fraSettings->font();
-    fieldFont.setPointSizeF(std::min<qreal>(fieldFont.pointSizeF(), 8.0));
-    fraSettings->setFont(fieldFont);
     lblURL = new QLabel(QStringLiteral("Yahoo Group:"), fraSettings);
     lblURL->setObjectName(QStringLiteral("lblURL"));
     cmbBaseURL = new QComboBox(fraSettings);
@@ -132,6 +131,9 @@ void frmDownload::buildControls()
     SSTab1->addTab(filesPage, QStringLiteral("Files"));
     SSTab1->addTab(threadsPage, QStringLiteral("Threads"));
     SSTab1->addTab(browserPage, QStringLiteral("Browser"));
+    for (QWidget *page :
+         {filesPage, static_cast<QWidget *>(threadsPage), static_cast<QWidget *>(browserPage)})
+        page->installEventFilter(this);
 
     const auto panel = [this, dpi](const char *key, int minTwips) {
         auto *label = new QLabel(this);
@@ -263,18 +265,35 @@ void frmDownload::showAdvancedCriteria()
 
 void frmDownload::chooseDownloadFolder()
 {
-    QString folder = FolderPicker::BrowseFolder(this);
+    askDownloadFolder();
+}
+
+bool frmDownload::askDownloadFolder()
+{
+    const QString current = txtDownloadTo->text();
+    QString folder = m_prompts->askFolder(
+        this, current.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
+                                : current);
     if (folder.isEmpty())
-        return;
+        return false;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     txtDownloadTo->setText(folder);
+    return true;
 }
 
 void frmDownload::openHelp(const QString &anchor)
 {
-    if (!HelpPage::open(anchor))
+    if (HelpPage::open(anchor))
+        return;
+    // No browser could take it: the guide still opens, in the Browser tab.
+    const QUrl guide = HelpPage::location(anchor);
+    if (!guide.isValid()) {
         m_state.setStatusMessage(QStringLiteral("The help page could not be opened"));
+        return;
+    }
+    browserPage->Navigate(guide);
+    SSTab1->setCurrentIndex(Layout::BrowserTab);
 }
 
 void frmDownload::showAsLoaded()
@@ -283,6 +302,19 @@ void frmDownload::showAsLoaded()
         showMaximized();
     else
         show();
+    // Once framed, the frame too must fit on the screen; a window manager frames the window
+    // a moment after it is shown, and without one there is no frame to wait for.
+    m_fitFramePending = true;
+    QTimer::singleShot(2000, this, [this] { m_fitFramePending = false; });
+}
+
+void frmDownload::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_fitFramePending && frameGeometry() != geometry()) {
+        m_fitFramePending = false;
+        fitToScreen();
+    }
 }
 
 void frmDownload::closeEvent(QCloseEvent *event)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 #include "core/app/appstate.h"
@@ -110,12 +112,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     void connectCommands();
+    void connectKeys();
+    void watchListChanges();
+    void onListSettled();
+    void fitToScreen();
     void onModeSwitch();
     void onColumnClicked(int column);
     void onRunActiveChanged(bool active);
@@ -127,6 +133,7 @@ private:
     void applyTabLayout();
     void storeOnClose();
     QString queueDialogFolder() const;
+    bool askDownloadFolder();
     void setQueueCaption(const QString &ending);
     void setQueueFileName(const QString &path);
     void showOptions();
@@ -148,4 +155,9 @@ private:
     std::unique_ptr<AlbumSearch> m_albumSearch;
     std::unique_ptr<DownloadRun> m_downloadRun;
     SearchTimeouts m_searchTimeouts;
+    QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
+    bool m_resortPending = false;
+    QElapsedTimer m_lastResort;
+    qint64 m_resortPause = 0;       // ms
+    bool m_fitFramePending = false; // shown, but the window manager has not framed it yet
 };

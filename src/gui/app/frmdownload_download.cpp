@@ -39,6 +39,9 @@ void frmDownload::DownloadFiles()
         break;
     case DownloadRun::Start::NoFolder:
         m_prompts->showExclamation(this, QStringLiteral("Please select download folder."));
+        // The picker follows at once; with a folder chosen the download goes ahead.
+        if (askDownloadFolder())
+            DownloadFiles();
         break;
     case DownloadRun::Start::Started:
         break;

@@ -1,12 +1,14 @@
 // Applies the window's layout rules (in twips) to its widgets.
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QResizeEvent>
+#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
 
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
@@ -29,7 +31,8 @@ void place(QWidget *widget, const Layout::Rect &r, qreal dpi, int offsetLeft = 0
 {
     QRect rect(Twips::toPixels(r.left - offsetLeft, dpi), Twips::toPixels(r.top - offsetTop, dpi),
                Twips::toPixels(r.width, dpi), Twips::toPixels(r.height, dpi));
-    // Qt's frames and tab bars are not the original's; keep the contents inside their page.
+    // Qt's frames and tab bars take more room than the rules allow for; keep the contents
+    // inside their page.
     if (bound.isValid()) {
         rect.setWidth(std::max(0, std::min(rect.width(), bound.width() - rect.left())));
         rect.setHeight(std::max(0, std::min(rect.height(), bound.height() - rect.top())));
@@ -37,15 +40,21 @@ void place(QWidget *widget, const Layout::Rect &r, qreal dpi, int offsetLeft = 0
     widget->setGeometry(rect);
 }
 
-} // namespace
-
-void frmDownload::resizeEvent(QResizeEvent *event)
+// The width the field labels need for the widest text they show in any mode, in pixels.
+int labelColumnWidth(const QList<QLabel *> &labels, const QStringList &texts)
 {
-    QMainWindow::resizeEvent(event);
-    if (isMinimized())
-        return;
-    applyWindowLayout();
+    int widest = 0;
+    for (const QLabel *label : labels) {
+        const int margins =
+            label->sizeHint().width() - label->fontMetrics().horizontalAdvance(label->text());
+        widest = std::max(widest, label->sizeHint().width());
+        for (const QString &text : texts)
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(text) + margins);
+    }
+    return widest;
 }
+
+} // namespace
 
 void frmDownload::applyWindowLayout()
 {
@@ -57,17 +66,59 @@ void frmDownload::applyWindowLayout()
     const int outerHeight = Twips::fromPixels(central->height(), dpi) + ExtraOuterHeight;
     Layout::resizeWindow(m_layout, outerWidth, outerHeight, SSTab1->currentIndex());
 
+    // The labels take the room their texts need in the desktop's font (both modes' texts);
+    // the fields beside them start that much further right.
+    const int labelNeed = Twips::fromPixels(
+        labelColumnWidth({lblURL, lblMask, lblDownloadTo},
+                         {QStringLiteral("Yahoo Group:"), QStringLiteral("Message Range:"),
+                          QStringLiteral("Album URL:"), QStringLiteral("Album Password:")}),
+        dpi);
+    const int extra = std::max(0, labelNeed - m_layout.lblURL.width);
+    const auto label = [extra](Layout::Rect r) {
+        r.width += extra;
+        return r;
+    };
+    const auto field = [extra](Layout::Rect r) {
+        r.left += extra;
+        r.width = std::max(0, r.width - extra);
+        return r;
+    };
+
     place(fraSettings, m_layout.fraSettings, dpi, 0, ToolBarBand);
-    place(lblURL, m_layout.lblURL, dpi);
-    place(cmbBaseURL, m_layout.cmbBaseURL, dpi);
-    place(lblMask, m_layout.lblMask, dpi);
-    place(txtMask, m_layout.txtMask, dpi);
-    place(lblDownloadTo, m_layout.lblDownloadTo, dpi);
-    place(txtDownloadTo, m_layout.txtDownloadTo, dpi);
+    place(lblURL, label(m_layout.lblURL), dpi);
+    place(cmbBaseURL, field(m_layout.cmbBaseURL), dpi);
+    place(lblMask, label(m_layout.lblMask), dpi);
+    place(txtMask, field(m_layout.txtMask), dpi);
+    place(lblDownloadTo, label(m_layout.lblDownloadTo), dpi);
+    place(txtDownloadTo, field(m_layout.txtDownloadTo), dpi);
     place(cmdBrowse, m_layout.cmdBrowse, dpi);
     place(ProgressBar1, m_layout.ProgressBar1, dpi, 0, ToolBarBand);
     place(SSTab1, m_layout.SSTab1, dpi, 0, ToolBarBand, central->size());
     applyTabLayout();
+}
+
+void frmDownload::fitToScreen()
+{
+    // A window is never larger than the room its screen offers, nor placed beyond it.
+    const QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen || isMaximized() || isFullScreen())
+        return;
+    const QRect room = screen->availableGeometry();
+    const QRect outer = frameGeometry(); // the client area alone until the window is framed
+    const QMargins frame(geometry().left() - outer.left(), geometry().top() - outer.top(),
+                         outer.right() - geometry().right(), outer.bottom() - geometry().bottom());
+    const QSize roomInside = room.size().shrunkBy(frame);
+    setMinimumSize(minimumSize().boundedTo(roomInside));
+    const QSize inside = size().boundedTo(roomInside);
+    if (inside != size())
+        resize(inside);
+    const QSize outside = inside.grownBy(frame);
+    const QPoint corner(std::clamp(pos().x(), room.left(), room.right() + 1 - outside.width()),
+                        std::clamp(pos().y(), room.top(), room.bottom() + 1 - outside.height()));
+    if (corner != pos())
+        move(corner);
 }
 
 void frmDownload::ArrangeTab()

@@ -1,13 +1,64 @@
 // The result list's commands and the totals in the status bar.
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "core/filelist/columnset.h"
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/twips.h"
+
+void frmDownload::watchListChanges()
+{
+    // Rows, ticks, sizes and the selection change in bursts (a search, a download, a
+    // select-all over many rows): the totals, and the standing sort when cells of its column
+    // changed, follow once per burst.
+    m_listSettle.setSingleShot(true);
+    connect(&m_listSettle, &QTimer::timeout, this, &frmDownload::onListSettled);
+    const auto changed = [this] {
+        if (!m_listSettle.isActive())
+            m_listSettle.start(100);
+    };
+    connect(&m_files, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&m_files, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&m_files, &QAbstractItemModel::modelReset, this, changed);
+    connect(&m_files, &FileListModel::selectionFlagsChanged, this, changed);
+    connect(lvFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this, changed);
+    connect(&m_files, &QAbstractItemModel::dataChanged, this,
+            [this, changed](const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                            const QList<int> &roles) {
+                const FileListModel::SortState sort = m_files.sortState();
+                const bool cells = roles.isEmpty() || roles.contains(Qt::DisplayRole);
+                if (cells && sort.sorted && sort.key >= topLeft.column() &&
+                    sort.key <= bottomRight.column())
+                    m_resortPending = true;
+                changed();
+            });
+}
+
+void frmDownload::onListSettled()
+{
+    if (m_resortPending) {
+        // Sizes keep arriving through a long search; re-sorting a large list after every
+        // burst would take the window's whole time, so sorts keep a pause of five times
+        // their own length between them.
+        const qint64 wait = m_resortPause - (m_lastResort.isValid() ? m_lastResort.elapsed() : 0);
+        if (m_lastResort.isValid() && wait > 0) {
+            m_listSettle.start(int(std::min<qint64>(wait, 5000)));
+        } else {
+            m_resortPending = false;
+            QElapsedTimer took;
+            took.start();
+            m_files.resort();
+            m_resortPause = 5 * took.elapsed();
+            m_lastResort.start();
+        }
+    }
+    UpdateTotals();
+}
 
 void frmDownload::UpdateTotals()
 {

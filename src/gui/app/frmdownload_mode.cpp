@@ -93,8 +93,16 @@ void frmDownload::applyColumnSet(Mode mode)
     for (int i = 0; i < columns.size(); ++i) {
         const bool hidden = columns[i].key == ColumnKeys::HiddenSize;
         lvFiles->setColumnHidden(i, hidden);
-        if (!hidden)
-            lvFiles->setColumnWidth(i, Twips::toPixels(columns[i].widthTwips, dpi));
+        if (hidden)
+            continue;
+        // The starting widths show a five-digit message number and a ten-digit size in full.
+        QString sample;
+        if (columns[i].key == ColumnKeys::MsgNo)
+            sample = QStringLiteral("00000");
+        else if (columns[i].key == ColumnKeys::Size)
+            sample = QStringLiteral("0000000000");
+        lvFiles->setColumnWidth(i, std::max(Twips::toPixels(columns[i].widthTwips, dpi),
+                                            lvFiles->fittingWidth(i, sample)));
     }
 }
 
@@ -133,7 +141,14 @@ void frmDownload::updateHistory()
 
 bool frmDownload::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == cmbBaseURL->lineEdit() && event->type() == QEvent::FocusOut) {
+    // The central area gets its size only after the window's own resize (also when a stored
+    // size is restored before the first show): lay out what it really holds.
+    if (watched == centralWidget() && event->type() == QEvent::Resize && !isMinimized())
+        applyWindowLayout();
+    // Likewise a tab's page gets its size after the tab area's: its contents follow it.
+    if (SSTab1 && watched == SSTab1->currentWidget() && event->type() == QEvent::Resize)
+        applyTabLayout();
+    if (cmbBaseURL && watched == cmbBaseURL->lineEdit() && event->type() == QEvent::FocusOut) {
         // Opening the box's own drop-down list is not leaving the box.
         if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
             updateHistory();
@@ -185,6 +200,7 @@ void frmDownload::LoadFormPosition()
     }
     move(bounds.topLeft());
     resize(bounds.size());
+    fitToScreen();
     m_startMaximized = placement.state == WindowPlacement::Maximized;
 }
 

@@ -1,9 +1,9 @@
 // New, Open, Save and Save As of queue files.
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QStandardPaths>
 
 #include "core/app/appinfo.h"
 #include "core/queue/queuefile.h"
@@ -47,8 +47,10 @@ private:
 
 QString frmDownload::queueDialogFolder() const
 {
-    return m_values.gQueueFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                           : m_values.gQueueFolder;
+    // Not the program's folder: installed, that is a system folder nobody may write to.
+    return m_values.gQueueFolder.isEmpty()
+               ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+               : m_values.gQueueFolder;
 }
 
 void frmDownload::setQueueCaption(const QString &ending)

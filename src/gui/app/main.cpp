@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     AppInfo::setApplicationIdentity();
-    QApplication::setApplicationDisplayName(AppInfo::Title);
+    // No display name: the window system would append it to every caption.
     QApplication::setDesktopFileName(QStringLiteral("trawlbay"));
 
     // Connections for a host may be sent elsewhere (tests, local mirrors).

@@ -1,8 +1,10 @@
 #include "gui/ui/filelistview.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 
 #include "core/filelist/filelistmodel.h"
@@ -76,6 +78,11 @@ FileListView::FileListView(FileListModel &model, QWidget *parent)
             &FileListView::syncSelectionFromModel);
     // A reset (new columns, a large removal) drops the view's selection; restore it.
     connect(&m_model, &QAbstractItemModel::modelReset, this, &FileListView::syncSelectionFromModel);
+    // Delete works without opening the menu, so its entry follows the rows too.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_model, signal, this, &FileListView::updatePopupEnabled);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &FileListView::updatePopupEnabled);
+    updatePopupEnabled();
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             Q_EMIT browseRequested();
@@ -89,6 +96,30 @@ void FileListView::updatePopupEnabled()
          {mnuPopupCheckAll, mnuPopupUncheckAll, mnuPopupCheckSelected, mnuPopupUncheckSelected,
           mnuPopupInverse, mnuPopupRemove, mnuPopupBrowse})
         action->setEnabled(any);
+}
+
+int FileListView::fittingWidth(int column, const QString &sample) const
+{
+    QStyleOptionViewItem item;
+    initViewItemOption(&item);
+    item.text = sample;
+    item.features |= QStyleOptionViewItem::HasDisplay;
+    if (column == 0) { // the check box
+        item.features |= QStyleOptionViewItem::HasCheckIndicator;
+        item.checkState = Qt::Checked;
+    }
+    const int cell =
+        style()->sizeFromContents(QStyle::CT_ItemViewItem, &item, QSize(), this).width();
+
+    QStyleOptionHeader caption;
+    caption.initFrom(header());
+    caption.section = column;
+    caption.text = m_model.headerData(column, Qt::Horizontal).toString();
+    if (!caption.text.startsWith(u'+') && !caption.text.startsWith(u'-'))
+        caption.text.prepend(u'+');
+    const int head =
+        style()->sizeFromContents(QStyle::CT_HeaderSection, &caption, QSize(), header()).width();
+    return std::max(cell, head);
 }
 
 int FileListView::currentRow() const
@@ -105,6 +136,17 @@ void FileListView::mousePressEvent(QMouseEvent *event)
         updatePopupEnabled();
         mnuPopup->popup(event->globalPosition().toPoint());
     }
+}
+
+void FileListView::keyPressEvent(QKeyEvent *event)
+{
+    // Space ticks every selected row, not only the current one as the view would.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT toggleCheckRequested();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void FileListView::onSelectionChanged(const QItemSelection &selected,

@@ -34,6 +34,9 @@ public:
     // Pushes the model's selected flags into the view's selection.
     void syncSelectionFromModel();
 
+    // The width a column needs to show sample (and its caption with a sort mark) in full.
+    int fittingWidth(int column, const QString &sample) const;
+
     // The row holding the focus, or -1.
     int currentRow() const;
 
@@ -41,9 +44,12 @@ Q_SIGNALS:
     // A mouse click in the list; the window refreshes its totals.
     void listClicked();
     void browseRequested();
+    // Space: the selected rows are to be ticked or unticked.
+    void toggleCheckRequested();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);

@@ -6,7 +6,12 @@ namespace FolderPicker {
 
 QString BrowseFolder(QWidget *owner)
 {
-    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Browse for Folder"));
+    return BrowseFolderFrom(owner, QString());
+}
+
+QString BrowseFolderFrom(QWidget *owner, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Browse for Folder"), start);
 }
 
 } // namespace FolderPicker

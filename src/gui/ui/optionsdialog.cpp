@@ -3,11 +3,15 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/app/appinfo.h"
 #include "core/app/programvalues.h"
@@ -37,7 +41,6 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     const qreal dpi = Twips::dpiOf(parent ? parent : this);
-    setFixedSize(Twips::toPixels(4980, dpi), Twips::toPixels(3435, dpi));
 
     warn = [this](const QString &text) {
         QMessageBox box(QMessageBox::Warning, AppInfo::Title, text, QMessageBox::Ok, this);
@@ -45,37 +48,55 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     };
     browseFolder = &FolderPicker::BrowseFolder;
 
-    // Created in tab order: OK, Cancel, then the frame's fields.
+    // Created in tab order: OK, Cancel, then the frame's fields. Layouts give every text the
+    // room it needs in the desktop's font; the design's sizes are the least they get.
     auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(Twips::rect(2925, 3000, 990, 390, dpi));
     cmdOK->setDefault(true);
     auto *cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(Twips::rect(3975, 3000, 990, 390, dpi));
+    for (QPushButton *button : {cmdOK, cmdCancel})
+        button->setMinimumSize(Twips::toPixels(990, dpi), Twips::toPixels(390, dpi));
 
     auto *Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::StyledPanel);
-    Frame1->setGeometry(Twips::rect(0, 0, 4965, 2940, dpi));
     txtNoThreads = new QLineEdit(Frame1);
     txtNoThreads->setObjectName(QStringLiteral("txtNoThreads"));
-    txtNoThreads->setGeometry(Twips::rect(2250, 450, 390, 315, dpi));
+    txtNoThreads->setFixedWidth(
+        std::max(Twips::toPixels(390, dpi),
+                 txtNoThreads->fontMetrics().horizontalAdvance(QStringLiteral("000")) +
+                     txtNoThreads->minimumSizeHint().width()));
     auto *Label1 = new QLabel(QStringLiteral("Number of threads (1-16)"), Frame1);
-    Label1->setGeometry(Twips::rect(150, 450, 1890, 315, dpi));
     Label1->setBuddy(txtNoThreads);
     txtTBQFolder = new QLineEdit(Frame1);
     txtTBQFolder->setObjectName(QStringLiteral("txtTBQFolder"));
-    txtTBQFolder->setGeometry(Twips::rect(150, 1275, 4290, 315, dpi));
     auto *Label2 = new QLabel(QStringLiteral("TBQ Files Directory"), Frame1);
-    Label2->setGeometry(Twips::rect(150, 1050, 2040, 240, dpi));
     Label2->setBuddy(txtTBQFolder);
     cmdBrowse = new QToolButton(Frame1);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setIcon(Icons::themed(QStringLiteral("folder-open"), QStringLiteral("folder")));
     cmdBrowse->setIconSize(QSize(16, 16));
     cmdBrowse->setToolTip(QStringLiteral("Choose the queue folder"));
-    cmdBrowse->setGeometry(Twips::rect(4500, 1275, 315, 315, dpi));
+
+    auto *fields = new QGridLayout(Frame1);
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(txtNoThreads, 0, 1, Qt::AlignLeft);
+    fields->setRowMinimumHeight(1, Twips::toPixels(285, dpi));
+    fields->addWidget(Label2, 2, 0, 1, 2);
+    fields->addWidget(txtTBQFolder, 3, 0, 1, 2);
+    fields->addWidget(cmdBrowse, 3, 2);
+    fields->setColumnStretch(1, 1);
+    fields->setRowStretch(4, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1, 1);
+    layout->addLayout(buttons);
+    setFixedSize(layout->sizeHint().expandedTo(
+        QSize(Twips::toPixels(4980, dpi), Twips::toPixels(3435, dpi))));
 
     using namespace SettingKeys;
     txtNoThreads->setText(m_store.RegGetSetting(Application, SectionSettings, NumberOfThreads,

@@ -5,6 +5,7 @@
 
 #include "core/app/appinfo.h"
 #include "gui/ui/aboutdialog.h"
+#include "gui/ui/folderpicker.h"
 #include "gui/ui/tipsdialog.h"
 
 bool Prompts::askAbortPending(QWidget *parent)
@@ -55,6 +56,11 @@ bool Prompts::askReplaceFile(QWidget *parent, const QString &path)
                     QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
                     QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+QString Prompts::askFolder(QWidget *parent, const QString &start)
+{
+    return FolderPicker::BrowseFolderFrom(parent, start);
 }
 
 void Prompts::showError(QWidget *parent, const QString &text)

@@ -30,6 +30,8 @@ public:
     virtual SaveChoice askSaveQueueFile(QWidget *parent, const QString &folder);
     // "Replace path?" for a name that changed after the dialog closed; true for Yes.
     virtual bool askReplaceFile(QWidget *parent, const QString &path);
+    // The folder picker, opened in start; "" when cancelled.
+    virtual QString askFolder(QWidget *parent, const QString &start);
     // A message box with OK, titled with the program's name.
     virtual void showError(QWidget *parent, const QString &text);
     // The same with the critical-error icon.

@@ -27,7 +27,7 @@ frmTips::frmTips(const SettingsStore &store, QWidget *parent) : QDialog(parent),
     Frame1->setFont(frameFont);
     Frame1->setStyleSheet(QStringLiteral("QGroupBox { color: blue; }"));
 
-    // "&&" in the original caption shows one "&"; a QLabel shows the text as it stands.
+    // A QLabel without a buddy shows "&" as it stands: no doubling.
     auto *Label1 = new QLabel(
         QStringLiteral("To search and download scans from Yahoo groups you MUST be a member of "
                        "the group you want to search/download. Before running seacrh/download, "
