@@ -12,6 +12,8 @@ public:
     // Applies them; on bad input returns false and sets error.
     bool apply(const QCommandLineParser &parser, QString *error) const;
     bool quiet(const QCommandLineParser &parser) const { return parser.isSet(m_quiet); }
+    // The cookies file given with --cookies, "" when none.
+    QString cookieFile(const QCommandLineParser &parser) const { return parser.value(m_cookies); }
 
 private:
     QCommandLineOption m_connectTo{

@@ -3,7 +3,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QMap>
 #include <cstdio>
 
 #include "cli/commonoptions.h"
@@ -19,6 +23,15 @@
 #include "core/search/wildcard.h"
 
 namespace DownloadCommand {
+
+namespace {
+
+QString dataSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+} // namespace
 
 namespace {
 
@@ -54,7 +67,18 @@ int run(const QStringList &arguments)
         QStringLiteral("Only files whose name matches the wildcard pattern (* ? # [list]), "
                        "case-sensitively."),
         QStringLiteral("PATTERN"));
-    parser.addOptions({to, threads, only});
+    const QCommandLineOption retries(
+        QStringLiteral("retries"),
+        QStringLiteral("Further attempts after a failure on the way (refused, reset, cut, timed "
+                       "out, 408, 429, 5xx), 0 to 10 (default 3); each resumes where the last "
+                       "one stopped."),
+        QStringLiteral("N"), QStringLiteral("3"));
+    const QCommandLineOption ifExists(
+        QStringLiteral("if-exists"),
+        QStringLiteral("What to do with a file of the same name that is already in the folder: "
+                       "replace (default), skip (unless its size differs), keep-both."),
+        QStringLiteral("replace|skip|keep-both"), QStringLiteral("replace"));
+    parser.addOptions({to, threads, only, retries, ifExists});
     CommonOptions common;
     common.addTo(parser);
     if (!parseCommandLine(parser, arguments))
@@ -71,6 +95,16 @@ int run(const QStringList &arguments)
     int threadCount = 4;
     if (!parseThreadsOption(parser.value(threads), &threadCount))
         return fail(QStringLiteral("--threads must be a whole number from 1 to 16"));
+    bool retriesOk = false;
+    const int retryCount = parser.value(retries).toInt(&retriesOk);
+    if (!retriesOk || retryCount < 0 || retryCount > DownloadRun::MaxRetries)
+        return fail(QStringLiteral("--retries must be a whole number from 0 to 10"));
+    const QMap<QString, DownloadRun::IfExists> choices{
+        {QStringLiteral("replace"), DownloadRun::IfExists::Replace},
+        {QStringLiteral("skip"), DownloadRun::IfExists::Skip},
+        {QStringLiteral("keep-both"), DownloadRun::IfExists::KeepBoth}};
+    if (!choices.contains(parser.value(ifExists)))
+        return fail(QStringLiteral("--if-exists must be replace, skip or keep-both"));
     QString error;
     if (!common.apply(parser, &error))
         return fail(error);
@@ -109,18 +143,51 @@ int run(const QStringList &arguments)
                          printer.message(
                              QStringLiteral("%1: saved as %2").arg(printable(name), printable(as)));
                      });
-    // Each failure is told as it happens, not only when the run ends.
+    // Each file is told as it ends: failures always, the others when nothing is drawn live.
+    QHash<FileListModel::RowId, qint64> started;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&download, &DownloadRun::rowStarted,
+                     [&](FileListModel::RowId row) { started.insert(row, clock.elapsed()); });
     QObject::connect(
         &download, &DownloadRun::fileDone,
-        [&printer](FileListModel::RowId, bool ok, const QString &target, const QString &reason) {
-            if (!ok)
+        [&](FileListModel::RowId row, bool ok, const QString &target, const QString &reason) {
+            if (!ok) {
                 printer.message(
                     QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
+            } else if (!quiet && !printer.isLive() && download.transferred(row)) {
+                const qint64 bytes = QFileInfo(target).size();
+                const qint64 ms =
+                    std::max<qint64>(clock.elapsed() - started.value(row, clock.elapsed()), 1);
+                printer.message(
+                    QStringLiteral("done: %1 (%2, %3/s)")
+                        .arg(printable(target), dataSize(bytes), dataSize(bytes * 1000 / ms)));
+            }
+        });
+    QObject::connect(
+        &download, &DownloadRun::skipped, [&](FileListModel::RowId, const QString &target) {
+            if (!quiet)
+                printer.message(
+                    QStringLiteral("skipped: %1 (already there)").arg(printable(target)));
+        });
+    QObject::connect(
+        &download, &DownloadRun::sizeDiffers,
+        [&](FileListModel::RowId, const QString &target, qint64 expected, qint64 actual) {
+            printer.message(QStringLiteral("%1: size differs from the size check "
+                                           "(%2 bytes expected, %3 arrived)")
+                                .arg(printable(target))
+                                .arg(expected)
+                                .arg(actual));
         });
     DownloadRun::Params params;
     params.folder = QDir::fromNativeSeparators(folder);
     params.mode = mode;
     params.threads = threadCount;
+    params.retries = retryCount;
+    params.ifExists = choices.value(parser.value(ifExists));
+    params.cookieFile = common.cookieFile(parser);
+    if (!quiet && !printer.isLive())
+        printer.setSlotLines(false); // one line per file instead
     if (download.start(params) == DownloadRun::Start::NothingChecked) {
         if (!quiet)
             std::fprintf(stderr, "no file to download\n");

@@ -46,9 +46,21 @@ ProgressPrinter::ProgressPrinter(AppState &state, SlotBoard &board, bool quiet, 
     }
 }
 
+void ProgressPrinter::setSlotLines(bool on)
+{
+    if (m_quiet || m_terminal)
+        return;
+    disconnect(&m_board, &SlotBoard::slotChanged, this, &ProgressPrinter::onSlot);
+    if (on)
+        connect(&m_board, &SlotBoard::slotChanged, this, &ProgressPrinter::onSlot);
+}
+
 void ProgressPrinter::onStatus(const QString &text)
 {
     if (m_terminal)
+        return;
+    // The end summary comes from finish(), with the run's bytes.
+    if (!m_state.isRunActive() && !m_state.runDetail().isEmpty())
         return;
     m_lastStatus = text;
     std::fprintf(stderr, "%s\n", qPrintable(shown(text)));
@@ -80,13 +92,18 @@ void ProgressPrinter::redraw()
     line(shown(m_state.statusMessage()));
     for (int i = 0; i < m_board.count(); ++i) {
         const SlotBoard::Slot &slot = m_board.at(i);
-        line(QStringLiteral("%1 %2 %3% %4")
+        line(QStringLiteral("%1 %2 %3% %4 %5")
                  .arg(slot.number, 2)
                  .arg(shown(slot.status), -20)
                  .arg(slot.progress, 3)
+                 .arg(slot.detail, -44)
                  .arg(shown(slot.url)));
     }
     m_drawnLines = m_board.count() + 1;
+    if (const QString total = m_state.runDetail(); !total.isEmpty()) {
+        line(QStringLiteral("total: ") + total);
+        ++m_drawnLines;
+    }
     std::fputs(frame.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
@@ -109,10 +126,14 @@ void ProgressPrinter::finish()
     disconnect(&m_board, nullptr, this, nullptr);
     if (m_terminal)
         clearLiveRows();
-    // The run's last status (its summary) stays, once.
+    // The run's last status (its summary) stays, once, with the run's bytes when it has them.
     const QString summary = m_state.statusMessage();
-    if (!summary.isEmpty() && (m_terminal || summary != m_lastStatus))
-        std::fprintf(stderr, "%s\n", qPrintable(shown(summary)));
+    const QString bytes = m_state.runDetail();
+    if (!summary.isEmpty() && (m_terminal || summary != m_lastStatus || !bytes.isEmpty()))
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(
+                shown(bytes.isEmpty() ? summary : summary + QStringLiteral(" \u00b7 ") + bytes)));
     std::fflush(stderr);
 }
 

@@ -26,6 +26,10 @@ public:
     // A line that must be seen, also with --quiet: printed above the live rows on a
     // terminal, which are drawn afresh below it. The caller makes page texts printable.
     void message(const QString &line);
+    // Slot rows are drawn live (on a terminal, not quiet).
+    bool isLive() const { return m_terminal && !m_quiet; }
+    // On a pipe: whether every change of a slot is printed as a line (the default).
+    void setSlotLines(bool on);
 
     // A text from a page, a server or the run as it may be shown: control characters
     // escaped, an album password hidden.

@@ -327,7 +327,8 @@ void DownloadRun::end(bool aborted)
     if (m_succeeded > 0)
         syncFolder(m_params.folder);
     Q_EMIT multiSelectChanged(true);
-    m_state.setStatusMessage(aborted ? QStringLiteral("Download aborted") : endMessage());
+    // Over before it is told, so that whoever shows the end message sees the run ended.
     m_state.setRunActive(false);
+    m_state.setStatusMessage(aborted ? QStringLiteral("Download aborted") : endMessage());
     Q_EMIT finished(aborted);
 }

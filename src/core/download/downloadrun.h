@@ -75,6 +75,8 @@ public:
     const QList<Failure> &failures() const { return m_failures; }
     const QStringList &sizesDiffering() const { return m_sizesDiffer; }
     int succeeded() const { return m_succeeded; }
+    // The row's file came by a transfer of its own (not skipped, not the same as another row's).
+    bool transferred(FileListModel::RowId row) const { return m_claimOf.contains(row); }
     qint64 bytesDone() const { return m_bytesDone; }
     qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
