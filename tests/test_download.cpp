@@ -12,6 +12,7 @@
 #include "core/download/downloadrun.h"
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"
+#include "core/download/transfermeter.h"
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"
@@ -1009,6 +1010,43 @@ private Q_SLOTS:
         QFETCH(int, expected);
         const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
         QCOMPARE(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), expected);
+    }
+
+    void transferTexts_data()
+    {
+        QTest::addColumn<QList<qint64>>("samples"); // ms, bytes, ms, bytes, ...
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QString>("text");
+        const qint64 MB = 1024 * 1024;
+        QTest::newRow("no speed yet")
+            << QList<qint64>{0, 0} << 10 * MB << "0% \u00b7 0 bytes of 10.0 MB";
+        QTest::newRow("steady 1 MB/s")
+            << QList<qint64>{0, 0, 1000, MB, 2000, 2 * MB} << 10 * MB
+            << "20% \u00b7 2.0 MB of 10.0 MB \u00b7 1.0 MB/s \u00b7 0:08 left";
+        // Only the last three seconds count: a burst long ago no longer lifts the speed.
+        QTest::newRow("old burst forgotten")
+            << QList<qint64>{0, 0, 100, 50 * MB, 5000, 50 * MB + 2 * MB, 8000, 50 * MB + 5 * MB}
+            << 400 * MB << "13% \u00b7 55.0 MB of 400.0 MB \u00b7 1.0 MB/s \u00b7 5:45 left";
+        QTest::newRow("length unknown")
+            << QList<qint64>{0, 0, 2000, 4 * MB} << qint64(-1) << "4.0 MB \u00b7 2.0 MB/s";
+        QTest::newRow("hours left")
+            << QList<qint64>{0, 0, 1000, 1024} << 10 * MB
+            << "0% \u00b7 1.0 kB of 10.0 MB \u00b7 1.0 kB/s \u00b7 2:50:39 left";
+        QTest::newRow("restarted from zero")
+            << QList<qint64>{0, 0, 1000, 5 * MB, 1500, 0, 2000, MB / 2} << 10 * MB
+            << "5% \u00b7 512.0 kB of 10.0 MB \u00b7 1.0 MB/s \u00b7 0:10 left";
+    }
+
+    void transferTexts()
+    {
+        QFETCH(QList<qint64>, samples);
+        QFETCH(qint64, total);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale::c());
+        TransferMeter meter;
+        for (qsizetype i = 0; i + 1 < samples.size(); i += 2)
+            meter.sample(samples[i], samples[i + 1]);
+        QCOMPARE(TransferMeter::text(samples.last(), total, meter.bytesPerSecond()), text);
     }
 
     void abortWhileIdleChangesNothing()

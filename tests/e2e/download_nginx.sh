@@ -88,17 +88,19 @@ same_file "$out/we_ird_.txt" "$root/f/weird.txt"
 
 # A second run over the same folder replaces the files and still leaves nothing else.
 set +e
-"$cli" download "$queue" --to "$out" --threads 2 "${map[@]}" 2> "$work/err"
+"$cli" download "$queue" --to "$out" --threads 1 "${map[@]}" 2> "$work/err"
 status=$?
 set -e
 [ "$status" -eq 1 ] || { echo "second run exited $status"; exit 1; }
-# On a pipe: the failure as it happens, then the summary once, at the very end.
-summary="31 files downloaded, 1 failed"
+# On a pipe: a line per file as it ends (the failure among them, in list order), then the
+# summary with the bytes once, at the very end.
+summary="31 files downloaded, 1 failed · "
 [ "$(grep -cF "$summary" "$work/err")" -eq 1 ] || { echo "summary not once:"; cat "$work/err"; exit 1; }
-[ "$(tail -n 1 "$work/err")" = "$summary" ] || { echo "summary not last:"; cat "$work/err"; exit 1; }
+tail -n 1 "$work/err" | grep -qE "^$summary[0-9.]+ [kM]?B in 0:[0-9]{2} · " || { echo "summary not last:"; cat "$work/err"; exit 1; }
+[ "$(grep -c '^done: ' "$work/err")" -eq 31 ] || { echo "not a line per file:"; cat "$work/err"; exit 1; }
 failed_at=$(grep -n '^failed: .*ghost.gif' "$work/err" | cut -d: -f1)
-last_slot=$(grep -n '^\[slot ' "$work/err" | tail -n 1 | cut -d: -f1)
-[ -n "$failed_at" ] && [ "$failed_at" -lt "$last_slot" ] || { echo "failure not told as it happened:"; cat "$work/err"; exit 1; }
+later=$(grep -n '^done: .*we_ird_.txt' "$work/err" | cut -d: -f1)
+[ -n "$failed_at" ] && [ "$failed_at" -lt "$later" ] || { echo "failure not told as it happened:"; cat "$work/err"; exit 1; }
 check_folder "$out" "${names[@]}" "we_ird_.txt"
 same_file "$out/file29.txt" "$root/f/file29.txt"
 
