@@ -152,7 +152,9 @@ int run(const QStringList &arguments)
     QObject::connect(
         &download, &DownloadRun::fileDone,
         [&](FileListModel::RowId row, bool ok, const QString &target, const QString &reason) {
-            if (!ok) {
+            if (!ok && reason == QLatin1String("aborted")) {
+                // Not the file's failure: the next run resumes it.
+            } else if (!ok) {
                 printer.message(
                     QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
             } else if (!quiet && !printer.isLive() && download.transferred(row)) {
