@@ -8,32 +8,18 @@
 # Needs nginx (nginx-light) and python3. Everything lives in a temporary folder on loopback.
 set -euo pipefail
 cli=$(readlink -f "${1:-build/bin/trawlbay-cli}")
-nginx=$(command -v nginx || echo /usr/sbin/nginx)
 work=$(mktemp -d /var/tmp/tb-resume.XXXXXX)
 nginx_pid=
 trap '[ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; rm -rf "$work"' EXIT
 size=$((256 * 1048576))
 mkdir -p "$work/root" "$work/out"
 head -c "$size" /dev/urandom > "$work/root/big.bin"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 64; }
-http {
-    log_format bytes '\$status \$body_bytes_sent "\$http_range"';
-    access_log $work/access.log bytes;
-    client_body_temp_path $work/body; proxy_temp_path $work/proxy;
-    fastcgi_temp_path $work/fastcgi; uwsgi_temp_path $work/uwsgi; scgi_temp_path $work/scgi;
-    # Slow enough that the cut lands near the middle.
-    server { listen 127.0.0.1:$port; root $work/root; limit_rate 32m; }
-}
-CONF
-"$nginx" -c "$work/nginx.conf" -p "$work" & nginx_pid=$!
-sleep 0.5
+. "$(dirname "$0")/../tests/support/nginx.sh"
+# Slow enough that the cut lands near the middle; the log tells what each request fetched.
+start_nginx "$work/root" "$work" application/octet-stream 64 \
+    "log_format bytes '\$status \$body_bytes_sent \"\$http_range\"'; access_log $work/access.log bytes;" \
+    "limit_rate 32m;"
+port=$nginx_port
 printf 'Server: Zing\r\nURL: u\r\nPassword: p\r\nbig.bin\t%s\thttp://big.test/big.bin\r\n' "$size" > "$work/q.tbq"
 args=(download "$work/q.tbq" --to "$work/out" --quiet --connect-to "big.test:80:127.0.0.1:$port")
 
