@@ -15,6 +15,7 @@
 namespace {
 
 const QString Aborted = QStringLiteral("aborted");
+constexpr qint64 DetailEveryMs = 250;
 
 bool namesAWebPage(const QString &name)
 {
@@ -58,6 +59,7 @@ void cHTTPDownloader::DownloadFile(const QString &sURL)
     m_retry = 0;
     m_meter.reset();
     m_clock.start();
+    m_detailShownMs = -DetailEveryMs;
     m_done = 0;
     m_total = -1;
     m_board.setUrl(m_slot, sFileName);
@@ -101,8 +103,13 @@ void cHTTPDownloader::onProgress(qint64 count, qint64 size)
     m_total = size > 0 ? offset + size : -1;
     m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, m_done,
                                                         size > 0 ? m_total : size));
-    m_meter.sample(m_clock.elapsed(), m_done);
-    m_board.setDetail(m_slot, TransferMeter::text(m_done, m_total, m_meter.bytesPerSecond()));
+    // A few times a second is all a reader can take in; every 16 KiB would cost real time.
+    const qint64 now = m_clock.elapsed();
+    if (now - m_detailShownMs >= DetailEveryMs || m_done == m_total) {
+        m_detailShownMs = now;
+        m_meter.sample(now, m_done);
+        m_board.setDetail(m_slot, TransferMeter::text(m_done, m_total, m_meter.bytesPerSecond()));
+    }
 }
 
 void cHTTPDownloader::onState(int state)

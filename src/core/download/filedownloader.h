@@ -81,6 +81,7 @@ private:
     bool m_finished = true;
     TransferMeter m_meter;
     QElapsedTimer m_clock;
+    qint64 m_detailShownMs = 0;
     qint64 m_done = 0;
     qint64 m_total = -1;
 };
