@@ -128,6 +128,28 @@ private Q_SLOTS:
         QVERIFY(w->commands().tbSearch->isEnabled());
     }
 
+    void enterStartsAndEscapeStops()
+    {
+        TestServer::Response stall;
+        stall.mode = TestServer::Mode::Stall;
+        m_server.route("/group/keys/message/1", stall);
+        auto w = makeWindow();
+        w->showAsLoaded();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // Escape with nothing running changes nothing.
+        QTest::keyClick(w->txtMask, Qt::Key_Escape);
+        QVERIFY(!w->state().AbortRequested);
+        w->selectMode(QStringLiteral("Yahoo"));
+        w->cmbBaseURL->setEditText(QStringLiteral("http://groups.gui.test/group/keys"));
+        w->txtMask->setText(QStringLiteral("1"));
+        QTest::keyClick(w->txtMask, Qt::Key_Return);
+        QVERIFY(w->state().isRunActive());
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, 5000);
+        QTest::keyClick(w->txtMask, Qt::Key_Escape);
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Search aborted"), 5000);
+        QVERIFY(!w->state().isRunActive());
+    }
+
     void closingDuringAGroupSearchAsks()
     {
         TestServer::Response stall;
