@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QLabel>
+
+// A one-line label that shows as much of its text as its width allows, ending in "…" when
+// it is cut, with the whole text as its tooltip.
+class ElidedLabel final : public QLabel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ElidedLabel)
+
+public:
+    explicit ElidedLabel(QWidget *parent = nullptr);
+
+    void setFullText(const QString &text);
+    const QString &fullText() const { return m_fullText; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void elide();
+
+    QString m_fullText;
+};
