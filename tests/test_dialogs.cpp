@@ -1,6 +1,8 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -111,6 +113,68 @@ private Q_SLOTS:
         QCOMPARE(changed, 1);
     }
 
+    void retriesAndIfExistsStoreAndReload_data()
+    {
+        QTest::addColumn<QString>("storedRetries");
+        QTest::addColumn<QString>("storedIfExists");
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("newChoice"); // picked, then stored on OK as newText
+        QTest::addColumn<QString>("newText");
+        QTest::newRow("defaults") << "<none>"
+                                  << "<none>" << 3 << "Replace it"
+                                  << "Skip it"
+                                  << "skip";
+        QTest::newRow("stored") << "10"
+                                << "keep-both" << 10 << "Keep both"
+                                << "Replace it"
+                                << "replace";
+        QTest::newRow("any case") << " 0 "
+                                  << "SKIP" << 0 << "Skip it"
+                                  << "Keep both"
+                                  << "keep-both";
+        QTest::newRow("bad values") << "11"
+                                    << "delete" << 3 << "Replace it"
+                                    << "Skip it"
+                                    << "skip";
+        QTest::newRow("no number") << "2.5"
+                                   << "keep both" << 3 << "Replace it"
+                                   << "Keep both"
+                                   << "keep-both";
+    }
+
+    void retriesAndIfExistsStoreAndReload()
+    {
+        QFETCH(QString, storedRetries);
+        QFETCH(QString, storedIfExists);
+        using namespace SettingKeys;
+        for (const auto &[key, text] :
+             {std::pair{Retries, storedRetries}, {IfFileExists, storedIfExists}}) {
+            if (text != QLatin1String("<none>"))
+                m_store->RegSaveSetting(Application, SectionSettings, key, text);
+        }
+        ProgramValues values;
+        values.load(*m_store);
+        QFETCH(int, retries);
+        QCOMPARE(values.gRetries, retries);
+        auto dialog = makeOptions(values);
+        QCOMPARE(dialog->spnRetries->value(), retries);
+        QTEST(dialog->cmbIfExists->currentText(), "choice");
+        QCOMPARE(ifExistsFromText(ifExistsText(values.gIfFileExists)), values.gIfFileExists);
+
+        QFETCH(QString, newChoice);
+        dialog->spnRetries->setValue(7);
+        dialog->cmbIfExists->setCurrentText(newChoice);
+        dialog->ok();
+        QCOMPARE(setting(Retries), QStringLiteral("7"));
+        QTEST(setting(IfFileExists), "newText");
+        QCOMPARE(values.gRetries, 7);
+        QCOMPARE(ifExistsText(values.gIfFileExists), setting(IfFileExists));
+        auto reopened = makeOptions(values);
+        QCOMPARE(reopened->spnRetries->value(), 7);
+        QCOMPARE(reopened->cmbIfExists->currentText(), newChoice);
+    }
+
     void okWithABadNumberKeepsTheDialogOpen()
     {
         ProgramValues values;
@@ -132,8 +196,12 @@ private Q_SLOTS:
         auto dialog = makeOptions(values);
         dialog->txtNoThreads->setText(QStringLiteral("2"));
         dialog->txtTBQFolder->setText(QStringLiteral("/elsewhere/"));
+        dialog->spnRetries->setValue(9);
+        dialog->cmbIfExists->setCurrentIndex(2);
         dialog->reject();
         QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::Retries), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::IfFileExists), QStringLiteral("<none>"));
         QCOMPARE(setting(SettingKeys::TBQFolder), QStringLiteral("<none>"));
         QCOMPARE(values.gNumberOfThreads, qint16(4));
     }
