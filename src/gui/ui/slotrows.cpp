@@ -100,10 +100,11 @@ void SlotRows::placeDetail(int index)
     const int wanted = metrics.horizontalAdvance(
                            QStringLiteral("100% · 888.8 MB of 888.8 MB · 88.8 MB/s · 88:88 left")) +
                        detail->contentsMargins().left() + detail->contentsMargins().right();
+    // The text stands apart from the bar on its left and from the URL on its right.
     const int width = std::min(wanted, place.width() * 2 / 3);
-    detail->setGeometry(place.left(), place.top(), width, place.height());
+    detail->setGeometry(place.left() + gap / 2, place.top(), width, place.height());
     detail->setVisible(true);
-    url->setGeometry(place.adjusted(width + gap, 0, 0, 0));
+    url->setGeometry(place.adjusted(gap / 2 + width + gap, 0, 0, 0));
 }
 
 void SlotRows::flushPending()
