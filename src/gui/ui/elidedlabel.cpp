@@ -16,6 +16,12 @@ void ElidedLabel::setFullText(const QString &text)
     elide();
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_mode = mode;
+    elide();
+}
+
 void ElidedLabel::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
@@ -24,5 +30,5 @@ void ElidedLabel::resizeEvent(QResizeEvent *event)
 
 void ElidedLabel::elide()
 {
-    setText(fontMetrics().elidedText(m_fullText, Qt::ElideRight, contentsRect().width()));
+    setText(fontMetrics().elidedText(m_fullText, m_mode, contentsRect().width()));
 }

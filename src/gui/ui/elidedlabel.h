@@ -2,8 +2,8 @@
 
 #include <QLabel>
 
-// A one-line label that shows as much of its text as its width allows, ending in "…" when
-// it is cut, with the whole text as its tooltip.
+// A one-line label that shows as much of its text as its width allows, with "…" where it
+// is cut (at the end unless told otherwise), and the whole text as its tooltip.
 class ElidedLabel final : public QLabel
 {
     Q_OBJECT
@@ -14,6 +14,7 @@ public:
 
     void setFullText(const QString &text);
     const QString &fullText() const { return m_fullText; }
+    void setElideMode(Qt::TextElideMode mode);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -22,4 +23,5 @@ private:
     void elide();
 
     QString m_fullText;
+    Qt::TextElideMode m_mode = Qt::ElideRight;
 };

@@ -50,6 +50,8 @@ void SlotRows::rebuild()
         auto *detail = new ElidedLabel(this);
         detail->setObjectName(QStringLiteral("lblThreadDetail") + suffix);
         detail->setVisible(false);
+        // Cut in the middle, a narrow row keeps the percentage and the time left.
+        detail->setElideMode(Qt::ElideMiddle);
         // Copies of row 0 stay hidden until the tab is arranged.
         for (QWidget *w : {static_cast<QWidget *>(number), static_cast<QWidget *>(status),
                            static_cast<QWidget *>(progress), static_cast<QWidget *>(url)})
