@@ -115,64 +115,43 @@ private Q_SLOTS:
 
     void retriesAndIfExistsStoreAndReload_data()
     {
-        QTest::addColumn<QString>("storedRetries");
-        QTest::addColumn<QString>("storedIfExists");
+        QTest::addColumn<QStringList>("stored"); // Retries, IfFileExists; "" for none
         QTest::addColumn<int>("retries");
         QTest::addColumn<QString>("choice");
-        QTest::addColumn<QString>("newChoice"); // picked, then stored on OK as newText
-        QTest::addColumn<QString>("newText");
-        QTest::newRow("defaults") << "<none>"
-                                  << "<none>" << 3 << "Replace it"
-                                  << "Skip it"
-                                  << "skip";
-        QTest::newRow("stored") << "10"
-                                << "keep-both" << 10 << "Keep both"
-                                << "Replace it"
-                                << "replace";
-        QTest::newRow("any case") << " 0 "
-                                  << "SKIP" << 0 << "Skip it"
-                                  << "Keep both"
-                                  << "keep-both";
-        QTest::newRow("bad values") << "11"
-                                    << "delete" << 3 << "Replace it"
-                                    << "Skip it"
-                                    << "skip";
-        QTest::newRow("no number") << "2.5"
-                                   << "keep both" << 3 << "Replace it"
-                                   << "Keep both"
-                                   << "keep-both";
+        QTest::newRow("defaults") << QStringList{"", ""} << 3 << "Replace it";
+        QTest::newRow("stored") << QStringList{"10", "skip"} << 10 << "Skip it";
+        QTest::newRow("any case") << QStringList{" 0 ", "Keep-Both"} << 0 << "Keep both";
+        QTest::newRow("bad values") << QStringList{"11", "delete"} << 3 << "Replace it";
+        QTest::newRow("no number") << QStringList{"2.5", "keep both"} << 3 << "Replace it";
     }
 
     void retriesAndIfExistsStoreAndReload()
     {
-        QFETCH(QString, storedRetries);
-        QFETCH(QString, storedIfExists);
+        QFETCH(QStringList, stored);
+        QFETCH(int, retries);
         using namespace SettingKeys;
-        for (const auto &[key, text] :
-             {std::pair{Retries, storedRetries}, {IfFileExists, storedIfExists}}) {
-            if (text != QLatin1String("<none>"))
-                m_store->RegSaveSetting(Application, SectionSettings, key, text);
+        for (int i : {0, 1}) {
+            if (!stored[i].isEmpty())
+                m_store->RegSaveSetting(Application, SectionSettings,
+                                        i == 0 ? Retries : IfFileExists, stored[i]);
         }
         ProgramValues values;
         values.load(*m_store);
-        QFETCH(int, retries);
         QCOMPARE(values.gRetries, retries);
         auto dialog = makeOptions(values);
         QCOMPARE(dialog->spnRetries->value(), retries);
         QTEST(dialog->cmbIfExists->currentText(), "choice");
-        QCOMPARE(ifExistsFromText(ifExistsText(values.gIfFileExists)), values.gIfFileExists);
 
-        QFETCH(QString, newChoice);
         dialog->spnRetries->setValue(7);
-        dialog->cmbIfExists->setCurrentText(newChoice);
+        dialog->cmbIfExists->setCurrentText(QStringLiteral("Keep both"));
         dialog->ok();
         QCOMPARE(setting(Retries), QStringLiteral("7"));
-        QTEST(setting(IfFileExists), "newText");
+        QCOMPARE(setting(IfFileExists), QStringLiteral("keep-both"));
         QCOMPARE(values.gRetries, 7);
-        QCOMPARE(ifExistsText(values.gIfFileExists), setting(IfFileExists));
+        QCOMPARE(values.gIfFileExists, DownloadRun::IfExists::KeepBoth);
         auto reopened = makeOptions(values);
         QCOMPARE(reopened->spnRetries->value(), 7);
-        QCOMPARE(reopened->cmbIfExists->currentText(), newChoice);
+        QCOMPARE(reopened->cmbIfExists->currentText(), QStringLiteral("Keep both"));
     }
 
     void okWithABadNumberKeepsTheDialogOpen()
