@@ -1,6 +1,8 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -111,6 +113,47 @@ private Q_SLOTS:
         QCOMPARE(changed, 1);
     }
 
+    void retriesAndIfExistsStoreAndReload_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // Retries, IfFileExists; "" for none
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<QString>("choice");
+        QTest::newRow("defaults") << QStringList{"", ""} << 3 << "Replace it";
+        QTest::newRow("stored") << QStringList{"10", "skip"} << 10 << "Skip it";
+        QTest::newRow("any case") << QStringList{" 0 ", "Keep-Both"} << 0 << "Keep both";
+        QTest::newRow("bad values") << QStringList{"11", "delete"} << 3 << "Replace it";
+        QTest::newRow("no number") << QStringList{"2.5", "keep both"} << 3 << "Replace it";
+    }
+
+    void retriesAndIfExistsStoreAndReload()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(int, retries);
+        using namespace SettingKeys;
+        for (int i : {0, 1}) {
+            if (!stored[i].isEmpty())
+                m_store->RegSaveSetting(Application, SectionSettings,
+                                        i == 0 ? Retries : IfFileExists, stored[i]);
+        }
+        ProgramValues values;
+        values.load(*m_store);
+        QCOMPARE(values.gRetries, retries);
+        auto dialog = makeOptions(values);
+        QCOMPARE(dialog->spnRetries->value(), retries);
+        QTEST(dialog->cmbIfExists->currentText(), "choice");
+
+        dialog->spnRetries->setValue(7);
+        dialog->cmbIfExists->setCurrentText(QStringLiteral("Keep both"));
+        dialog->ok();
+        QCOMPARE(setting(Retries), QStringLiteral("7"));
+        QCOMPARE(setting(IfFileExists), QStringLiteral("keep-both"));
+        QCOMPARE(values.gRetries, 7);
+        QCOMPARE(values.gIfFileExists, DownloadRun::IfExists::KeepBoth);
+        auto reopened = makeOptions(values);
+        QCOMPARE(reopened->spnRetries->value(), 7);
+        QCOMPARE(reopened->cmbIfExists->currentText(), QStringLiteral("Keep both"));
+    }
+
     void okWithABadNumberKeepsTheDialogOpen()
     {
         ProgramValues values;
@@ -132,8 +175,12 @@ private Q_SLOTS:
         auto dialog = makeOptions(values);
         dialog->txtNoThreads->setText(QStringLiteral("2"));
         dialog->txtTBQFolder->setText(QStringLiteral("/elsewhere/"));
+        dialog->spnRetries->setValue(9);
+        dialog->cmbIfExists->setCurrentIndex(2);
         dialog->reject();
         QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::Retries), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::IfFileExists), QStringLiteral("<none>"));
         QCOMPARE(setting(SettingKeys::TBQFolder), QStringLiteral("<none>"));
         QCOMPARE(values.gNumberOfThreads, qint16(4));
     }

@@ -13,9 +13,12 @@
 #include <memory>
 
 #include "core/net/hostmapping.h"
+#include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/filelistview.h"
+#include "gui/ui/slotrows.h"
 #include "support/scriptedprompts.h"
 #include "support/testserver.h"
 
@@ -152,6 +155,8 @@ private Q_SLOTS:
         QVERIFY(!w->files().isChecked(1));
         QCOMPARE(w->ProgressBar1->maximum(), 2);
         QCOMPARE(w->ProgressBar1->value(), 0); // empty again once the run ended
+        QVERIFY(w->ProgressBar1->text().contains(QStringLiteral(" in "))); // "3.0 KB in 0:01 …"
+        QCOMPARE(w->ProgressBar1->text(), w->state().runDetail());
         QVERIFY(m_log.exclamations.isEmpty());
     }
 
@@ -227,6 +232,8 @@ private Q_SLOTS:
         addTicked(*w, {{QStringLiteral("long.bin"), "/gui/long.bin"}});
         w->commands().tbDownload->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->slotBoard().at(0).progress > 0, EndBoundMs);
+        // The slot's bytes show on the Threads tab, whole in the tooltip.
+        QTRY_VERIFY(w->threadsPage->lblThreadDetail[0]->toolTip().contains(QStringLiteral(" of ")));
         w->commands().tbAbort->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Download aborted"),
                                   EndBoundMs);
@@ -234,6 +241,60 @@ private Q_SLOTS:
         QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
         QVERIFY(entries(downloads()).isEmpty());
         QVERIFY(w->files().isChecked(0));
+    }
+
+    void optionsReachTheRun_data()
+    {
+        QTest::addColumn<QString>("ifExists");
+        QTest::addColumn<QString>("retries");
+        QTest::addColumn<int>("firstStatus"); // 503: one refusal before the file
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("files"); // the folder afterwards, as name=content
+        QTest::newRow("replace") << "replace"
+                                 << "0" << 200 << "1 files downloaded" << QStringList{"e.bin=new"};
+        QTest::newRow("skip") << "skip"
+                              << "0" << 200 << "1 files downloaded" << QStringList{"e.bin=old"};
+        QTest::newRow("keep both")
+            << "keep-both"
+            << "0" << 200 << "1 files downloaded" << QStringList{"e (2).bin=new", "e.bin=old"};
+        QTest::newRow("no retry") << "replace"
+                                  << "0" << 503 << "0 files downloaded, 1 failed"
+                                  << QStringList{"e.bin=old"};
+        QTest::newRow("one retry")
+            << "replace"
+            << "1" << 503 << "1 files downloaded" << QStringList{"e.bin=new"};
+    }
+
+    // The stored options, read as the window starts, decide the run.
+    void optionsReachTheRun()
+    {
+        QFETCH(QString, ifExists);
+        QFETCH(QString, retries);
+        QFETCH(int, firstStatus);
+        QFETCH(QString, message);
+        QFETCH(QStringList, files);
+        const QByteArray path = "/gui/e-" + QByteArray(QTest::currentDataTag()).replace(' ', '-');
+        Response refused = serve("busy");
+        refused.status = firstStatus;
+        if (firstStatus == 200)
+            m_server.route(path, serve("new"));
+        else
+            m_server.routeSequence(path, {refused, serve("new")});
+        QFile old(m_downloads->filePath(QStringLiteral("e.bin")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        using namespace SettingKeys;
+        m_store->RegSaveSetting(Application, SectionSettings, IfFileExists, ifExists);
+        m_store->RegSaveSetting(Application, SectionSettings, Retries, retries);
+        auto w = makeWindow();
+        w->txtDownloadTo->setText(downloads());
+        addTicked(*w, {{QStringLiteral("e.bin"), path}});
+        w->commands().tbDownload->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), message, EndBoundMs);
+        QStringList found;
+        for (const QString &name : entries(downloads()))
+            found.append(name + u'=' + QString::fromLatin1(readFile(m_downloads->filePath(name))));
+        QCOMPARE(found, files);
     }
 
     void closingDuringADownloadAsks()

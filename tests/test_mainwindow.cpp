@@ -2,7 +2,9 @@
 // window state, the close request, the command table and the result list's commands.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -590,15 +592,50 @@ private Q_SLOTS:
             }
             return states;
         };
-        QCOMPARE(popupEnabled(), QList<bool>(7, false));
+        QCOMPARE(popupEnabled(), QList<bool>(9, false));
         w->files().addRow({"a.jpg", "1", "u"});
-        QCOMPARE(popupEnabled(), QList<bool>(7, true));
+        // No download folder, so no file to show in it.
+        QCOMPARE(popupEnabled(), QList<bool>(8, true) << false);
         QStringList texts;
         for (QAction *a : w->lvFiles->mnuPopup->actions())
             texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(texts,
                  (QStringList{"Check All", "Uncheck All", "Check Selected", "Uncheck Selected",
-                              "Inverse Selection", "-", "Remove Selected", "-", "Browse File..."}));
+                              "Inverse Selection", "-", "Remove Selected", "-", "Browse File...",
+                              "Copy File URL", "Open Containing Folder"}));
+    }
+
+    void copyUrlsAndOpenFolderFollowTheRows()
+    {
+        auto w = makeWindow();
+        QTemporaryDir folder;
+        w->txtDownloadTo->setText(folder.path());
+        FileListModel &files = w->files();
+        // The first row has no name of its own: its file takes the URL's last part. The
+        // rows are in the list's standing order, by name.
+        files.addRows({{"", "1", "http://h/dir/named.jpg"},
+                       {"gone.jpg", "1", "http://h/2"},
+                       {"here.jpg", "1", "http://h/3"}});
+        for (const char *name : {"here.jpg", "named.jpg"}) {
+            QFile file(folder.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QItemSelectionModel *sel = w->lvFiles->selectionModel();
+        for (const auto &[row, exists] : {std::pair{0, true}, {1, false}, {2, true}}) {
+            sel->setCurrentIndex(files.index(row, 0), QItemSelectionModel::NoUpdate);
+            w->lvFiles->updatePopupEnabled();
+            QCOMPARE(w->lvFiles->mnuPopupOpenFolder->isEnabled(), exists);
+        }
+
+        sel->clearSelection();
+        w->lvFiles->mnuPopupCopyUrl->trigger(); // nothing selected: the current row
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("http://h/3"));
+        for (int row : {2, 0})
+            sel->select(files.index(row, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w->lvFiles->mnuPopupCopyUrl->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("http://h/dir/named.jpg\nhttp://h/3"));
     }
 
     void checkInverseRemoveAndTotals()

@@ -14,6 +14,8 @@ void ProgramValues::load(const SettingsStore &store)
     gNumberOfThreads =
         threadsFromText(get(NumberOfThreads, QString::number(DefaultNumberOfThreads)));
     gQueueFolder = get(TBQFolder);
+    gRetries = retriesFromText(get(Retries, QString::number(DefaultRetries)));
+    gIfFileExists = ifExistsFromText(get(IfFileExists));
     gFilterSubject = get(FilterSubject);
     gFilterAuthor = get(FilterAuthor);
     gFilterFilename = get(FilterFilename);
@@ -43,4 +45,47 @@ int numberFromText(const QString &text, int fallback)
     if (!ok || !std::isfinite(value) || std::abs(value) > 1e9)
         return fallback;
     return static_cast<int>(std::lround(value));
+}
+
+int retriesFromText(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value >= 0 && value <= SettingKeys::MaxRetries ? value
+                                                                : SettingKeys::DefaultRetries;
+}
+
+namespace {
+
+struct IfExistsName
+{
+    DownloadRun::IfExists choice;
+    QLatin1StringView text;
+};
+
+constexpr IfExistsName IfExistsNames[] = {
+    {DownloadRun::IfExists::Replace, QLatin1StringView("replace")},
+    {DownloadRun::IfExists::Skip, QLatin1StringView("skip")},
+    {DownloadRun::IfExists::KeepBoth, QLatin1StringView("keep-both")},
+};
+
+} // namespace
+
+DownloadRun::IfExists ifExistsFromText(const QString &text)
+{
+    const QString wanted = text.trimmed();
+    for (const IfExistsName &name : IfExistsNames) {
+        if (wanted.compare(name.text, Qt::CaseInsensitive) == 0)
+            return name.choice;
+    }
+    return DownloadRun::IfExists::Replace;
+}
+
+QString ifExistsText(DownloadRun::IfExists choice)
+{
+    for (const IfExistsName &name : IfExistsNames) {
+        if (name.choice == choice)
+            return name.text;
+    }
+    return IfExistsNames[0].text;
 }

@@ -2,19 +2,23 @@
 
 #include <QString>
 
+#include "core/download/downloadrun.h"
+
 class SettingsStore;
 
 // The program-wide values read from the settings at start-up.
 struct ProgramValues
 {
     qint16 gNumberOfThreads = 4;
+    int gRetries = 3; // further attempts after a transient failure
+    DownloadRun::IfExists gIfFileExists = DownloadRun::IfExists::Replace;
     QString gQueueFolder;
     QString gFilterSubject;
     QString gFilterAuthor;
     QString gFilterFilename;
     QString gStartupQueueFile;
 
-    // Reads the five stored values; gStartupQueueFile comes from the command line.
+    // Reads the seven stored values; gStartupQueueFile comes from the command line.
     void load(const SettingsStore &store);
 };
 
@@ -31,3 +35,12 @@ qint16 threadsFromText(const QString &text);
 // Decimal text such as "9200.5" is accepted and rounded, since bounds were written as
 // single-precision numbers.
 int numberFromText(const QString &text, int fallback);
+
+// A stored number of retries: a whole number from 0 to 10; anything else is the default 3.
+int retriesFromText(const QString &text);
+
+// A stored choice for files that already exist: "replace", "skip" or "keep-both" (in any
+// case); anything else is "replace".
+DownloadRun::IfExists ifExistsFromText(const QString &text);
+// The stored text of a choice, as ifExistsFromText reads it.
+QString ifExistsText(DownloadRun::IfExists choice);

@@ -18,6 +18,9 @@ inline const QString FilterSubject = QStringLiteral("FilterSubject");     // def
 inline const QString FilterAuthor = QStringLiteral("FilterAuthor");       // default ""
 inline const QString FilterFilename = QStringLiteral("FilterFilename");   // default ""
 inline const QString NoTips = QStringLiteral("NoTips");                   // default 0
+inline const QString Retries = QStringLiteral("Retries");                 // default 3, 0-10
+// "replace" (default), "skip" or "keep-both"
+inline const QString IfFileExists = QStringLiteral("IfFileExists");
 
 // Section "Window": outer bounds in twips and the window state (0 normal, 2 maximized)
 inline const QString Top = QStringLiteral("Top");                 // default "0"
@@ -27,6 +30,8 @@ inline const QString Height = QStringLiteral("Height");           // default "85
 inline const QString WindowState = QStringLiteral("WindowState"); // default "0"
 
 inline constexpr int DefaultNumberOfThreads = 4;
+inline constexpr int DefaultRetries = 3;
+inline constexpr int MaxRetries = 10;
 inline constexpr int DefaultLeft = 0;
 inline constexpr int DefaultTop = 0;
 inline constexpr int DefaultWidth = 9200;

@@ -117,6 +117,7 @@ void frmDownload::buildControls()
     ProgressBar1 = new QProgressBar(central);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAlignment(Qt::AlignCenter); // the run's text inside the bar, not beside
     ProgressBar1->setValue(0);
 
     SSTab1 = new QTabWidget(central);
@@ -202,12 +203,24 @@ void frmDownload::connectCommands()
     connect(lvFiles->mnuPopupInverse, &QAction::triggered, this, &frmDownload::InverseSelection);
     connect(lvFiles->mnuPopupRemove, &QAction::triggered, this, &frmDownload::RemoveSelected);
     connect(lvFiles->mnuPopupBrowse, &QAction::triggered, this, &frmDownload::BrowseFile);
+    connect(lvFiles->mnuPopupCopyUrl, &QAction::triggered, this, &frmDownload::CopyFileUrl);
+    connect(lvFiles->mnuPopupOpenFolder, &QAction::triggered, this,
+            &frmDownload::OpenContainingFolder);
+    lvFiles->fileExists = [this](int row) {
+        return !downloadedFile(row).isEmpty();
+    };
 
     connect(&m_state, &AppState::statusMessageChanged, panelMessage, &QLabel::setText);
     connect(&m_state, &AppState::progressChanged, this, [this] {
         const AppState::Progress p = m_state.progress();
         ProgressBar1->setRange(p.minimum, p.maximum);
         ProgressBar1->setValue(p.value);
+    });
+    // The run's bytes, speed and time left, and its totals once it ended, on the bar itself.
+    connect(&m_state, &AppState::runDetailChanged, this, [this](const QString &text) {
+        ProgressBar1->setFormat(text);
+        ProgressBar1->setTextVisible(!text.isEmpty());
+        ProgressBar1->setToolTip(text);
     });
     connect(&m_state, &AppState::runActiveChanged, this, &frmDownload::onRunActiveChanged);
     connect(&m_state, &AppState::workersIdle, this, &frmDownload::onWorkersIdle);

@@ -61,6 +61,10 @@ public:
     void InverseSelection();
     void RemoveSelected();
     void BrowseFile();
+    // The "File URL" cells of the selected rows (or of the current row), one per line.
+    void CopyFileUrl();
+    // Opens the download folder when the current row's file is there.
+    void OpenContainingFolder();
     void DownloadFiles();
     void SearchGroup();
     void SearchAlbum();
@@ -124,6 +128,8 @@ private:
     void fitToScreen();
     void onModeSwitch();
     void onColumnClicked(int column);
+    // The path of the row's file in the download folder, or "" when it is not there.
+    QString downloadedFile(int row) const;
     void onRunActiveChanged(bool active);
     void onWorkersIdle();
     void chooseDownloadFolder();

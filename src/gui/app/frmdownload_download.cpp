@@ -33,6 +33,8 @@ void frmDownload::DownloadFiles()
     params.mode = modeFromText(cmbServer->currentText());
     params.threads = m_values.gNumberOfThreads;
     params.timeoutMs = m_searchTimeouts.pageMs;
+    params.retries = m_values.gRetries;
+    params.ifExists = m_values.gIfFileExists;
     switch (m_downloadRun->start(params)) {
     case DownloadRun::Start::NothingChecked:
         m_prompts->showExclamation(this, QStringLiteral("Check files you want to download."));

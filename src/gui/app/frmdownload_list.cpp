@@ -1,10 +1,17 @@
 // The result list's commands and the totals in the status bar.
+#include <QClipboard>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 
+#include "core/download/filename.h"
 #include "core/filelist/columnset.h"
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
@@ -109,6 +116,45 @@ void frmDownload::BrowseFile()
     const Mode mode = modeFromText(cmbServer->currentText());
     browserPage->Navigate(QUrl(m_files.cell(row, fileUrlColumn(mode))));
     SSTab1->setCurrentIndex(2);
+}
+
+void frmDownload::CopyFileUrl()
+{
+    const int column = fileUrlColumn(modeFromText(cmbServer->currentText()));
+    QStringList urls;
+    for (int row = 0; row < m_files.rowCount(); ++row) {
+        if (m_files.isSelected(row))
+            urls.append(m_files.cell(row, column));
+    }
+    const int current = lvFiles->currentRow();
+    if (urls.isEmpty() && current >= 0)
+        urls.append(m_files.cell(current, column));
+    if (!urls.isEmpty())
+        QGuiApplication::clipboard()->setText(urls.join(QLatin1Char('\n')));
+}
+
+QString frmDownload::downloadedFile(int row) const
+{
+    const QString folder = txtDownloadTo->text();
+    if (row < 0 || row >= m_files.rowCount() || folder.isEmpty())
+        return QString();
+    const Mode mode = modeFromText(cmbServer->currentText());
+    const QString name = downloadName(m_files.cell(row, fileNameColumn(mode)),
+                                      m_files.cell(row, fileUrlColumn(mode)));
+    const QFileInfo file(QDir(folder).filePath(name));
+    return file.isFile() ? file.absoluteFilePath() : QString();
+}
+
+void frmDownload::OpenContainingFolder()
+{
+    const QString file = downloadedFile(lvFiles->currentRow());
+    if (file.isEmpty())
+        return;
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        m_prompts->showError(
+            this,
+            QStringLiteral("Could not open the folder %1.").arg(QDir::toNativeSeparators(folder)));
 }
 
 void frmDownload::onColumnClicked(int column)

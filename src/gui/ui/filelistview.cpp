@@ -71,6 +71,8 @@ FileListView::FileListView(FileListModel &model, QWidget *parent)
     mnuPopupRemove = add("mnuPopupRemove", QStringLiteral("Remove Selected"));
     mnuPopup->addSeparator();
     mnuPopupBrowse = add("mnuPopupBrowse", QStringLiteral("Browse File..."));
+    mnuPopupCopyUrl = add("mnuPopupCopyUrl", QStringLiteral("Copy File URL"));
+    mnuPopupOpenFolder = add("mnuPopupOpenFolder", QStringLiteral("Open Containing Folder"));
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FileListView::onSelectionChanged);
@@ -94,8 +96,9 @@ void FileListView::updatePopupEnabled()
     const bool any = m_model.rowCount() > 0;
     for (QAction *action :
          {mnuPopupCheckAll, mnuPopupUncheckAll, mnuPopupCheckSelected, mnuPopupUncheckSelected,
-          mnuPopupInverse, mnuPopupRemove, mnuPopupBrowse})
+          mnuPopupInverse, mnuPopupRemove, mnuPopupBrowse, mnuPopupCopyUrl})
         action->setEnabled(any);
+    mnuPopupOpenFolder->setEnabled(any && fileExists && fileExists(currentRow()));
 }
 
 int FileListView::fittingWidth(int column, const QString &sample) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeView>
+#include <functional>
 
 class FileListModel;
 class QAction;
@@ -27,8 +28,14 @@ public:
     QAction *mnuPopupInverse = nullptr;
     QAction *mnuPopupRemove = nullptr;
     QAction *mnuPopupBrowse = nullptr;
+    QAction *mnuPopupCopyUrl = nullptr;
+    QAction *mnuPopupOpenFolder = nullptr;
 
-    // Enables the seven entries when the list holds rows; run each time the menu opens.
+    // Whether a row's file is in the download folder; the window knows the folder.
+    std::function<bool(int row)> fileExists;
+
+    // Enables the entries when the list holds rows, and "Open Containing Folder" only when
+    // the current row's file exists; run each time the menu opens.
     void updatePopupEnabled();
 
     // Pushes the model's selected flags into the view's selection.

@@ -1,6 +1,7 @@
 #include "gui/ui/optionsdialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -78,6 +80,19 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     cmdBrowse->setIcon(Icons::themed(QStringLiteral("folder-open"), QStringLiteral("folder")));
     cmdBrowse->setIconSize(QSize(16, 16));
     cmdBrowse->setToolTip(QStringLiteral("Choose the queue folder"));
+    // The spin box keeps the count within its bounds, so it needs no check of its own.
+    spnRetries = new QSpinBox(Frame1);
+    spnRetries->setObjectName(QStringLiteral("spnRetries"));
+    spnRetries->setRange(0, SettingKeys::MaxRetries);
+    auto *lblRetries = new QLabel(QStringLiteral("Retries after a failure (0-10)"), Frame1);
+    lblRetries->setBuddy(spnRetries);
+    cmbIfExists = new QComboBox(Frame1);
+    cmbIfExists->setObjectName(QStringLiteral("cmbIfExists"));
+    cmbIfExists->addItem(QStringLiteral("Replace it"), int(DownloadRun::IfExists::Replace));
+    cmbIfExists->addItem(QStringLiteral("Skip it"), int(DownloadRun::IfExists::Skip));
+    cmbIfExists->addItem(QStringLiteral("Keep both"), int(DownloadRun::IfExists::KeepBoth));
+    auto *lblIfExists = new QLabel(QStringLiteral("If a file already exists"), Frame1);
+    lblIfExists->setBuddy(cmbIfExists);
 
     auto *fields = new QGridLayout(Frame1);
     fields->addWidget(Label1, 0, 0);
@@ -86,8 +101,13 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     fields->addWidget(Label2, 2, 0, 1, 2);
     fields->addWidget(txtTBQFolder, 3, 0, 1, 2);
     fields->addWidget(cmdBrowse, 3, 2);
+    fields->setRowMinimumHeight(4, Twips::toPixels(285, dpi));
+    fields->addWidget(lblRetries, 5, 0);
+    fields->addWidget(spnRetries, 5, 1, Qt::AlignLeft);
+    fields->addWidget(lblIfExists, 6, 0);
+    fields->addWidget(cmbIfExists, 6, 1, 1, 2, Qt::AlignLeft);
     fields->setColumnStretch(1, 1);
-    fields->setRowStretch(4, 1);
+    fields->setRowStretch(7, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdOK);
@@ -103,6 +123,10 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
                                                 QString::number(DefaultNumberOfThreads)));
     txtTBQFolder->setText(
         m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
+    spnRetries->setValue(retriesFromText(m_store.RegGetSetting(
+        Application, SectionSettings, Retries, QString::number(DefaultRetries))));
+    cmbIfExists->setCurrentIndex(cmbIfExists->findData(int(ifExistsFromText(
+        m_store.RegGetSetting(Application, SectionSettings, IfFileExists, QString())))));
 
     txtNoThreads->installEventFilter(this);
     txtTBQFolder->installEventFilter(this);
@@ -156,7 +180,13 @@ void frmOptions::ok()
     m_store.RegSaveSetting(Application, SectionSettings, NumberOfThreads, txtNoThreads->text());
     m_store.RegSaveSetting(Application, SectionSettings, TBQFolder, txtTBQFolder->text());
     m_values.gNumberOfThreads = threadsFromText(txtNoThreads->text());
+    const auto ifExists = DownloadRun::IfExists(cmbIfExists->currentData().toInt());
+    m_store.RegSaveSetting(Application, SectionSettings, Retries,
+                           QString::number(spnRetries->value()));
+    m_store.RegSaveSetting(Application, SectionSettings, IfFileExists, ifExistsText(ifExists));
     m_values.gQueueFolder = txtTBQFolder->text();
+    m_values.gRetries = spnRetries->value();
+    m_values.gIfFileExists = ifExists;
     if (m_threadsChanged)
         m_threadsChanged();
     accept();

@@ -3,13 +3,16 @@
 #include <QDialog>
 #include <functional>
 
+class QComboBox;
 class QLineEdit;
+class QSpinBox;
 class QToolButton;
 class SettingsStore;
 struct ProgramValues;
 
-// The options dialog `frmOptions`: the number of transfer slots and the queue folder.
-// OK stores both, sets the program-wide values and has the window rebuild its slot rows.
+// The options dialog `frmOptions`: the number of transfer slots, the queue folder, the
+// retries and what to do with files that already exist. OK stores them, sets the
+// program-wide values and has the window rebuild its slot rows; the next run uses them.
 class frmOptions final : public QDialog
 {
     Q_OBJECT
@@ -29,6 +32,8 @@ public:
     QLineEdit *txtNoThreads = nullptr;
     QLineEdit *txtTBQFolder = nullptr;
     QToolButton *cmdBrowse = nullptr;
+    QSpinBox *spnRetries = nullptr;
+    QComboBox *cmbIfExists = nullptr;
 
     void ok();
 

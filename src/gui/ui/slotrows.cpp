@@ -4,6 +4,7 @@
 #include <QProgressBar>
 
 #include "core/app/slotboard.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/twips.h"
 
 SlotRows::SlotRows(SlotBoard &board, QWidget *parent) : QWidget(parent), m_board(board)
@@ -30,7 +31,9 @@ void SlotRows::rebuild()
         delete lblThreadStatus.takeAt(i);
         delete prgThreadProgress.takeAt(i);
         delete lblThreadURL.takeAt(i);
+        delete lblThreadDetail.takeAt(i);
     }
+    m_urlPlaces.resize(std::min<qsizetype>(m_urlPlaces.size(), rowCount()));
     for (int i = rowCount(); i < m_board.count(); ++i) {
         const QString suffix = QString::number(i);
         auto *number = new QLabel(this);
@@ -44,6 +47,11 @@ void SlotRows::rebuild()
         auto *url = new QLabel(this);
         url->setObjectName(QStringLiteral("lblThreadURL") + suffix);
         url->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto *detail = new ElidedLabel(this);
+        detail->setObjectName(QStringLiteral("lblThreadDetail") + suffix);
+        detail->setVisible(false);
+        // Cut in the middle, a narrow row keeps the percentage and the time left.
+        detail->setElideMode(Qt::ElideMiddle);
         // Copies of row 0 stay hidden until the tab is arranged.
         for (QWidget *w : {static_cast<QWidget *>(number), static_cast<QWidget *>(status),
                            static_cast<QWidget *>(progress), static_cast<QWidget *>(url)})
@@ -52,6 +60,7 @@ void SlotRows::rebuild()
         lblThreadStatus.append(status);
         prgThreadProgress.append(progress);
         lblThreadURL.append(url);
+        lblThreadDetail.append(detail);
     }
     for (int i = 0; i < rowCount(); ++i)
         refreshRow(i);
@@ -68,6 +77,36 @@ void SlotRows::refreshRow(int index)
     prgThreadProgress[index]->setValue(slot.progress);
     lblThreadURL[index]->setText(slot.url);
     lblThreadURL[index]->setToolTip(slot.url);
+    const bool hadDetail = !lblThreadDetail[index]->fullText().isEmpty();
+    lblThreadDetail[index]->setFullText(slot.detail);
+    if (hadDetail != !slot.detail.isEmpty())
+        placeDetail(index);
+}
+
+void SlotRows::placeDetail(int index)
+{
+    if (index >= m_urlPlaces.size())
+        return;
+    QLabel *url = lblThreadURL[index];
+    ElidedLabel *detail = lblThreadDetail[index];
+    const QRect place = m_urlPlaces[index];
+    if (url->isHidden() || detail->fullText().isEmpty()) {
+        detail->setVisible(false);
+        url->setGeometry(place);
+        return;
+    }
+    // A width that holds a typical text whole, so the URL does not shift with every
+    // update; a narrow window cuts the text rather than the URL away.
+    const QFontMetrics metrics = detail->fontMetrics();
+    const int gap = metrics.horizontalAdvance(QStringLiteral("  "));
+    const int wanted = metrics.horizontalAdvance(
+                           QStringLiteral("100% · 888.8 MB of 888.8 MB · 88.8 MB/s · 88:88 left")) +
+                       detail->contentsMargins().left() + detail->contentsMargins().right();
+    // The text stands apart from the bar on its left and from the URL on its right.
+    const int width = std::min(wanted, place.width() * 2 / 3);
+    detail->setGeometry(place.left() + gap / 2, place.top(), width, place.height());
+    detail->setVisible(true);
+    url->setGeometry(place.adjusted(gap / 2 + width + gap, 0, 0, 0));
 }
 
 void SlotRows::flushPending()
@@ -88,10 +127,13 @@ void SlotRows::applyLayout(const QList<Layout::SlotRow> &rows, int offsetLeftTwi
         widget->setVisible(r.visible);
     };
     const int n = std::min(rowCount(), int(rows.size()));
+    m_urlPlaces.resize(rowCount());
     for (int i = 0; i < n; ++i) {
         place(lblThreadNo[i], rows[i].number);
         place(lblThreadStatus[i], rows[i].status);
         place(prgThreadProgress[i], rows[i].progress);
         place(lblThreadURL[i], rows[i].url);
+        m_urlPlaces[i] = lblThreadURL[i]->geometry();
+        placeDetail(i);
     }
 }

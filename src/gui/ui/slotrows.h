@@ -1,18 +1,21 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
 
 #include "gui/ui/layoutrules.h"
 
+class ElidedLabel;
 class QLabel;
 class QProgressBar;
 class SlotBoard;
 
 // The "Threads" tab: one row of number, status, progress bar and URL per transfer slot,
-// showing the slot board. Updates are gathered and painted a few times a second, since a
+// showing the slot board. While a slot transfers, its bytes, speed and time left take the
+// front of the URL's place. Updates are gathered and painted a few times a second, since a
 // busy slot changes its progress many times a second.
 class SlotRows final : public QWidget
 {
@@ -32,6 +35,7 @@ public:
     QList<QLabel *> lblThreadStatus;
     QList<QProgressBar *> prgThreadProgress;
     QList<QLabel *> lblThreadURL;
+    QList<ElidedLabel *> lblThreadDetail;
 
 Q_SIGNALS:
     // The rows were rebuilt to match the board.
@@ -41,8 +45,11 @@ private:
     void rebuild();
     void refreshRow(int index);
     void flushPending();
+    // Splits the row's URL place between the detail text, when there is one, and the URL.
+    void placeDetail(int index);
 
     SlotBoard &m_board;
     QSet<int> m_pending;
     QTimer m_flushTimer;
+    QList<QRect> m_urlPlaces; // the URL's place of each row as laid out, in pixels
 };
