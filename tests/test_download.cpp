@@ -360,7 +360,7 @@ private Q_SLOTS:
         // Without a usable length each arriving piece adds 10, capped at 99 until the body
         // is whole. A transfer coding makes the client ignore the length and read until the
         // server closes; the pieces are paced so each arrives on its own.
-        Response r = serve(patternBody(15000), Serve::Slow, 15, 1000);
+        Response r = serve(patternBody(15000), Serve::Slow, 50, 1000);
         r.headers.append({QByteArray("Transfer-Encoding"), QByteArray("identity")});
         r.headers.append({QByteArray("Connection"), QByteArray("close")});
         m_server.route("/nolen/paced.bin", r);
