@@ -31,6 +31,7 @@
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/prompts.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/slotrows.h"
 #include "gui/ui/tipsdialog.h"
 #include "gui/ui/twips.h"

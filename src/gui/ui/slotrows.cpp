@@ -38,7 +38,7 @@ void SlotRows::rebuild()
         const QString suffix = QString::number(i);
         auto *number = new QLabel(this);
         number->setObjectName(QStringLiteral("lblThreadNo") + suffix);
-        auto *status = new QLabel(this);
+        auto *status = new ElidedLabel(this);
         status->setObjectName(QStringLiteral("lblThreadStatus") + suffix);
         auto *progress = new QProgressBar(this);
         progress->setObjectName(QStringLiteral("prgThreadProgress") + suffix);
@@ -73,7 +73,7 @@ void SlotRows::refreshRow(int index)
         return;
     const SlotBoard::Slot &slot = m_board.at(index);
     lblThreadNo[index]->setText(slot.number);
-    lblThreadStatus[index]->setText(slot.status);
+    lblThreadStatus[index]->setFullText(slot.status);
     prgThreadProgress[index]->setValue(slot.progress);
     lblThreadURL[index]->setText(slot.url);
     lblThreadURL[index]->setToolTip(slot.url);

@@ -32,7 +32,8 @@ public:
     void applyLayout(const QList<Layout::SlotRow> &rows, int offsetLeftTwips, int offsetTopTwips);
 
     QList<QLabel *> lblThreadNo;
-    QList<QLabel *> lblThreadStatus;
+    QList<ElidedLabel *>
+        lblThreadStatus; // a long outcome ("Failed: ...") is cut, whole in its tooltip
     QList<QProgressBar *> prgThreadProgress;
     QList<QLabel *> lblThreadURL;
     QList<ElidedLabel *> lblThreadDetail;
