@@ -18,6 +18,7 @@
 #include "core/app/windowplacement.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
+#include "support/testfiles.h"
 
 using Pairs = SettingsStore::Pairs;
 
@@ -49,12 +50,6 @@ SysInfo::ExecutableFinder finderFor(const QMap<QString, QString> &programs)
     return [programs](const QString &name) {
         return programs.value(name);
     };
-}
-
-bool touchFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
 }
 
 } // namespace
@@ -849,7 +844,7 @@ void TestAppCore::sysInfoFolderWithProgram()
 {
     const QString dir = configDir(QStringLiteral("etc"));
     const QString folder = configDir(QStringLiteral("tools"));
-    QVERIFY(touchFile(folder + QStringLiteral("/sysinfo")));
+    QVERIFY(writeFile(folder + QStringLiteral("/sysinfo"), {}));
     SettingsStore(dir + QStringLiteral("/trawlbay/machine.json"))
         .RegSaveSetting(App, QStringLiteral("SysInfo"), QStringLiteral("Folder"), folder);
 

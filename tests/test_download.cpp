@@ -16,6 +16,7 @@
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"
+#include "support/testfiles.h"
 #include "support/testserver.h"
 
 namespace {
@@ -29,47 +30,6 @@ const QString Host = QStringLiteral("http://dl.files.test");
 // Upper bound for "the run ended"; never a timing expectation.
 constexpr int EndBoundMs = 8000;
 constexpr qint64 BigSize = 200000;
-
-Response serve(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0,
-               int chunkSize = 1024)
-{
-    Response r;
-    r.body = body;
-    r.mode = mode;
-    r.delayMs = delayMs;
-    r.chunkSize = chunkSize;
-    return r;
-}
-
-// Bytes that differ from position to position, so a shifted or truncated copy shows.
-QByteArray patternBody(qsizetype size, int seed = 0)
-{
-    QByteArray body(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        body[i] = char((i * 7 + i / 251 + seed * 13) % 256);
-    return body;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Everything in a folder, hidden entries included: a left-over temporary file shows here.
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/filelist/totals.h"
+#include "support/testfiles.h"
 
 using RowId = FileListModel::RowId;
 
@@ -35,14 +36,6 @@ QStringList yahooRow(const QString &msgNo, const QString &subject, const QString
             size,
             QStringLiteral("http://files.example/") + fileName,
             formatHiddenSize(size)};
-}
-
-QStringList columnTexts(const FileListModel &model, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < model.rowCount(); ++row)
-        texts.append(model.cell(row, column));
-    return texts;
 }
 
 QList<RowId> rowIds(const FileListModel &model)
@@ -345,7 +338,7 @@ void TestFileList::sameColumnTwiceTogglesOrder()
 
     model.columnClick(kSubject);
     QCOMPARE(model.caption(kSubject), QStringLiteral("+Subject"));
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"a", "b", "c"}));
+    QCOMPARE(column(model, kSubject), QStringList({"a", "b", "c"}));
     FileListModel::SortState state = model.sortState();
     QVERIFY(state.sorted);
     QCOMPARE(state.key, kSubject);
@@ -353,12 +346,12 @@ void TestFileList::sameColumnTwiceTogglesOrder()
 
     model.columnClick(kSubject);
     QCOMPARE(model.caption(kSubject), QStringLiteral("-Subject"));
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"c", "b", "a"}));
+    QCOMPARE(column(model, kSubject), QStringList({"c", "b", "a"}));
     QCOMPARE(model.sortState().order, 1);
 
     model.columnClick(kSubject);
     QCOMPARE(model.caption(kSubject), QStringLiteral("+Subject"));
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"a", "b", "c"}));
+    QCOMPARE(column(model, kSubject), QStringList({"a", "b", "c"}));
 }
 
 void TestFileList::markMovesToClickedColumn()
@@ -395,14 +388,14 @@ void TestFileList::sizeSortsByHiddenKey()
                    yahooRow("00003", "big", "12345678"), yahooRow("00004", "small", "999")});
 
     model.columnClick(kSize);
-    QCOMPARE(columnTexts(model, kSize), QStringList({"", "999", "10000", "12345678"}));
-    QCOMPARE(columnTexts(model, kHidden), QStringList({"", "0000999", "0010000", "12345678"}));
+    QCOMPARE(column(model, kSize), QStringList({"", "999", "10000", "12345678"}));
+    QCOMPARE(column(model, kHidden), QStringList({"", "0000999", "0010000", "12345678"}));
     QCOMPARE(model.sortState().key, kHidden);
     QCOMPARE(model.caption(kSize), QStringLiteral("+Size"));
     QCOMPARE(model.caption(kHidden), QString());
 
     model.columnClick(kSize);
-    QCOMPARE(columnTexts(model, kSize), QStringList({"12345678", "10000", "999", ""}));
+    QCOMPARE(column(model, kSize), QStringList({"12345678", "10000", "999", ""}));
     QCOMPARE(model.caption(kSize), QStringLiteral("-Size"));
     QCOMPARE(model.caption(kHidden), QString());
 }
@@ -414,15 +407,15 @@ void TestFileList::sizeAfterAnotherColumn()
     model.addRows(
         {yahooRow("00001", "c", "5"), yahooRow("00002", "a", "300"), yahooRow("00003", "b", "40")});
     model.columnClick(kSubject);
-    QCOMPARE(columnTexts(model, kSize), QStringList({"300", "40", "5"}));
+    QCOMPARE(column(model, kSize), QStringList({"300", "40", "5"}));
 
     model.columnClick(kSize);
-    QCOMPARE(columnTexts(model, kSize), QStringList({"5", "40", "300"}));
+    QCOMPARE(column(model, kSize), QStringList({"5", "40", "300"}));
     QCOMPARE(model.caption(kSize), QStringLiteral("+Size"));
     QCOMPARE(model.caption(kSubject), QStringLiteral("Subject"));
 
     model.columnClick(kSize);
-    QCOMPARE(columnTexts(model, kSize), QStringList({"300", "40", "5"}));
+    QCOMPARE(column(model, kSize), QStringList({"300", "40", "5"}));
     QCOMPARE(model.caption(kSize), QStringLiteral("-Size"));
 }
 
@@ -448,7 +441,7 @@ void TestFileList::initialSort()
     model.setSortKey(1);
     model.columnClick(0);
     QCOMPARE(model.caption(0), caption);
-    QCOMPARE(columnTexts(model, 0), QStringList({"00001", "00002", "00003"}));
+    QCOMPARE(column(model, 0), QStringList({"00001", "00002", "00003"}));
     QCOMPARE(model.sortState().key, 0);
     QCOMPARE(model.sortState().order, 0);
 }
@@ -459,9 +452,8 @@ void TestFileList::caseInsensitiveOrder()
     FileListModel &model = m.model;
     m.addSubjects({"banana", "Cherry", "apple", "Apricot", "BANANA split", "ÄRGER", "ärger2"});
     model.columnClick(kSubject);
-    QCOMPARE(
-        columnTexts(model, kSubject),
-        QStringList({"apple", "Apricot", "banana", "BANANA split", "Cherry", "ÄRGER", "ärger2"}));
+    QCOMPARE(column(model, kSubject), QStringList({"apple", "Apricot", "banana", "BANANA split",
+                                                   "Cherry", "ÄRGER", "ärger2"}));
 }
 
 void TestFileList::equalKeysKeepTheirOrder()
@@ -530,8 +522,8 @@ void TestFileList::rowsAddedWhileSorted()
         expected = QStringList({"g", "f", "d", "D", "d", "c", "b", "a"});
         expectedMsg = QStringList({"new", "old", "old", "new", "new2", "new", "old", "new"});
     }
-    QCOMPARE(columnTexts(model, kSubject), expected);
-    QCOMPARE(columnTexts(model, kMsgNo), expectedMsg);
+    QCOMPARE(column(model, kSubject), expected);
+    QCOMPARE(column(model, kMsgNo), expectedMsg);
     for (int row = 0; row < model.rowCount(); ++row)
         QCOMPARE(model.rowOf(model.idAt(row)), row);
 }
@@ -543,7 +535,7 @@ void TestFileList::unsortedRowsAppend()
     m.addSubjects({"c", "a"});
     model.addRow(yahooRow("00003", "b"));
     model.addRows({yahooRow("00004", "0"), yahooRow("00005", "z")});
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"c", "a", "b", "0", "z"}));
+    QCOMPARE(column(model, kSubject), QStringList({"c", "a", "b", "0", "z"}));
     QVERIFY(!model.sortState().sorted);
 }
 
@@ -554,10 +546,10 @@ void TestFileList::changedSortCellWaitsForNextSort()
     const QList<RowId> ids = m.addSubjects({"a", "b", "c"});
     model.columnClick(kSubject);
     QVERIFY(model.setCell(ids[0], kSubject, QStringLiteral("z")));
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"z", "b", "c"}));
+    QCOMPARE(column(model, kSubject), QStringList({"z", "b", "c"}));
 
     model.columnClick(kSubject);
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"z", "c", "b"}));
+    QCOMPARE(column(model, kSubject), QStringList({"z", "c", "b"}));
 }
 
 void TestFileList::viewSelectionFollowsRows()
@@ -575,7 +567,7 @@ void TestFileList::viewSelectionFollowsRows()
     selection.setCurrentIndex(model.index(1, kSubject), QItemSelectionModel::NoUpdate); // "d"
 
     model.columnClick(kSubject);
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"a", "b", "c", "d", "e"}));
+    QCOMPARE(column(model, kSubject), QStringList({"a", "b", "c", "d", "e"}));
     QCOMPARE(selection.currentIndex(), model.index(3, kSubject));
     QList<int> selectedRows;
     const QModelIndexList indexes = selection.selectedRows();
@@ -587,7 +579,7 @@ void TestFileList::viewSelectionFollowsRows()
 
     // Rows that arrive and move into place keep the selection with its rows too.
     model.addRows({yahooRow("00006", "0"), yahooRow("00007", "bb")});
-    QCOMPARE(columnTexts(model, kSubject), QStringList({"0", "a", "b", "bb", "c", "d", "e"}));
+    QCOMPARE(column(model, kSubject), QStringList({"0", "a", "b", "bb", "c", "d", "e"}));
     QCOMPARE(selection.currentIndex(), model.index(5, kSubject));
     QVERIFY(selection.isRowSelected(2));
     QVERIFY(selection.isRowSelected(6));
@@ -807,7 +799,7 @@ void TestFileList::removeSelected()
 
     QCOMPARE(model.removeSelected(), int(selected.size() - kept.size()));
     QCOMPARE(rowIds(model), kept);
-    QCOMPARE(columnTexts(model, kMsgNo), keptNumbers);
+    QCOMPARE(column(model, kMsgNo), keptNumbers);
     QCOMPARE(selectionSpy.count(), kept.size() == selected.size() ? 0 : 1);
     for (int row = 0; row < model.rowCount(); ++row) {
         QVERIFY(!model.isSelected(row));

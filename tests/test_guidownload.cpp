@@ -20,6 +20,7 @@
 #include "gui/ui/filelistview.h"
 #include "gui/ui/slotrows.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 #include "support/testserver.h"
 
 namespace {
@@ -31,32 +32,6 @@ using Serve = TestServer::Mode;
 const QString Host = QStringLiteral("http://dl.gui.test");
 // Upper bound for "the run ended"; never a timing expectation.
 constexpr int EndBoundMs = 8000;
-
-Response serve(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0,
-               int chunkSize = 1024)
-{
-    Response r;
-    r.body = body;
-    r.mode = mode;
-    r.delayMs = delayMs;
-    r.chunkSize = chunkSize;
-    return r;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-// Everything in a folder, hidden entries included: a left-over temporary file shows here.
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 } // namespace
 

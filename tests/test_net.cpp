@@ -11,6 +11,7 @@
 #include "core/net/hostmapping.h"
 #include "core/net/httpclient.h"
 #include "core/net/tcpsocket.h"
+#include "support/testfiles.h"
 #include "support/testserver.h"
 
 using Outcome = HttpClient::Outcome;
@@ -29,22 +30,6 @@ QList<int> statesOf(const QSignalSpy &spy)
     for (const QList<QVariant> &arguments : spy)
         states.append(arguments.at(0).toInt());
     return states;
-}
-
-QByteArray patternBody(qsizetype size)
-{
-    QByteArray body(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        body[i] = char('a' + (i * 7 + i / 251) % 26);
-    return body;
-}
-
-TestServer::Response response(const QByteArray &body, Mode mode = Mode::Normal)
-{
-    TestServer::Response r;
-    r.body = body;
-    r.mode = mode;
-    return r;
 }
 
 TestServer::Response redirect(int status, const QByteArray &location)
@@ -258,10 +243,10 @@ void TestNet::cookieSentAndStoredThroughClient()
     QVERIFY(!CurlMulti::instance().loadCookieFile(dir.filePath(QStringLiteral("missing.txt"))));
     QVERIFY(!CurlMulti::instance().loadCookieFile(dir.path()));
 
-    TestServer::Response login = response("welcome");
+    TestServer::Response login = serve("welcome");
     login.headers.append({QByteArray("Set-Cookie"), QByteArray("session=xyz; Path=/")});
     server.route("/login", login);
-    server.route("/next", response("next page"));
+    server.route("/next", serve("next page"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -293,7 +278,7 @@ void TestNet::httpGetStatesProgressAndHeaders()
     TestServer server;
     QVERIFY(server.listen());
     const QByteArray body = patternBody(3000);
-    server.route("/file.bin?x=1", response(body));
+    server.route("/file.bin?x=1", serve(body));
 
     HttpClient client;
     QCOMPARE(client.state(), 0);
@@ -350,7 +335,7 @@ void TestNet::httpBodyFraming()
     TestServer server;
     QVERIFY(server.listen());
     const QByteArray body = patternBody(20000);
-    TestServer::Response r = response(body, Mode(mode));
+    TestServer::Response r = serve(body, Mode(mode));
     r.chunkSize = 4096;
     if (r.mode == Mode::Slow)
         r.delayMs = 20;
@@ -416,7 +401,7 @@ void TestNet::httpFailures()
 
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response r = response(patternBody(10000), Mode(mode));
+    TestServer::Response r = serve(patternBody(10000), Mode(mode));
     r.status = status;
     r.reason = status == 200 ? "OK" : "Failed";
     r.announcedLength = r.body.size() + 5000;
@@ -491,7 +476,7 @@ void TestNet::httpWireFraming()
 
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/f", response(wire, Mode::Raw));
+    server.route("/f", serve(wire, Mode::Raw));
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
     QBuffer sink;
@@ -509,7 +494,7 @@ void TestNet::httpSixteenAtOnceOnOneThread()
 {
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response slow = response(patternBody(4000), Mode::Slow);
+    TestServer::Response slow = serve(patternBody(4000), Mode::Slow);
     slow.delayMs = 30;
     server.route("/s", slow);
     const auto threads = [] {
@@ -559,7 +544,7 @@ void TestNet::httpRedirectChainThroughMapping()
         QStringLiteral("redirect.example.test:80:127.0.0.1:%1").arg(server.port())));
     server.route("/r1", redirect(301, "http://redirect.example.test/r2"));
     server.route("/r2", redirect(302, "/final?x=1"));
-    server.route("/final?x=1", response("arrived"));
+    server.route("/final?x=1", serve("arrived"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -594,7 +579,7 @@ void TestNet::httpRedirectBodiesStayOutOfSink()
     TestServer server;
     QVERIFY(server.listen());
     server.route("/old", redirect(302, "/new"));
-    server.route("/new", response("the file"));
+    server.route("/new", serve("the file"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -632,7 +617,7 @@ void TestNet::httpRedirectLimits()
         const QByteArray next = i + 1 == hops ? lastLocation : "/hop" + QByteArray::number(i + 1);
         server.route("/hop" + QByteArray::number(i), redirect(302, next));
     }
-    server.route("/end", response("end"));
+    server.route("/end", serve("end"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -655,7 +640,7 @@ void TestNet::httpAbortMidTransfer()
 {
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response endless = response(QByteArray(), Mode::EndlessBody);
+    TestServer::Response endless = serve(QByteArray(), Mode::EndlessBody);
     endless.delayMs = 5;
     server.route("/endless", endless);
 
@@ -697,8 +682,8 @@ void TestNet::httpGetWhileRunningAbortsFirst()
 {
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/stall", response("never", Mode::Stall));
-    server.route("/ok", response("second"));
+    server.route("/stall", serve("never", Mode::Stall));
+    server.route("/ok", serve("second"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -722,9 +707,9 @@ void TestNet::httpNextRequestFromIdleSignal()
 {
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/one", response("1"));
-    server.route("/two", response("22"));
-    server.route("/three", response("333"));
+    server.route("/one", serve("1"));
+    server.route("/two", serve("22"));
+    server.route("/three", serve("333"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -748,7 +733,7 @@ void TestNet::httpSinkStreamsLargeBody()
     TestServer server;
     QVERIFY(server.listen());
     const QByteArray body = patternBody(5 * 1024 * 1024);
-    server.route("/big.zip", response(body));
+    server.route("/big.zip", serve(body));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -771,7 +756,7 @@ void TestNet::httpSinkWriteFailure()
 {
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/file", response(patternBody(4000)));
+    server.route("/file", serve(patternBody(4000)));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -791,7 +776,7 @@ void TestNet::httpErrorPageStaysOutOfSink()
 {
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response missing = response(patternBody(200 * 1024));
+    TestServer::Response missing = serve(patternBody(200 * 1024));
     missing.status = 404;
     missing.reason = "Not Found";
     server.route("/gone.zip", missing);
@@ -815,7 +800,7 @@ void TestNet::httpClientDestroyedWhileRunning()
 {
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response endless = response(QByteArray(), Mode::EndlessBody);
+    TestServer::Response endless = serve(QByteArray(), Mode::EndlessBody);
     endless.delayMs = 5;
     server.route("/endless", endless);
 
@@ -841,8 +826,8 @@ void TestNet::httpHostMappingKeepsHostHeader()
         QStringLiteral("files.example.test:80:127.0.0.1:%1").arg(server.port())));
     QVERIFY(HostMapping::global().add(
         QStringLiteral("files.example.test:8080:127.0.0.1:%1").arg(server.port())));
-    server.route("/a.txt", response("file a"));
-    server.route("/b.txt", response("file b"));
+    server.route("/a.txt", serve("file a"));
+    server.route("/b.txt", serve("file b"));
     QSignalSpy requests(&server, &TestServer::requestReceived);
 
     HttpClient client;
@@ -869,7 +854,7 @@ void TestNet::httpKeepAliveReusesConnection()
 {
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/k", response("kept"));
+    server.route("/k", serve("kept"));
 
     HttpClient client;
     client.setInactivityTimeout(EndBoundMs);
@@ -889,7 +874,7 @@ void TestNet::tcpHeadRequestThroughMapping()
 {
     TestServer server;
     QVERIFY(server.listen());
-    TestServer::Response r = response(patternBody(1234), Mode::SplitHead);
+    TestServer::Response r = serve(patternBody(1234), Mode::SplitHead);
     r.delayMs = 5;
     server.route("/files/x.zip", r);
     QVERIFY(HostMapping::global().add(
@@ -943,7 +928,7 @@ void TestNet::tcpCloseByClient()
 {
     TestServer server;
     QVERIFY(server.listen());
-    server.route("/hold", response("x", Mode::Stall));
+    server.route("/hold", serve("x", Mode::Stall));
 
     TcpSocket socket;
     QSignalSpy states(&socket, &TcpSocket::stateChanged);

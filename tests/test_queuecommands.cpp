@@ -16,31 +16,9 @@
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList column(const FileListModel &files, int col)
-{
-    QStringList cells;
-    for (int row = 0; row < files.rowCount(); ++row)
-        cells.append(files.cell(row, col));
-    return cells;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestQueueCommands : public QObject
 {
@@ -100,7 +78,7 @@ private Q_SLOTS:
             "00634\tCaf\xe9\tBob\tblue.jpg\t\thttp://f/blue.jpg\r\n"
             "00650\tRed car\tAnn\tred.jpg\t1234\thttp://f/red.jpg\r\n"
             "00651\tOld\tCy\told.zip\t12345678\thttp://f/old.zip\r\n";
-        QCOMPARE(readAll(path(QStringLiteral("cars.tbq"))), expected);
+        QCOMPARE(readFile(path(QStringLiteral("cars.tbq"))), expected);
 
         auto w = makeWindow(path(QStringLiteral("cars.tbq")));
         QCOMPARE(w->cmbServer->currentText(), QStringLiteral("Yahoo"));
@@ -138,21 +116,21 @@ private Q_SLOTS:
 
     void saveAsDoesNotReplaceAnAddedNameWithoutAsking()
     {
-        writeFile(path(QStringLiteral("list.tbq")), "precious");
+        QVERIFY(writeFile(path(QStringLiteral("list.tbq")), "precious"));
         auto w = makeWindow();
         m_log.saveAnswer = {path(QStringLiteral("list")), true};
         m_log.replaceAnswer = false;
         w->SaveQueue(true);
         QCOMPARE(m_log.replaceAsked, 1);
-        QCOMPARE(readAll(path(QStringLiteral("list.tbq"))), QByteArray("precious"));
+        QCOMPARE(readFile(path(QStringLiteral("list.tbq"))), QByteArray("precious"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay"));
     }
 
     void saveAfterOpenWritesWithoutADialog()
     {
-        writeFile(
+        QVERIFY(writeFile(
             path(QStringLiteral("a.tbq")),
-            "Server: Zing\r\nURL: http://z/\r\nPassword: pw\r\nx.jpg\t10\thttp://z/x.jpg\r\n");
+            "Server: Zing\r\nURL: http://z/\r\nPassword: pw\r\nx.jpg\t10\thttp://z/x.jpg\r\n"));
         auto w = makeWindow();
         m_log.openAnswer = path(QStringLiteral("a.tbq"));
         w->commands().tbOpen->trigger();
@@ -161,7 +139,7 @@ private Q_SLOTS:
         w->txtMask->setText(QStringLiteral("secret"));
         w->commands().tbSave->trigger();
         QCOMPARE(m_log.saveAsked, 0);
-        QCOMPARE(readAll(path(QStringLiteral("a.tbq"))),
+        QCOMPARE(readFile(path(QStringLiteral("a.tbq"))),
                  QByteArray("Server: Zing\r\nURL: http://z/\r\nPassword: "
                             "secret\r\nx.jpg\t10\thttp://z/x.jpg\r\n"));
         w->commands().mnuFileSaveAs->trigger(); // Save As always asks
@@ -183,11 +161,12 @@ private Q_SLOTS:
 
     void openErrorKeepsRowsReadAndOldCaption()
     {
-        writeFile(path(QStringLiteral("good.tbq")), "Server: Zing\r\nURL: u\r\nPassword: p\r\n");
-        writeFile(path(QStringLiteral("bad.tbq")),
-                  "Server: Yahoo\r\nURL: http://g/\r\nMessage Range: 1-3\r\n"
-                  "00001\ts\ta\tf.jpg\t5\thttp://f/"
-                  "f.jpg\r\n00002\ts\ta\r\n00003\ts\ta\tg.jpg\t6\thttp://f/g.jpg\r\n");
+        QVERIFY(writeFile(path(QStringLiteral("good.tbq")),
+                          "Server: Zing\r\nURL: u\r\nPassword: p\r\n"));
+        QVERIFY(writeFile(path(QStringLiteral("bad.tbq")),
+                          "Server: Yahoo\r\nURL: http://g/\r\nMessage Range: 1-3\r\n"
+                          "00001\ts\ta\tf.jpg\t5\thttp://f/"
+                          "f.jpg\r\n00002\ts\ta\r\n00003\ts\ta\tg.jpg\t6\thttp://f/g.jpg\r\n"));
         auto w = makeWindow();
         w->OpenQueue(path(QStringLiteral("good.tbq")));
         QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay - good.tbq"));
@@ -218,7 +197,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        writeFile(path(QStringLiteral("q.tbq")), bytes);
+        QVERIFY(writeFile(path(QStringLiteral("q.tbq")), bytes));
         auto w = makeWindow();
         w->OpenQueue(path(QStringLiteral("q.tbq")));
         QCOMPARE(m_log.errors, QStringList{message});
@@ -237,8 +216,9 @@ private Q_SLOTS:
 
     void zingFileOpenedInYahooModeSwitchesColumnsFirst()
     {
-        writeFile(path(QStringLiteral("z.tbq")),
-                  "Server: Zing\r\nURL: u\r\nPassword: p\r\nb.jpg\t20\tu2\r\na.jpg\t1234\tu1\r\n");
+        QVERIFY(writeFile(
+            path(QStringLiteral("z.tbq")),
+            "Server: Zing\r\nURL: u\r\nPassword: p\r\nb.jpg\t20\tu2\r\na.jpg\t1234\tu1\r\n"));
         auto w = makeWindow();
         w->selectMode(QStringLiteral("Yahoo"));
         w->OpenQueue(path(QStringLiteral("z.tbq")));
@@ -264,7 +244,7 @@ private Q_SLOTS:
     void failedSaveLeavesThePreviousFileIntact()
     {
         const QString target = path(QStringLiteral("keep.tbq"));
-        writeFile(target, "Server: Zing\r\nURL: old\r\nPassword: old\r\n");
+        QVERIFY(writeFile(target, "Server: Zing\r\nURL: old\r\nPassword: old\r\n"));
         auto w = makeWindow();
         w->OpenQueue(target);
         for (int i = 0; i < 2000; ++i)
@@ -283,7 +263,7 @@ private Q_SLOTS:
         std::signal(SIGXFSZ, oldHandler);
 
         QCOMPARE(m_log.errors.size(), 1);
-        QCOMPARE(readAll(target), QByteArray("Server: Zing\r\nURL: old\r\nPassword: old\r\n"));
+        QCOMPARE(readFile(target), QByteArray("Server: Zing\r\nURL: old\r\nPassword: old\r\n"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Trawl Bay - keep.tbq"));
         // No temporary file is left behind beside it.
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),

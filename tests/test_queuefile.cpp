@@ -9,10 +9,7 @@
 
 #include "core/filelist/columnset.h"
 #include "core/queue/queuefile.h"
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
+#include "support/testfiles.h"
 
 using QueueFile::Content;
 using QueueFile::Error;
@@ -70,29 +67,6 @@ QStringList withoutHiddenKey(QStringList cells)
 {
     cells.removeLast();
     return cells;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool putFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-bool runningAsRoot()
-{
-#ifdef Q_OS_UNIX
-    return ::geteuid() == 0;
-#else
-    return false;
-#endif
 }
 
 QStringList firstCells(const QList<QStringList> &rows)
@@ -164,7 +138,7 @@ private:
     // Writes bytes to a fresh file and reads it.
     Error readBytes(const QByteArray &bytes, MemorySink &sink) const
     {
-        if (!putFile(path(), bytes))
+        if (!writeFile(path(), bytes))
             return {Error::AccessError, QStringLiteral("test could not write its file")};
         return QueueFile::read(path(), sink);
     }
@@ -217,7 +191,7 @@ void TestQueueFile::roundTrip()
 
     const Error written = QueueFile::write(path(), content);
     QVERIFY2(!written.isError(), qPrintable(written.message()));
-    const QByteArray onDisk = fileBytes(path());
+    const QByteArray onDisk = readFile(path());
     QCOMPARE(onDisk, bytes);
     QCOMPARE(int(onDisk.count("\r\n")), lineCount);
 
@@ -232,12 +206,12 @@ void TestQueueFile::roundTrip()
     // Saving what was opened gives the same file, with or without the hidden key.
     const QString again = path(QStringLiteral("again.tbq"));
     QVERIFY(!QueueFile::write(again, sink.content).isError());
-    QCOMPARE(fileBytes(again), bytes);
+    QCOMPARE(readFile(again), bytes);
     Content plain = sink.content;
     for (QStringList &row : plain.rows)
         row = withoutHiddenKey(row);
     QVERIFY(!QueueFile::write(again, plain).isError());
-    QCOMPARE(fileBytes(again), bytes);
+    QCOMPARE(readFile(again), bytes);
 }
 
 void TestQueueFile::shortRowIsPaddedAndReadsBack()
@@ -245,7 +219,7 @@ void TestQueueFile::shortRowIsPaddedAndReadsBack()
     Content content = yahooContent();
     content.rows = {{"00001", "only two cells"}};
     QVERIFY(!QueueFile::write(path(), content).isError());
-    QCOMPARE(fileBytes(path()), YahooHeader + crlfLines({"00001\tonly two cells\t\t\t\t"}));
+    QCOMPARE(readFile(path()), YahooHeader + crlfLines({"00001\tonly two cells\t\t\t\t"}));
 
     MemorySink sink;
     const Error error = QueueFile::read(path(), sink);
@@ -560,7 +534,7 @@ void TestQueueFile::refusesOtherFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(qint64, size);
 
-    QVERIFY(putFile(path(), bytes));
+    QVERIFY(writeFile(path(), bytes));
     if (size > 0)
         QVERIFY(QFile::resize(path(), size));
     MemorySink sink;
@@ -597,7 +571,7 @@ void TestQueueFile::openUnreadableFile()
 {
     if (runningAsRoot())
         QSKIP("root reads files without read permission");
-    QVERIFY(putFile(path(), ZingHeader));
+    QVERIFY(writeFile(path(), ZingHeader));
     QVERIFY(QFile::setPermissions(path(), QFileDevice::WriteOwner));
 
     MemorySink sink;
@@ -666,7 +640,7 @@ void TestQueueFile::writeEncodings()
     content.rows = {{name, "7", "http://z/" + name, "0000007"}};
     const Error written = QueueFile::write(path(), content);
     QVERIFY2(!written.isError(), qPrintable(written.message()));
-    QCOMPARE(fileBytes(path()), ZingHeader + crlfLines({nameBytes + "\t7\thttp://z/" + nameBytes}));
+    QCOMPARE(readFile(path()), ZingHeader + crlfLines({nameBytes + "\t7\thttp://z/" + nameBytes}));
 
     MemorySink sink;
     const Error read = QueueFile::read(path(), sink);
@@ -702,7 +676,7 @@ void TestQueueFile::windows1252LookingLikeUtf8()
         content.rows.append({later, "8", "http://z/y", "0000008"});
     QVERIFY(!QueueFile::write(path(), content).isError());
     if (!later.isEmpty()) // one byte per character
-        QCOMPARE(fileBytes(path()).size(), ZingHeader.size() + name.size() + later.size() + 30);
+        QCOMPARE(readFile(path()).size(), ZingHeader.size() + name.size() + later.size() + 30);
 
     MemorySink sink;
     const Error error = QueueFile::read(path(), sink);
@@ -767,11 +741,11 @@ void TestQueueFile::saveReplacesLongerFile()
     for (int i = 0; i < 200; ++i)
         big.rows.append(big.rows.first());
     QVERIFY(!QueueFile::write(path(), big).isError());
-    const QByteArray bigBytes = fileBytes(path());
+    const QByteArray bigBytes = readFile(path());
 
     const Content small = zingContent();
     QVERIFY(!QueueFile::write(path(), small).isError());
-    const QByteArray smallBytes = fileBytes(path());
+    const QByteArray smallBytes = readFile(path());
     QVERIFY(smallBytes.size() < bigBytes.size());
     QCOMPARE(smallBytes, ZingHeader + crlfLines({"holiday.jpg\t2048\thttp://zing.example/img/"
                                                  "holiday.jpg"}));
@@ -782,7 +756,7 @@ void TestQueueFile::failedSaveKeepsOldFile()
     if (runningAsRoot())
         QSKIP("root writes into read-only folders");
     QVERIFY(!QueueFile::write(path(), yahooContent()).isError());
-    const QByteArray before = fileBytes(path());
+    const QByteArray before = readFile(path());
 
     QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const auto restore = qScopeGuard([this] {
@@ -793,7 +767,7 @@ void TestQueueFile::failedSaveKeepsOldFile()
     QVERIFY(error.isError());
     QVERIFY2(error.message().startsWith(QString::number(int(error.code)) + QLatin1Char(' ')),
              qPrintable(error.message()));
-    QCOMPARE(fileBytes(path()), before);
+    QCOMPARE(readFile(path()), before);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("queue.tbq")});
 }

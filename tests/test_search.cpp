@@ -14,6 +14,7 @@
 #include "core/search/albumsearch.h"
 #include "core/search/groupsearch.h"
 #include "core/search/pagefetcher.h"
+#include "support/testfiles.h"
 #include "support/testserver.h"
 
 namespace {
@@ -34,23 +35,6 @@ QByteArray groupPage(const QByteArray &author, const QByteArray &subject,
         page += "<p><a href=\"" + FileHost.toLatin1() + path + "\">" + path + "</a></p>\n";
     page += "</body></html>";
     return page;
-}
-
-Response ok(const QByteArray &body, Serve mode = Serve::Normal, int delayMs = 0)
-{
-    Response r;
-    r.body = body;
-    r.mode = mode;
-    r.delayMs = delayMs;
-    return r;
-}
-
-QStringList column(const FileListModel &files, int col)
-{
-    QStringList cells;
-    for (int row = 0; row < files.rowCount(); ++row)
-        cells.append(files.cell(row, col));
-    return cells;
 }
 
 } // namespace
@@ -205,7 +189,7 @@ private Q_SLOTS:
         QFETCH(int, length);
         QFETCH(QString, size);
         QFETCH(QString, hidden);
-        Response r = ok(QByteArray(), Serve(mode));
+        Response r = serve(QByteArray(), Serve(mode));
         r.mode = Serve(mode) == Serve::Normal ? Serve::WrongLength : Serve(mode);
         r.announcedLength = length;
         r.body = Serve(mode) == Serve::Normal ? QByteArray() : QByteArray(length, 'x');
@@ -246,7 +230,7 @@ private Q_SLOTS:
     void checkAsksTheRightHost()
     {
         QFETCH(QString, link);
-        m_server.route("/shape/a.zip", ok("abc"));
+        m_server.route("/shape/a.zip", serve("abc"));
         makeList(::Mode::Zing);
         const auto id = m_files->addRow({"a.zip", "", link, ""});
         cDsckLinkVerifier check;
@@ -262,7 +246,7 @@ private Q_SLOTS:
 
     void checkWithoutLengthLeavesCells()
     {
-        m_server.route("/check/nolen.zip", ok("abc", Serve::NoLength));
+        m_server.route("/check/nolen.zip", serve("abc", Serve::NoLength));
         makeList(::Mode::Zing);
         const auto id = m_files->addRow({"n.zip", "old", FileHost + "/check/nolen.zip", "old"});
         cDsckLinkVerifier check;
@@ -276,7 +260,7 @@ private Q_SLOTS:
 
     void checkOfAServerThatNeverClosesEnds()
     {
-        Response r = ok("12345", Serve::NeverClose);
+        Response r = serve("12345", Serve::NeverClose);
         m_server.route("/check/open.zip", r);
         makeList(::Mode::Zing);
         const auto id = m_files->addRow({"o.zip", "", FileHost + "/check/open.zip", ""});
@@ -293,7 +277,7 @@ private Q_SLOTS:
 
     void checkOfAStalledServerEnds()
     {
-        m_server.route("/check/stall.zip", ok("x", Serve::Stall));
+        m_server.route("/check/stall.zip", serve("x", Serve::Stall));
         cDsckLinkVerifier check;
         check.LinkURL = FileHost + "/check/stall.zip";
         check.setTimeout(300);
@@ -320,7 +304,7 @@ private Q_SLOTS:
 
     void checkOfARemovedRowWritesNothing()
     {
-        m_server.route("/check/gone.zip", ok(QByteArray(10, 'x')));
+        m_server.route("/check/gone.zip", serve(QByteArray(10, 'x')));
         makeList(::Mode::Zing);
         const auto id = m_files->addRow({"g.zip", "", FileHost + "/check/gone.zip", ""});
         m_files->setSelected(0, 0, true);
@@ -338,7 +322,7 @@ private Q_SLOTS:
 
     void fetcherShowsProgressWithoutLength()
     {
-        Response r = ok(QByteArray(8000, 'z'), Serve::Slow, 5);
+        Response r = serve(QByteArray(8000, 'z'), Serve::Slow, 5);
         r.mode = Serve::NoLength;
         r.chunkSize = 500;
         m_server.route("/group/cars/message/1", r);
@@ -363,8 +347,8 @@ private Q_SLOTS:
     void fetcherStaysBusyUntilItsChecksEnd()
     {
         m_server.route("/group/cars/message/2",
-                       ok(groupPage("Ann", "S", QList<QByteArray>(12, "/busy/slow.zip"))));
-        m_server.route("/busy/slow.zip", ok("x", Serve::Stall));
+                       serve(groupPage("Ann", "S", QList<QByteArray>(12, "/busy/slow.zip"))));
+        m_server.route("/busy/slow.zip", serve("x", Serve::Stall));
         makeList(::Mode::Yahoo);
         cHTTPLinkFinder fetcher(*m_state, *m_board, *m_files, 0);
         fetcher.sServerType = QStringLiteral("Yahoo");
@@ -385,11 +369,12 @@ private Q_SLOTS:
 
     void groupScanListsRowsWithSizes()
     {
-        m_server.route("/group/cars/message/634", ok(groupPage("<span>Ann</span>", "Red &amp; blue",
-                                                               {"/g/red.jpg", "/g/blue.jpg"})));
-        m_server.route("/group/cars/message/635", ok("<html>no such message</html>"));
-        m_server.route("/g/red.jpg", ok(QByteArray(1234, 'r')));
-        m_server.route("/g/blue.jpg", ok(QByteArray(99, 'b')));
+        m_server.route(
+            "/group/cars/message/634",
+            serve(groupPage("<span>Ann</span>", "Red &amp; blue", {"/g/red.jpg", "/g/blue.jpg"})));
+        m_server.route("/group/cars/message/635", serve("<html>no such message</html>"));
+        m_server.route("/g/red.jpg", serve(QByteArray(1234, 'r')));
+        m_server.route("/g/blue.jpg", serve(QByteArray(99, 'b')));
         makeList(::Mode::Yahoo);
         m_board->resize(2);
         GroupSearch search(*m_state, *m_board, *m_files);
@@ -419,8 +404,8 @@ private Q_SLOTS:
 
     void twoSlotsTakePagesInTurn()
     {
-        m_server.route("/group/cars/message/10", ok("<html>a</html>", Serve::Normal, 300));
-        m_server.route("/group/cars/message/11", ok("<html>b</html>"));
+        m_server.route("/group/cars/message/10", serve("<html>a</html>", Serve::Normal, 300));
+        m_server.route("/group/cars/message/11", serve("<html>b</html>"));
         m_board->resize(2);
         QStringList slotUrls[2];
         connect(m_board.get(), &SlotBoard::slotChanged, this, [&](int i) {
@@ -442,7 +427,7 @@ private Q_SLOTS:
     void oneSlotFetchesInMaskOrder()
     {
         for (const char *n : {"3", "1", "2"})
-            m_server.route(QByteArray("/group/cars/message/") + n, ok("<html></html>"));
+            m_server.route(QByteArray("/group/cars/message/") + n, serve("<html></html>"));
         QList<QByteArray> targets;
         QObject scope; // the server outlives this test; the connection must not
         connect(&m_server, &TestServer::requestReceived, &scope,
@@ -475,7 +460,8 @@ private Q_SLOTS:
     void abortDuringScanEndsWhenAllSlotsAreIdle()
     {
         for (int n = 20; n < 30; ++n)
-            m_server.route("/group/cars/message/" + QByteArray::number(n), ok("x", Serve::Stall));
+            m_server.route("/group/cars/message/" + QByteArray::number(n),
+                           serve("x", Serve::Stall));
         m_board->resize(3);
         GroupSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &GroupSearch::finished);
@@ -492,9 +478,9 @@ private Q_SLOTS:
 
     void stalledPageEndsByTimeoutAndScanGoesOn()
     {
-        m_server.route("/group/cars/message/40", ok("x", Serve::Stall));
-        m_server.route("/group/cars/message/41", ok(groupPage("B", "T", {"/g/t.jpg"})));
-        m_server.route("/g/t.jpg", ok("12"));
+        m_server.route("/group/cars/message/40", serve("x", Serve::Stall));
+        m_server.route("/group/cars/message/41", serve(groupPage("B", "T", {"/g/t.jpg"})));
+        m_server.route("/g/t.jpg", serve("12"));
         m_board->resize(1);
         makeList(::Mode::Yahoo);
         GroupSearch search(*m_state, *m_board, *m_files);
@@ -536,16 +522,16 @@ private Q_SLOTS:
         QFETCH(QStringList, sizes);
         QFETCH(QString, reason);
         Response page =
-            ok(groupPage("A", "S", {"/sizes/gone.zip", "/sizes/stall.zip", "/sizes/ok.zip"}),
-               Serve(mode));
+            serve(groupPage("A", "S", {"/sizes/gone.zip", "/sizes/stall.zip", "/sizes/ok.zip"}),
+                  Serve(mode));
         page.status = status;
         page.chunkSize = 1 << 20;
         m_server.route("/group/cars/message/60", page);
-        Response gone = ok("gone");
+        Response gone = serve("gone");
         gone.status = 404; // its length is the error page's, not the file's
         m_server.route("/sizes/gone.zip", gone);
-        m_server.route("/sizes/stall.zip", ok("x", Serve::Stall));
-        m_server.route("/sizes/ok.zip", ok("12345"));
+        m_server.route("/sizes/stall.zip", serve("x", Serve::Stall));
+        m_server.route("/sizes/ok.zip", serve("12345"));
         makeList(::Mode::Yahoo);
         GroupSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &GroupSearch::finished);
@@ -570,8 +556,9 @@ private Q_SLOTS:
     void filtersApply()
     {
         m_server.route("/group/cars/message/50",
-                       ok(groupPage("Ann", "CZ69 red", {"/g/a.jpg", "/g/b.txt"})));
-        m_server.route("/group/cars/message/51", ok(groupPage("Bob", "cz69 blue", {"/g/c.jpg"})));
+                       serve(groupPage("Ann", "CZ69 red", {"/g/a.jpg", "/g/b.txt"})));
+        m_server.route("/group/cars/message/51",
+                       serve(groupPage("Bob", "cz69 blue", {"/g/c.jpg"})));
         makeList(::Mode::Yahoo);
         GroupSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &GroupSearch::finished);
@@ -592,10 +579,10 @@ private Q_SLOTS:
             "'http://www.zing.com/picture/p2','http://www.zing.com/picture/p3',"
             "'http://www.zing.com/picture/p4','http://www.zing.com/picture/p5');\n"
             "var imgCleanCaptions = new Array('One','Two','Bob\\'s','Four','Five');</script>";
-        m_server.route("/album/?id=7&pwd=a%20b%26c%23d&agree_accept=Y", ok(page));
+        m_server.route("/album/?id=7&pwd=a%20b%26c%23d&agree_accept=Y", serve(page));
         for (int i = 1; i <= 5; ++i)
             m_server.route("/picture/p" + QByteArray::number(i) + ".orig.jpg",
-                           ok(QByteArray(i * 100, 'p')));
+                           serve(QByteArray(i * 100, 'p')));
         m_board->resize(3);
         QList<QPair<int, QString>> verifying;
         QStringList lastUrl(3);
@@ -629,7 +616,7 @@ private Q_SLOTS:
 
     void albumWithoutPictureListFinishes()
     {
-        m_server.route("/album/?id=8&pwd=x&agree_accept=Y", ok("<html>wrong password</html>"));
+        m_server.route("/album/?id=8&pwd=x&agree_accept=Y", serve("<html>wrong password</html>"));
         AlbumSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &AlbumSearch::finished);
         search.start({QStringLiteral("http://www.zing.com/album/?id=8"), QStringLiteral("x"), 4,
@@ -642,7 +629,7 @@ private Q_SLOTS:
 
     void albumAbortAndNextSearchIsNotAborted()
     {
-        m_server.route("/album/?id=9&pwd=x&agree_accept=Y", ok("x", Serve::Stall));
+        m_server.route("/album/?id=9&pwd=x&agree_accept=Y", serve("x", Serve::Stall));
         AlbumSearch search(*m_state, *m_board, *m_files);
         QSignalSpy finished(&search, &AlbumSearch::finished);
         search.start({QStringLiteral("http://www.zing.com/album/?id=9"), QStringLiteral("x"), 2,
@@ -652,7 +639,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
         QCOMPARE(m_statuses.last(), QStringLiteral("Search aborted"));
 
-        m_server.route("/album/?id=10&pwd=x&agree_accept=Y", ok("<html></html>"));
+        m_server.route("/album/?id=10&pwd=x&agree_accept=Y", serve("<html></html>"));
         search.start({QStringLiteral("http://www.zing.com/album/?id=10"), QStringLiteral("x"), 2,
                       shortTimeouts()});
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 5000);

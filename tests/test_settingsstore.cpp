@@ -10,10 +10,9 @@
 #include <QTest>
 #include <thread>
 
-#include <unistd.h>
-
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
+#include "support/testfiles.h"
 
 using Pairs = SettingsStore::Pairs;
 
@@ -21,23 +20,10 @@ namespace {
 
 const QString App = SettingKeys::Application;
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 // Parsed with Qt's own reader, so the file is checked by a second, independent parser.
 QJsonObject readJson(const QString &path)
 {
-    return QJsonDocument::fromJson(readBytes(path)).object();
+    return QJsonDocument::fromJson(readFile(path)).object();
 }
 
 // The object reached by following exactly these member names (case-sensitive).
@@ -52,11 +38,6 @@ QStringList brokenCopies(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral("settings.json.broken-*")}, QDir::Files,
                                   QDir::Name);
-}
-
-bool runningAsRoot()
-{
-    return geteuid() == 0;
 }
 
 } // namespace
@@ -338,14 +319,14 @@ void TestSettingsStore::brokenFileIsKeptAside()
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.json"));
-    QVERIFY(writeBytes(path, content));
+    QVERIFY(writeFile(path, content));
     const SettingsStore store(path);
 
     QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
                                  QStringLiteral("0")),
              QStringLiteral("0"));
     QCOMPARE(store.RegGetAllSettings(App, SettingKeys::SectionSettings).size(), 0);
-    QCOMPARE(readBytes(path), content);
+    QCOMPARE(readFile(path), content);
     QVERIFY(brokenCopies(dir.path()).isEmpty());
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
@@ -356,7 +337,7 @@ void TestSettingsStore::brokenFileIsKeptAside()
     QCOMPARE(copies.size(), 1);
     static const QRegularExpression name(QStringLiteral(R"(^settings\.json\.broken-\d{8}-\d{6}$)"));
     QVERIFY2(name.match(copies.first()).hasMatch(), qPrintable(copies.first()));
-    QCOMPARE(readBytes(dir.filePath(copies.first())), content);
+    QCOMPARE(readFile(dir.filePath(copies.first())), content);
 
     QCOMPARE(readJson(path),
              QJsonObject({{App, QJsonObject({{SettingKeys::SectionSettings,
@@ -375,7 +356,7 @@ void TestSettingsStore::brokenCopiesNeverOverwriteEachOther()
     QSet<QByteArray> written;
     for (int i = 0; i < 3; ++i) {
         const QByteArray garbage = "not json " + QByteArray::number(i);
-        QVERIFY(writeBytes(path, garbage));
+        QVERIFY(writeFile(path, garbage));
         written.insert(garbage);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
         store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
@@ -384,7 +365,7 @@ void TestSettingsStore::brokenCopiesNeverOverwriteEachOther()
 
     QSet<QByteArray> kept;
     for (const QString &copy : brokenCopies(dir.path()))
-        kept.insert(readBytes(dir.filePath(copy)));
+        kept.insert(readFile(dir.filePath(copy)));
     QCOMPARE(kept, written);
     QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips),
              QStringLiteral("2"));
@@ -424,7 +405,7 @@ void TestSettingsStore::valuesAndSectionsNeverReplaceEachOther()
              QStringLiteral("def"));
 
     // Hand-edited members that are not strings read as missing and are not listed.
-    QVERIFY(writeBytes(path, R"({"Trawl Bay": {"Settings": {"N": 4, "S": "s", "L": [1]},
+    QVERIFY(writeFile(path, R"({"Trawl Bay": {"Settings": {"N": 4, "S": "s", "L": [1]},
                                                "Window": "flat"}})"));
     QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, QStringLiteral("N"),
                                  QStringLiteral("def")),
@@ -461,7 +442,7 @@ void TestSettingsStore::twoStoresSeeEachOthersWrites()
     QCOMPARE(first.RegGetAllSettings(App, section), expected);
 
     // A change made by anything else is seen by the next read.
-    QVERIFY(writeBytes(path, R"({"Trawl Bay": {"Settings": {"A0": "edited"}}})"));
+    QVERIFY(writeFile(path, R"({"Trawl Bay": {"Settings": {"A0": "edited"}}})"));
     QCOMPARE(first.RegGetSetting(App, section, QStringLiteral("A0")), QStringLiteral("edited"));
 }
 
@@ -538,7 +519,7 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     const SettingsStore store(path);
     store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
                          QStringLiteral("1"));
-    const QByteArray before = readBytes(path);
+    const QByteArray before = readFile(path);
 
     QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
     const auto restore =
@@ -552,7 +533,7 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
                          QStringLiteral("9"));
 
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(readBytes(path), before);
+    QCOMPARE(readFile(path), before);
     QVERIFY(brokenCopies(dir.path()).isEmpty());
 }
 
