@@ -71,8 +71,6 @@ class TestFileList : public QObject
 
 private Q_SLOTS:
     // Column sets and formatting helpers
-    void columnSetColumns_data();
-    void columnSetColumns();
     void columnPositionsMatchKeys_data();
     void columnPositionsMatchKeys();
     void hiddenSize_data();
@@ -124,52 +122,6 @@ private Q_SLOTS:
     // Mode switch
     void modeSwitchKeepsRows();
 };
-
-void TestFileList::columnSetColumns_data()
-{
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<bool>("right");
-
-    using namespace ColumnKeys;
-    const auto row = [](const char *name, Mode mode, int column, const QString &key,
-                        const char *caption, int width, bool right) {
-        QTest::newRow(name) << mode << column << key << QString::fromLatin1(caption) << width
-                            << right;
-    };
-    row("yahoo msgno", Mode::Yahoo, 0, MsgNo, "Msg No.", 900, false);
-    row("yahoo subject", Mode::Yahoo, 1, Subject, "Subject", 2000, false);
-    row("yahoo author", Mode::Yahoo, 2, Author, "Author", 1200, false);
-    row("yahoo filename", Mode::Yahoo, 3, FileName, "File Name", 3800, false);
-    row("yahoo size", Mode::Yahoo, 4, Size, "Size", 1000, true);
-    row("yahoo url", Mode::Yahoo, 5, FileURL, "File URL", 13800, false);
-    row("yahoo hidden", Mode::Yahoo, 6, HiddenSize, "", 0, false);
-    row("zing filename", Mode::Zing, 0, FileName, "File Name", 3800, false);
-    row("zing size", Mode::Zing, 1, Size, "Size", 1000, true);
-    row("zing url", Mode::Zing, 2, FileURL, "File URL", 13800, false);
-    row("zing hidden", Mode::Zing, 3, HiddenSize, "", 0, false);
-}
-
-void TestFileList::columnSetColumns()
-{
-    QFETCH(Mode, mode);
-    QFETCH(int, column);
-    QFETCH(QString, key);
-    QFETCH(QString, caption);
-    QFETCH(int, width);
-    QFETCH(bool, right);
-
-    const QList<ColumnDef> columns = columnSet(mode);
-    QCOMPARE(columns.size(), mode == Mode::Yahoo ? 7 : 4);
-    const ColumnDef &def = columns.at(column);
-    QCOMPARE(def.key, key);
-    QCOMPARE(def.caption, caption);
-    QCOMPARE(def.widthTwips, width);
-    QCOMPARE(def.alignment, Qt::Alignment(right ? Qt::AlignRight : Qt::AlignLeft));
-}
 
 void TestFileList::columnPositionsMatchKeys_data()
 {
