@@ -1,8 +1,9 @@
-// Downloads started from the main window's toolbar, against a local server.
+// Searches and downloads started from the main window's toolbar, against a local server.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,7 +26,6 @@
 
 namespace {
 
-using Response = TestServer::Response;
 using Serve = TestServer::Mode;
 
 // A made-up host of this executable only; the host mapping sends it to the test server.
@@ -35,7 +35,7 @@ constexpr int EndBoundMs = 8000;
 
 } // namespace
 
-class TestGuiDownload : public QObject
+class TestGuiRuns : public QObject
 {
     Q_OBJECT
 
@@ -88,9 +88,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY(m_server.listen());
         const QString to = QStringLiteral(":127.0.0.1:") + QString::number(m_server.port());
-        QVERIFY(HostMapping::global().add(QStringLiteral("dl.gui.test:80") + to));
+        for (const char *host : {"dl.gui.test", "groups.gui.test", "f9.gui.test", "www.zing.com"})
+            QVERIFY(HostMapping::global().add(QLatin1String(host) + QStringLiteral(":80") + to));
     }
 
     void init()
@@ -122,6 +124,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("2 files downloaded"),
                                   EndBoundMs);
         QVERIFY(allEnabled(startingActions(*w), true));
+        QVERIFY(!w->state().AnyThreadBusy()); // so closing now does not ask
         QCOMPARE(w->lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(readFile(m_downloads->filePath(QStringLiteral("a.bin"))), QByteArray(3000, 'a'));
         QCOMPARE(readFile(m_downloads->filePath(QStringLiteral("b_c.bin"))), QByteArray(10, 'b'));
@@ -249,7 +252,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QStringList, files);
         const QByteArray path = "/gui/e-" + QByteArray(QTest::currentDataTag()).replace(' ', '-');
-        Response refused = serve("busy");
+        TestServer::Response refused = serve("busy");
         refused.status = firstStatus;
         if (firstStatus == 200)
             m_server.route(path, serve("new"));
@@ -272,45 +275,110 @@ private Q_SLOTS:
         QCOMPARE(found, files);
     }
 
-    void closingDuringADownloadAsks()
+    void standingSortHoldsForANewSearch()
     {
-        m_server.route("/gui/close.bin", serve(QByteArray(100000, 'c'), Serve::Slow, 30, 1000));
+        // The sizes arrive after the rows: the rows must still end in the marked order.
+        m_server.route("/album/?id=2&pwd=pw&agree_accept=Y",
+                       serve("<script>var theUrls = new Array('http://www.zing.com/picture/s1',"
+                             "'http://www.zing.com/picture/s2','http://www.zing.com/picture/s3');\n"
+                             "var imgCleanCaptions = new Array('Mid','Big','Small');</script>"));
+        const QList<int> sizes{3000, 40000, 20};
+        for (int i = 0; i < sizes.size(); ++i)
+            m_server.route("/picture/s" + QByteArray::number(i + 1) + ".orig.jpg",
+                           serve(QByteArray(sizes[i], 'p')));
+
+        auto w = makeWindow();
+        w->files().addRows({{"old", "5", "u", "0000005"}});
+        w->lvFiles->header()->sectionClicked(1);
+        w->lvFiles->header()->sectionClicked(1); // "-Size" stands
+        w->cmbBaseURL->setEditText(QStringLiteral("http://www.zing.com/album/?id=2"));
+        w->txtMask->setText(QStringLiteral("pw"));
+        w->commands().tbSearch->trigger();
+        QVERIFY(!w->commands().tbSearch->isEnabled()); // no second run under this one
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Finished search"), 8000);
+        QVERIFY(w->commands().tbSearch->isEnabled());
+        QCOMPARE(w->files().headerData(1, Qt::Horizontal).toString(), QStringLiteral("-Size"));
+        QTRY_COMPARE(column(w->files(), 0), (QStringList{"Big", "Mid", "Small"}));
+        QCOMPARE(column(w->files(), 1), (QStringList{"40000", "3000", "20"}));
+        QTRY_COMPARE(w->panelTotal->text(), QStringLiteral("3 files, 43,020 bytes"));
+    }
+
+    void refusedMaskShowsTheMessage()
+    {
+        auto w = makeWindow();
+        w->selectMode(QStringLiteral("Yahoo"));
+        w->cmbBaseURL->setEditText(QStringLiteral("http://groups.gui.test/group/x"));
+        w->txtMask->setText(QStringLiteral("10-5"));
+        w->commands().tbSearch->trigger();
+        QCOMPARE(m_log.criticals, QStringList{"Wrong message mask."});
+        QCOMPARE(w->panelMessage->text(), QStringLiteral("Error parsing message mask"));
+        QVERIFY(w->commands().tbSearch->isEnabled());
+    }
+
+    void enterStartsAndEscapeStops()
+    {
+        m_server.route("/group/keys/message/1", serve({}, Serve::Stall));
         auto w = makeWindow();
         w->showAsLoaded();
-        w->txtDownloadTo->setText(downloads());
-        addTicked(*w, {{QStringLiteral("close.bin"), "/gui/close.bin"}});
-        w->commands().tbDownload->trigger();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // Escape with nothing running changes nothing.
+        QTest::keyClick(w->txtMask, Qt::Key_Escape);
+        QVERIFY(!w->state().AbortRequested);
+        w->selectMode(QStringLiteral("Yahoo"));
+        w->cmbBaseURL->setEditText(QStringLiteral("http://groups.gui.test/group/keys"));
+        w->txtMask->setText(QStringLiteral("1"));
+        QTest::keyClick(w->txtMask, Qt::Key_Return);
+        QVERIFY(w->state().isRunActive());
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, 5000);
+        QTest::keyClick(w->txtMask, Qt::Key_Escape);
+        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("Search aborted"), 5000);
+        QVERIFY(!w->state().isRunActive());
+    }
+
+    void closingDuringARunAsks_data()
+    {
+        QTest::addColumn<bool>("download");
+        QTest::addColumn<QString>("aborted");
+        QTest::newRow("download") << true << "Download aborted";
+        QTest::newRow("group search") << false << "Search aborted";
+    }
+
+    void closingDuringARunAsks()
+    {
+        QFETCH(bool, download);
+        QFETCH(QString, aborted);
+        auto w = makeWindow();
+        w->showAsLoaded();
+        if (download) {
+            m_server.route("/gui/close.bin", serve(QByteArray(100000, 'c'), Serve::Slow, 30, 1000));
+            w->txtDownloadTo->setText(downloads());
+            addTicked(*w, {{QStringLiteral("close.bin"), "/gui/close.bin"}});
+            w->commands().tbDownload->trigger();
+        } else {
+            m_server.route("/group/x/message/1", serve({}, Serve::Stall));
+            m_server.route("/group/x/message/2", serve({}, Serve::Stall));
+            w->selectMode(QStringLiteral("Yahoo"));
+            w->cmbBaseURL->setEditText(QStringLiteral("http://groups.gui.test/group/x"));
+            w->txtMask->setText(QStringLiteral("1,2"));
+            w->commands().tbSearch->trigger();
+        }
         QVERIFY(w->state().AnyThreadBusy());
 
         m_log.answerYes = false;
         QVERIFY(!w->close());
         QCOMPARE(m_log.abortAsked, 1);
         QVERIFY(w->isVisible());
-        QVERIFY(w->state().AnyThreadBusy()); // No: the download goes on
+        QVERIFY(w->state().AnyThreadBusy()); // No: the run goes on
 
         m_log.answerYes = true;
         QVERIFY(!w->close()); // Yes: aborts, then closes once every slot is idle
         QCOMPARE(m_log.abortAsked, 2);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), EndBoundMs);
         QVERIFY(!w->state().AnyThreadBusy());
-        QCOMPARE(w->panelMessage->text(), QStringLiteral("Download aborted"));
+        QCOMPARE(w->panelMessage->text(), aborted);
         QVERIFY(entries(downloads()).isEmpty());
-    }
-
-    void closingWhenIdleDoesNotAsk()
-    {
-        m_server.route("/gui/quick.txt", serve("quick"));
-        auto w = makeWindow();
-        w->showAsLoaded();
-        w->txtDownloadTo->setText(downloads());
-        addTicked(*w, {{QStringLiteral("quick.txt"), "/gui/quick.txt"}});
-        w->commands().tbDownload->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(w->panelMessage->text(), QStringLiteral("1 files downloaded"),
-                                  EndBoundMs);
-        QVERIFY(w->close());
-        QCOMPARE(m_log.abortAsked, 0);
     }
 };
 
-QTEST_MAIN(TestGuiDownload)
-#include "test_guidownload.moc"
+QTEST_MAIN(TestGuiRuns)
+#include "test_guiruns.moc"
