@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
 #include <QMap>
 #include <cstdio>
 
@@ -18,20 +17,13 @@
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/downloadrun.h"
+#include "core/download/filedownloader.h"
+#include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/queue/queuefile.h"
 #include "core/search/wildcard.h"
 
 namespace DownloadCommand {
-
-namespace {
-
-QString dataSize(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-} // namespace
 
 namespace {
 
@@ -152,18 +144,16 @@ int run(const QStringList &arguments)
     QObject::connect(
         &download, &DownloadRun::fileDone,
         [&](FileListModel::RowId row, bool ok, const QString &target, const QString &reason) {
-            if (!ok && reason == QLatin1String("aborted")) {
+            if (!ok && reason == cHTTPDownloader::abortedReason()) {
                 // Not the file's failure: the next run resumes it.
             } else if (!ok) {
                 printer.message(
                     QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
             } else if (!quiet && !printer.isLive() && download.transferred(row)) {
-                const qint64 bytes = QFileInfo(target).size();
-                const qint64 ms =
-                    std::max<qint64>(clock.elapsed() - started.value(row, clock.elapsed()), 1);
-                printer.message(
-                    QStringLiteral("done: %1 (%2, %3/s)")
-                        .arg(printable(target), dataSize(bytes), dataSize(bytes * 1000 / ms)));
+                const qint64 ms = clock.elapsed() - started.value(row, clock.elapsed());
+                printer.message(QStringLiteral("done: %1 (%2)")
+                                    .arg(printable(target),
+                                         TransferMeter::summary(QFileInfo(target).size(), ms)));
             }
         });
     QObject::connect(

@@ -2,11 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include "core/app/mode.h"
 #include "core/download/transfermeter.h"
@@ -110,6 +110,8 @@ private:
                     const QString &reason);
     void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
                         const QString &reason);
+    // Counts one row's end and tells it.
+    void count(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
 
     // A target name written by this run, and the rows that are the same file.
     struct Claim
