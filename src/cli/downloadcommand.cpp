@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
-#include <QMap>
 #include <cstdio>
 
 #include "cli/commonoptions.h"
@@ -91,11 +90,8 @@ int run(const QStringList &arguments)
     const int retryCount = parser.value(retries).toInt(&retriesOk);
     if (!retriesOk || retryCount < 0 || retryCount > DownloadRun::MaxRetries)
         return fail(QStringLiteral("--retries must be a whole number from 0 to 10"));
-    const QMap<QString, DownloadRun::IfExists> choices{
-        {QStringLiteral("replace"), DownloadRun::IfExists::Replace},
-        {QStringLiteral("skip"), DownloadRun::IfExists::Skip},
-        {QStringLiteral("keep-both"), DownloadRun::IfExists::KeepBoth}};
-    if (!choices.contains(parser.value(ifExists)))
+    const std::optional<ExistingFileChoice> choice = ifFileExistsFromText(parser.value(ifExists));
+    if (!choice)
         return fail(QStringLiteral("--if-exists must be replace, skip or keep-both"));
     QString error;
     if (!common.apply(parser, &error))
@@ -176,7 +172,7 @@ int run(const QStringList &arguments)
     params.mode = mode;
     params.threads = threadCount;
     params.retries = retryCount;
-    params.ifExists = choices.value(parser.value(ifExists));
+    params.ifExists = *choice;
     params.cookieFile = common.cookieFile(parser);
     if (!quiet && !printer.isLive())
         printer.setSlotLines(false); // one line per file instead

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "core/app/mode.h"
+#include "core/download/existingfiles.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 
@@ -29,13 +30,7 @@ class DownloadRun final : public QObject
     Q_DISABLE_COPY_MOVE(DownloadRun)
 
 public:
-    // What to do with a file of the target's name that was there before the run.
-    enum class IfExists
-    {
-        Replace,  // replaced when the new file is whole
-        Skip,     // left alone and the row counted as done, unless its size differs
-        KeepBoth, // the new file takes the next free "name (2).ext"
-    };
+    using IfExists = ExistingFileChoice;
 
     struct Params
     {
