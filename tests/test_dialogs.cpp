@@ -148,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(setting(Retries), QStringLiteral("7"));
         QCOMPARE(setting(IfFileExists), QStringLiteral("keep-both"));
         QCOMPARE(values.gRetries, 7);
-        QCOMPARE(values.gIfFileExists, DownloadRun::IfExists::KeepBoth);
+        QCOMPARE(values.gIfFileExists, ExistingFileChoice::KeepBoth);
         auto reopened = makeOptions(values);
         QCOMPARE(reopened->spnRetries->value(), 7);
         QCOMPARE(reopened->cmbIfExists->currentText(), QStringLiteral("Keep both"));

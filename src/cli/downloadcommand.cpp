@@ -6,8 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
-#include <QMap>
 #include <cstdio>
 
 #include "cli/commonoptions.h"
@@ -18,20 +16,13 @@
 #include "core/app/appstate.h"
 #include "core/app/slotboard.h"
 #include "core/download/downloadrun.h"
+#include "core/download/filedownloader.h"
+#include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/queue/queuefile.h"
 #include "core/search/wildcard.h"
 
 namespace DownloadCommand {
-
-namespace {
-
-QString dataSize(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
-} // namespace
 
 namespace {
 
@@ -99,11 +90,8 @@ int run(const QStringList &arguments)
     const int retryCount = parser.value(retries).toInt(&retriesOk);
     if (!retriesOk || retryCount < 0 || retryCount > DownloadRun::MaxRetries)
         return fail(QStringLiteral("--retries must be a whole number from 0 to 10"));
-    const QMap<QString, DownloadRun::IfExists> choices{
-        {QStringLiteral("replace"), DownloadRun::IfExists::Replace},
-        {QStringLiteral("skip"), DownloadRun::IfExists::Skip},
-        {QStringLiteral("keep-both"), DownloadRun::IfExists::KeepBoth}};
-    if (!choices.contains(parser.value(ifExists)))
+    const std::optional<ExistingFileChoice> choice = ifFileExistsFromText(parser.value(ifExists));
+    if (!choice)
         return fail(QStringLiteral("--if-exists must be replace, skip or keep-both"));
     QString error;
     if (!common.apply(parser, &error))
@@ -152,18 +140,16 @@ int run(const QStringList &arguments)
     QObject::connect(
         &download, &DownloadRun::fileDone,
         [&](FileListModel::RowId row, bool ok, const QString &target, const QString &reason) {
-            if (!ok && reason == QLatin1String("aborted")) {
+            if (!ok && reason == cHTTPDownloader::abortedReason()) {
                 // Not the file's failure: the next run resumes it.
             } else if (!ok) {
                 printer.message(
                     QStringLiteral("failed: %1: %2").arg(printable(target), printable(reason)));
             } else if (!quiet && !printer.isLive() && download.transferred(row)) {
-                const qint64 bytes = QFileInfo(target).size();
-                const qint64 ms =
-                    std::max<qint64>(clock.elapsed() - started.value(row, clock.elapsed()), 1);
-                printer.message(
-                    QStringLiteral("done: %1 (%2, %3/s)")
-                        .arg(printable(target), dataSize(bytes), dataSize(bytes * 1000 / ms)));
+                const qint64 ms = clock.elapsed() - started.value(row, clock.elapsed());
+                printer.message(QStringLiteral("done: %1 (%2)")
+                                    .arg(printable(target),
+                                         TransferMeter::summary(QFileInfo(target).size(), ms)));
             }
         });
     QObject::connect(
@@ -186,7 +172,7 @@ int run(const QStringList &arguments)
     params.mode = mode;
     params.threads = threadCount;
     params.retries = retryCount;
-    params.ifExists = choices.value(parser.value(ifExists));
+    params.ifExists = *choice;
     params.cookieFile = common.cookieFile(parser);
     if (!quiet && !printer.isLive())
         printer.setSlotLines(false); // one line per file instead

@@ -15,7 +15,7 @@ void ProgramValues::load(const SettingsStore &store)
         threadsFromText(get(NumberOfThreads, QString::number(DefaultNumberOfThreads)));
     gQueueFolder = get(TBQFolder);
     gRetries = retriesFromText(get(Retries, QString::number(DefaultRetries)));
-    gIfFileExists = ifExistsFromText(get(IfFileExists));
+    gIfFileExists = ifExistsFromText(get(SettingKeys::IfFileExists));
     gFilterSubject = get(FilterSubject);
     gFilterAuthor = get(FilterAuthor);
     gFilterFilename = get(FilterFilename);
@@ -55,37 +55,7 @@ int retriesFromText(const QString &text)
                                                                 : SettingKeys::DefaultRetries;
 }
 
-namespace {
-
-struct IfExistsName
+ExistingFileChoice ifExistsFromText(const QString &text)
 {
-    DownloadRun::IfExists choice;
-    QLatin1StringView text;
-};
-
-constexpr IfExistsName IfExistsNames[] = {
-    {DownloadRun::IfExists::Replace, QLatin1StringView("replace")},
-    {DownloadRun::IfExists::Skip, QLatin1StringView("skip")},
-    {DownloadRun::IfExists::KeepBoth, QLatin1StringView("keep-both")},
-};
-
-} // namespace
-
-DownloadRun::IfExists ifExistsFromText(const QString &text)
-{
-    const QString wanted = text.trimmed();
-    for (const IfExistsName &name : IfExistsNames) {
-        if (wanted.compare(name.text, Qt::CaseInsensitive) == 0)
-            return name.choice;
-    }
-    return DownloadRun::IfExists::Replace;
-}
-
-QString ifExistsText(DownloadRun::IfExists choice)
-{
-    for (const IfExistsName &name : IfExistsNames) {
-        if (name.choice == choice)
-            return name.text;
-    }
-    return IfExistsNames[0].text;
+    return ifFileExistsFromText(text).value_or(ExistingFileChoice::Replace);
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "core/download/downloadrun.h"
+#include "core/download/existingfiles.h"
 
 class SettingsStore;
 
@@ -11,7 +11,7 @@ struct ProgramValues
 {
     qint16 gNumberOfThreads = 4;
     int gRetries = 3; // further attempts after a transient failure
-    DownloadRun::IfExists gIfFileExists = DownloadRun::IfExists::Replace;
+    ExistingFileChoice gIfFileExists = ExistingFileChoice::Replace;
     QString gQueueFolder;
     QString gFilterSubject;
     QString gFilterAuthor;
@@ -41,6 +41,4 @@ int retriesFromText(const QString &text);
 
 // A stored choice for files that already exist: "replace", "skip" or "keep-both" (in any
 // case); anything else is "replace".
-DownloadRun::IfExists ifExistsFromText(const QString &text);
-// The stored text of a choice, as ifExistsFromText reads it.
-QString ifExistsText(DownloadRun::IfExists choice);
+ExistingFileChoice ifExistsFromText(const QString &text);

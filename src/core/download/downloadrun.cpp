@@ -1,7 +1,6 @@
 #include "core/download/downloadrun.h"
 
 #include <QFileInfo>
-#include <QLocale>
 #include <algorithm>
 #include <utility>
 
@@ -77,7 +76,8 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_knownTotal = 0;
     m_bytesDone = 0;
     for (const FileListModel::RowId id : std::as_const(m_queue))
-        m_knownTotal += qMax(0LL, m_files.cell(m_files.rowOf(id), sizeColumn(m_params.mode)).toLongLong());
+        m_knownTotal +=
+            qMax(0LL, m_files.cell(m_files.rowOf(id), sizeColumn(m_params.mode)).toLongLong());
     m_meter.reset();
     m_clock.start();
     m_bytesTimer.start();
@@ -202,7 +202,6 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
                              const QString &reason)
 {
     if (ok) {
-        ++m_succeeded;
         const auto expected = m_expectedSize.constFind(row);
         const qint64 actual = QFileInfo(target).size();
         m_bytesDone += actual;
@@ -211,11 +210,8 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
             m_sizesDiffer.append(target);
             Q_EMIT sizeDiffers(row, target, *expected, actual);
         }
-    } else if (reason != QLatin1String("aborted")) {
-        m_failures.append({target, reason});
-        m_files.setToolTip(row, tr("Failed: %1").arg(reason));
     }
-    Q_EMIT fileDone(row, ok, target, reason);
+    count(row, ok, target, reason);
     const auto name = m_claimOf.constFind(row);
     if (name == m_claimOf.cend())
         return;
@@ -229,18 +225,26 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
 void DownloadRun::settleFollower(FileListModel::RowId row, bool ok, const QString &target,
                                  const QString &reason)
 {
-    if (ok) {
+    // What a downloader does for its own row, done here for a row that had no transfer.
+    const bool aborted = !ok && reason == cHTTPDownloader::abortedReason();
+    if (ok)
         m_files.setChecked(m_files.rowOf(row), false);
-        m_files.setRowMark(row, FileListModel::RowMark::None);
-        ++m_succeeded;
-    } else if (reason == QLatin1String("aborted")) {
-        m_files.setRowMark(row, FileListModel::RowMark::None);
-    } else {
-        m_files.setRowMark(row, FileListModel::RowMark::Failed);
-        m_files.setToolTip(row, tr("Failed: %1").arg(reason));
-        m_failures.append({target, reason});
-    }
+    m_files.setRowMark(row, ok || aborted ? FileListModel::RowMark::None
+                                          : FileListModel::RowMark::Failed);
     m_state.setProgressValue(m_state.progress().value + 1);
+    count(row, ok, target, reason);
+}
+
+void DownloadRun::count(FileListModel::RowId row, bool ok, const QString &target,
+                        const QString &reason)
+{
+    if (ok) {
+        ++m_succeeded;
+    } else if (reason != cHTTPDownloader::abortedReason()) {
+        // An abort is no failure of the file: it stays ticked for the next run.
+        m_failures.append({target, reason});
+        m_files.setToolTip(row, tr("Failed: %1").arg(reason));
+    }
     Q_EMIT fileDone(row, ok, target, reason);
 }
 
@@ -279,7 +283,8 @@ void DownloadRun::showBytes()
             total += downloader->bytesTotal();
     }
     m_meter.sample(m_clock.elapsed(), done);
-    m_state.setRunDetail(TransferMeter::text(done, std::max(total, done), m_meter.bytesPerSecond()));
+    m_state.setRunDetail(
+        TransferMeter::text(done, std::max(total, done), m_meter.bytesPerSecond()));
 }
 
 QString DownloadRun::endMessage() const
@@ -316,13 +321,7 @@ void DownloadRun::end(bool aborted)
     m_bytesTimer.stop();
     // The bars return to empty; the run's bytes stay on show until the next run.
     m_state.setProgressValue(0);
-    const qint64 ms = std::max<qint64>(m_clock.elapsed(), 1);
-    m_state.setRunDetail(
-        QStringLiteral("%1 in %2 \u00b7 %3/s")
-            .arg(QLocale().formattedDataSize(m_bytesDone, 1, QLocale::DataSizeTraditionalFormat),
-                 TransferMeter::duration((ms + 999) / 1000),
-                 QLocale().formattedDataSize(m_bytesDone * 1000 / ms, 1,
-                                             QLocale::DataSizeTraditionalFormat)));
+    m_state.setRunDetail(TransferMeter::summary(m_bytesDone, m_clock.elapsed()));
     // New files took their names without a sync each; one sync of the folder keeps them.
     if (m_succeeded > 0)
         syncFolder(m_params.folder);

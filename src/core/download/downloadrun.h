@@ -2,13 +2,14 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include "core/app/mode.h"
+#include "core/download/existingfiles.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 
@@ -29,13 +30,7 @@ class DownloadRun final : public QObject
     Q_DISABLE_COPY_MOVE(DownloadRun)
 
 public:
-    // What to do with a file of the target's name that was there before the run.
-    enum class IfExists
-    {
-        Replace,  // replaced when the new file is whole
-        Skip,     // left alone and the row counted as done, unless its size differs
-        KeepBoth, // the new file takes the next free "name (2).ext"
-    };
+    using IfExists = ExistingFileChoice;
 
     struct Params
     {
@@ -110,6 +105,8 @@ private:
                     const QString &reason);
     void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
                         const QString &reason);
+    // Counts one row's end and tells it.
+    void count(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
 
     // A target name written by this run, and the rows that are the same file.
     struct Claim

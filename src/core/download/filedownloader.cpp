@@ -14,7 +14,6 @@
 
 namespace {
 
-const QString Aborted = QStringLiteral("aborted");
 constexpr qint64 DetailEveryMs = 250;
 
 bool namesAWebPage(const QString &name)
@@ -85,7 +84,7 @@ void cHTTPDownloader::Abort()
     if (m_retryTimer.isActive()) {
         // Waiting for the next attempt: the abort ends it at once.
         m_retryTimer.stop();
-        complete(false, Aborted);
+        complete(false, abortedReason());
         return;
     }
     m_client->abort();
@@ -183,7 +182,7 @@ void cHTTPDownloader::onEnded()
         break;
     case HttpClient::Outcome::Aborted:
     case HttpClient::Outcome::None:
-        complete(false, Aborted);
+        complete(false, abortedReason());
         break;
     }
 }
@@ -230,7 +229,7 @@ void cHTTPDownloader::complete(bool ok, const QString &reason)
         m_target->keep();
         m_target.reset();
     }
-    const bool aborted = !ok && reason == Aborted;
+    const bool aborted = !ok && reason == abortedReason();
     if (ok) {
         m_files.setChecked(m_files.rowOf(itmX), false);
         m_files.setRowMark(itmX, FileListModel::RowMark::None);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <memory>
 
@@ -51,6 +51,8 @@ public:
 
     // What a failure says when the server sent a web page for a file that is none.
     static QString signInPageText();
+    // The reason of a row whose transfer was aborted: no failure of the file.
+    static QString abortedReason() { return QStringLiteral("aborted"); }
 
 Q_SIGNALS:
     // One file ended: written (ok) or not, with the reason.

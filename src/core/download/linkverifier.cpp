@@ -172,20 +172,21 @@ void cDsckLinkVerifier::readLength(bool final)
 
 void cDsckLinkVerifier::onError()
 {
-    if (m_finished)
-        return;
-    setStatus(QStringLiteral("Error"));
-    setUrlText(QString());
-    finish(Outcome::Failed);
+    fail(Outcome::Failed);
 }
 
 void cDsckLinkVerifier::onTimeout()
+{
+    fail(Outcome::TimedOut);
+}
+
+void cDsckLinkVerifier::fail(Outcome outcome)
 {
     if (m_finished)
         return;
     setStatus(QStringLiteral("Error"));
     setUrlText(QString());
-    finish(Outcome::TimedOut);
+    finish(outcome);
 }
 
 void cDsckLinkVerifier::dropSocket()

@@ -61,6 +61,7 @@ private:
     void onReceive();
     void onError();
     void onTimeout();
+    void fail(Outcome outcome); // a socket error or a timeout: "Error", and the check ends
     void readLength(bool final);
     void setStatus(const QString &text);
     void setUrlText(const QString &text);

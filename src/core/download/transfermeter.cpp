@@ -30,17 +30,28 @@ QString TransferMeter::duration(qint64 seconds)
     const qint64 h = seconds / 3600;
     const qint64 m = seconds / 60 % 60;
     const qint64 s = seconds % 60;
-    const auto two = [](qint64 v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    const auto two = [](qint64 v) {
+        return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+    };
     return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(two(m), two(s))
                  : QStringLiteral("%1:%2").arg(m).arg(two(s));
 }
 
+QString TransferMeter::dataSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+QString TransferMeter::summary(qint64 bytes, qint64 ms)
+{
+    ms = std::max<qint64>(ms, 1);
+    return QStringLiteral("%1 in %2 \u00b7 %3/s")
+        .arg(dataSize(bytes), duration((ms + 999) / 1000), dataSize(bytes * 1000 / ms));
+}
+
 QString TransferMeter::text(qint64 done, qint64 total, double speed)
 {
-    const QLocale locale;
-    const auto size = [&locale](qint64 bytes) {
-        return locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-    };
+    const auto size = &TransferMeter::dataSize;
     QStringList parts;
     if (total > 0) {
         parts.append(QStringLiteral("%1%").arg(std::min<qint64>(done * 100 / total, 100)));

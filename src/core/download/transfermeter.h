@@ -21,6 +21,10 @@ public:
     static QString text(qint64 done, qint64 total, double speed);
     // "0:06", "12:05", "1:02:03"
     static QString duration(qint64 seconds);
+    // "12.3 MB", in the style of the desktop.
+    static QString dataSize(qint64 bytes);
+    // What a transfer of bytes in ms came to: "12.3 MB in 0:05 · 2.4 MB/s".
+    static QString summary(qint64 bytes, qint64 ms);
 
 private:
     struct Sample

@@ -88,9 +88,9 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
     lblRetries->setBuddy(spnRetries);
     cmbIfExists = new QComboBox(Frame1);
     cmbIfExists->setObjectName(QStringLiteral("cmbIfExists"));
-    cmbIfExists->addItem(QStringLiteral("Replace it"), int(DownloadRun::IfExists::Replace));
-    cmbIfExists->addItem(QStringLiteral("Skip it"), int(DownloadRun::IfExists::Skip));
-    cmbIfExists->addItem(QStringLiteral("Keep both"), int(DownloadRun::IfExists::KeepBoth));
+    cmbIfExists->addItem(QStringLiteral("Replace it"), int(ExistingFileChoice::Replace));
+    cmbIfExists->addItem(QStringLiteral("Skip it"), int(ExistingFileChoice::Skip));
+    cmbIfExists->addItem(QStringLiteral("Keep both"), int(ExistingFileChoice::KeepBoth));
     auto *lblIfExists = new QLabel(QStringLiteral("If a file already exists"), Frame1);
     lblIfExists->setBuddy(cmbIfExists);
 
@@ -125,8 +125,8 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
         m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
     spnRetries->setValue(retriesFromText(m_store.RegGetSetting(
         Application, SectionSettings, Retries, QString::number(DefaultRetries))));
-    cmbIfExists->setCurrentIndex(cmbIfExists->findData(int(ifExistsFromText(
-        m_store.RegGetSetting(Application, SectionSettings, IfFileExists, QString())))));
+    cmbIfExists->setCurrentIndex(cmbIfExists->findData(int(ifExistsFromText(m_store.RegGetSetting(
+        Application, SectionSettings, SettingKeys::IfFileExists, QString())))));
 
     txtNoThreads->installEventFilter(this);
     txtTBQFolder->installEventFilter(this);
@@ -180,10 +180,11 @@ void frmOptions::ok()
     m_store.RegSaveSetting(Application, SectionSettings, NumberOfThreads, txtNoThreads->text());
     m_store.RegSaveSetting(Application, SectionSettings, TBQFolder, txtTBQFolder->text());
     m_values.gNumberOfThreads = threadsFromText(txtNoThreads->text());
-    const auto ifExists = DownloadRun::IfExists(cmbIfExists->currentData().toInt());
+    const auto ifExists = ExistingFileChoice(cmbIfExists->currentData().toInt());
     m_store.RegSaveSetting(Application, SectionSettings, Retries,
                            QString::number(spnRetries->value()));
-    m_store.RegSaveSetting(Application, SectionSettings, IfFileExists, ifExistsText(ifExists));
+    m_store.RegSaveSetting(Application, SectionSettings, SettingKeys::IfFileExists,
+                           ifFileExistsText(ifExists));
     m_values.gQueueFolder = txtTBQFolder->text();
     m_values.gRetries = spnRetries->value();
     m_values.gIfFileExists = ifExists;
