@@ -10,8 +10,8 @@
 #include <QTcpServer>
 #include <cstdio>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"

@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/download/downloadrun.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/download/linktarget.h"
-#include "core/download/linkverifier.h"
-#include "core/download/responsehead.h"
+#include "core/search/linktarget.h"
+#include "core/search/linkverifier.h"
+#include "core/search/responsehead.h"
 #include "fuzzsupport.h"
 
 namespace {

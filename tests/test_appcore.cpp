@@ -8,12 +8,12 @@
 #include <QTest>
 #include <memory>
 
-#include "core/app/appstate.h"
+#include "core/run/appstate.h"
 #include "core/app/commandline.h"
 #include "core/app/history.h"
 #include "core/app/programvalues.h"
-#include "core/app/slotboard.h"
-#include "core/app/slotworker.h"
+#include "core/run/slotboard.h"
+#include "core/run/slotworker.h"
 #include "core/app/sysinfo.h"
 #include "core/app/windowplacement.h"
 #include "core/settings/settingkeys.h"

@@ -7,8 +7,8 @@
 #include <QUrl>
 #include <memory>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/download/downloadrun.h"
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"

@@ -23,7 +23,7 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "core/app/slotworker.h"
+#include "core/run/slotworker.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"

@@ -4,10 +4,10 @@
 #include <QTest>
 #include <memory>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
-#include "core/download/linkverifier.h"
-#include "core/download/responsehead.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
+#include "core/search/linkverifier.h"
+#include "core/search/responsehead.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/hostmapping.h"
 #include "core/net/httpclient.h"
@@ -331,9 +331,8 @@ private Q_SLOTS:
                 [&](int) { values.append(m_board->at(0).progress); });
         cHTTPLinkFinder fetcher(*m_state, *m_board, *m_files, 0);
         QVERIFY(fetcher.IsFinished());
-        fetcher.sServerType = QStringLiteral("Yahoo");
         QSignalSpy changed(&fetcher, &SlotWorker::finishedChanged);
-        fetcher.GetURL(GroupBase + "/message/1");
+        fetcher.start({GroupBase + "/message/1", ::Mode::Yahoo, 0, 1, {}});
         QVERIFY(!fetcher.IsFinished());
         QTRY_VERIFY_WITH_TIMEOUT(fetcher.IsFinished(), 5000);
         QVERIFY(!values.isEmpty());
@@ -351,10 +350,8 @@ private Q_SLOTS:
         m_server.route("/busy/slow.zip", serve("x", Serve::Stall));
         makeList(::Mode::Yahoo);
         cHTTPLinkFinder fetcher(*m_state, *m_board, *m_files, 0);
-        fetcher.sServerType = QStringLiteral("Yahoo");
-        fetcher.MsgNo = 2;
         fetcher.setCheckTimeout(600);
-        fetcher.GetURL(GroupBase + "/message/2");
+        fetcher.start({GroupBase + "/message/2", ::Mode::Yahoo, 2, 1, {}});
         QTRY_COMPARE_WITH_TIMEOUT(m_files->rowCount(), 12, 5000);
         QTest::qWait(200);
         QVERIFY(!fetcher.IsFinished()); // the page is in, its checks are not

@@ -3,18 +3,26 @@
 #include <QRegularExpression>
 #include <cstdio>
 
+#include "cli/terminaltext.h"
 #include "core/net/curlmulti.h"
 #include "core/net/hostmapping.h"
 
 void CommonOptions::addTo(QCommandLineParser &parser) const
 {
+    parser.addOption(m_threads);
     parser.addOption(m_connectTo);
     parser.addOption(m_cookies);
     parser.addOption(m_quiet);
 }
 
-bool CommonOptions::apply(const QCommandLineParser &parser, QString *error) const
+bool CommonOptions::apply(const QCommandLineParser &parser, QString *error)
 {
+    bool ok = false;
+    m_threadCount = parser.value(m_threads).toInt(&ok);
+    if (!ok || m_threadCount < 1 || m_threadCount > 16) {
+        *error = QStringLiteral("--threads must be a whole number from 1 to 16");
+        return false;
+    }
     HostMapping &mapping = HostMapping::global();
     if (!mapping.addFromEnvironment()) {
         *error = QStringLiteral("TRAWLBAY_CONNECT_TO is not of the form "
@@ -40,14 +48,10 @@ bool CommonOptions::apply(const QCommandLineParser &parser, QString *error) cons
     return true;
 }
 
-bool parseThreadsOption(const QString &text, int *threads)
+int usageError(const char *command, const QString &message)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < 1 || value > 16)
-        return false;
-    *threads = value;
-    return true;
+    std::fprintf(stderr, "trawlbay-cli %s: %s\n", command, qPrintable(printable(message)));
+    return 2;
 }
 
 bool parseCommandLine(QCommandLineParser &parser, const QStringList &arguments)

@@ -4,18 +4,24 @@
 #include <QCommandLineParser>
 #include <QString>
 
-// Options every command takes: the host mapping, the cookies file and --quiet.
+// Options every command takes: the transfer slots, the host mapping, the cookies file and
+// --quiet.
 class CommonOptions
 {
 public:
     void addTo(QCommandLineParser &parser) const;
     // Applies them; on bad input returns false and sets error.
-    bool apply(const QCommandLineParser &parser, QString *error) const;
+    bool apply(const QCommandLineParser &parser, QString *error);
+    int threads() const { return m_threadCount; }
     bool quiet(const QCommandLineParser &parser) const { return parser.isSet(m_quiet); }
     // The cookies file given with --cookies, "" when none.
     QString cookieFile(const QCommandLineParser &parser) const { return parser.value(m_cookies); }
 
 private:
+    QCommandLineOption m_threads{QStringLiteral("threads"),
+                                 QStringLiteral("Transfer slots, 1 to 16 (default 4)."),
+                                 QStringLiteral("N"), QStringLiteral("4")};
+    int m_threadCount = 4;
     QCommandLineOption m_connectTo{
         QStringLiteral("connect-to"),
         QStringLiteral("Send connections for HOST:PORT to TARGET_HOST:TARGET_PORT instead; the "
@@ -31,8 +37,8 @@ private:
                                QStringLiteral("Print nothing but errors.")};
 };
 
-// The --threads value: 1 to 16; false when it is something else.
-bool parseThreadsOption(const QString &text, int *threads);
+// Prints "trawlbay-cli COMMAND: MESSAGE" on stderr and returns the usage-error status 2.
+int usageError(const char *command, const QString &message);
 
 // Parses a command's arguments. --help prints the help and ends the program with status 0;
 // an unknown option or a missing value prints a "trawlbay-cli:" message and returns false,

@@ -13,26 +13,14 @@
 #include "cli/progressprinter.h"
 #include "cli/queueerror.h"
 #include "cli/terminaltext.h"
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
-#include "core/download/downloadrun.h"
+#include "core/app/runsession.h"
 #include "core/download/filedownloader.h"
 #include "core/download/transfermeter.h"
-#include "core/filelist/filelistmodel.h"
+#include "core/filelist/columnset.h"
 #include "core/queue/queuefile.h"
 #include "core/search/wildcard.h"
 
 namespace DownloadCommand {
-
-namespace {
-
-int fail(const QString &message)
-{
-    std::fprintf(stderr, "trawlbay-cli download: %s\n", qPrintable(message));
-    return 2;
-}
-
-} // namespace
 
 int run(const QStringList &arguments)
 {
@@ -50,9 +38,6 @@ int run(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("queue"), QStringLiteral("The queue file (.tbq)."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("The download folder."),
                                 QStringLiteral("DIR"));
-    const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Transfer slots, 1 to 16 (default 4)."),
-                                     QStringLiteral("N"), QStringLiteral("4"));
     const QCommandLineOption only(
         QStringLiteral("only"),
         QStringLiteral("Only files whose name matches the wildcard pattern (* ? # [list]), "
@@ -69,7 +54,7 @@ int run(const QStringList &arguments)
         QStringLiteral("What to do with a file of the same name that is already in the folder: "
                        "replace (default), skip (unless its size differs), keep-both."),
         QStringLiteral("replace|skip|keep-both"), QStringLiteral("replace"));
-    parser.addOptions({to, threads, only, retries, ifExists});
+    parser.addOptions({to, only, retries, ifExists});
     CommonOptions common;
     common.addTo(parser);
     if (!parseCommandLine(parser, arguments))
@@ -77,25 +62,22 @@ int run(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 1)
-        return fail(QStringLiteral("expected: download FILE.tbq --to DIR"));
+        return usageError("download", QStringLiteral("expected: download FILE.tbq --to DIR"));
     if (!parser.isSet(to) || parser.value(to).isEmpty())
-        return fail(QStringLiteral("--to DIR is required"));
+        return usageError("download", QStringLiteral("--to DIR is required"));
     const QString folder = parser.value(to);
     if (!QFileInfo(folder).isDir())
-        return fail(QStringLiteral("%1 is not a folder").arg(folder));
-    int threadCount = 4;
-    if (!parseThreadsOption(parser.value(threads), &threadCount))
-        return fail(QStringLiteral("--threads must be a whole number from 1 to 16"));
+        return usageError("download", QStringLiteral("%1 is not a folder").arg(folder));
     bool retriesOk = false;
     const int retryCount = parser.value(retries).toInt(&retriesOk);
     if (!retriesOk || retryCount < 0 || retryCount > DownloadRun::MaxRetries)
-        return fail(QStringLiteral("--retries must be a whole number from 0 to 10"));
+        return usageError("download", QStringLiteral("--retries must be a whole number from 0 to 10"));
     const std::optional<ExistingFileChoice> choice = ifFileExistsFromText(parser.value(ifExists));
     if (!choice)
-        return fail(QStringLiteral("--if-exists must be replace, skip or keep-both"));
+        return usageError("download", QStringLiteral("--if-exists must be replace, skip or keep-both"));
     QString error;
     if (!common.apply(parser, &error))
-        return fail(error);
+        return usageError("download", error);
 
     QueueFile::MemorySink sink;
     const QueueFile::Error read = QueueFile::read(positional.first(), sink);
@@ -106,13 +88,10 @@ int run(const QStringList &arguments)
     }
     const Mode mode = modeFromText(sink.content.server);
 
-    AppState state;
-    SlotBoard board;
-    board.resize(threadCount);
-    FileListModel files;
-    files.setColumns(columnSet(mode));
-    files.setSortKey(1);
-    files.columnClick(0);
+    RunSession session;
+    session.board().resize(common.threads());
+    session.setMode(mode);
+    FileListModel &files = session.files();
     files.addRows(sink.content.rows);
     // Queue files keep no ticks: every row is wanted, or those the pattern names.
     const bool filtered = parser.isSet(only);
@@ -122,8 +101,8 @@ int run(const QStringList &arguments)
     }
 
     const bool quiet = common.quiet(parser);
-    ProgressPrinter printer(state, board, quiet);
-    DownloadRun download(state, board, files);
+    ProgressPrinter printer(session.state(), session.board(), quiet);
+    DownloadRun &download = session.download();
     QObject::connect(&download, &DownloadRun::finished, [] { QCoreApplication::exit(0); });
     // A name taken earlier in the run is never replaced: the user learns where the file went.
     QObject::connect(&download, &DownloadRun::savedAs,
@@ -169,24 +148,23 @@ int run(const QStringList &arguments)
         });
     DownloadRun::Params params;
     params.folder = QDir::fromNativeSeparators(folder);
-    params.mode = mode;
-    params.threads = threadCount;
+    params.threads = common.threads();
     params.retries = retryCount;
     params.ifExists = *choice;
     params.cookieFile = common.cookieFile(parser);
     if (!quiet && !printer.isLive())
         printer.setSlotLines(false); // one line per file instead
-    if (download.start(params) == DownloadRun::Start::NothingChecked) {
+    if (session.startDownload(params) == RunSession::Refusal::NothingChecked) {
         if (!quiet)
             std::fprintf(stderr, "no file to download\n");
         return 0;
     }
     // Ctrl-C aborts the run: transfers stop and no partial file is left under a target name.
-    Interrupt::install([&state] { state.AbortAll(); });
+    Interrupt::install([&session] { session.state().AbortAll(); });
     if (download.isRunning())
         QCoreApplication::exec();
     printer.finish();
-    return download.failures().isEmpty() && !state.AbortRequested ? 0 : 1;
+    return download.failures().isEmpty() && !session.state().AbortRequested ? 0 : 1;
 }
 
 } // namespace DownloadCommand

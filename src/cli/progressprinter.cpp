@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "cli/terminaltext.h"
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 
 namespace {
 

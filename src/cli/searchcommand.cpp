@@ -9,24 +9,10 @@
 #include "cli/progressprinter.h"
 #include "cli/queueerror.h"
 #include "cli/terminaltext.h"
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
-#include "core/filelist/filelistmodel.h"
+#include "core/app/runsession.h"
 #include "core/queue/queuefile.h"
-#include "core/search/albumsearch.h"
-#include "core/search/groupsearch.h"
 
 namespace SearchCommand {
-
-namespace {
-
-int fail(const QString &message)
-{
-    std::fprintf(stderr, "trawlbay-cli search: %s\n", qPrintable(printable(message)));
-    return 2;
-}
-
-} // namespace
 
 int run(const QStringList &arguments)
 {
@@ -51,9 +37,6 @@ int run(const QStringList &arguments)
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("The queue file to write."),
                                     QStringLiteral("FILE.tbq"));
-    const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Transfer slots, 1 to 16 (default 4)."),
-                                     QStringLiteral("N"), QStringLiteral("4"));
     const QCommandLineOption subject(QStringLiteral("subject"),
                                      QStringLiteral("yahoo: only messages whose subject matches "
                                                     "the wildcard pattern (* ? # [list])."),
@@ -64,7 +47,7 @@ int run(const QStringList &arguments)
     const QCommandLineOption fileName(QStringLiteral("filename"),
                                       QStringLiteral("yahoo: only files whose name matches."),
                                       QStringLiteral("P"));
-    parser.addOptions({output, threads, subject, author, fileName});
+    parser.addOptions({output, subject, author, fileName});
     CommonOptions common;
     common.addTo(parser);
     if (!parseCommandLine(parser, arguments))
@@ -72,75 +55,54 @@ int run(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 3)
-        return fail(QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
+        return usageError("search", QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
     const QString mode = positional.at(0).toLower();
     if (mode != QLatin1String("yahoo") && mode != QLatin1String("zing"))
-        return fail(QStringLiteral("unknown mode \"%1\" (expected yahoo or zing)")
+        return usageError("search", QStringLiteral("unknown mode \"%1\" (expected yahoo or zing)")
                         .arg(printable(positional.at(0))));
     if (!parser.isSet(output))
-        return fail(QStringLiteral("-o FILE.tbq is required"));
-    int threadCount = 4;
-    if (!parseThreadsOption(parser.value(threads), &threadCount))
-        return fail(QStringLiteral("--threads must be a whole number from 1 to 16"));
+        return usageError("search", QStringLiteral("-o FILE.tbq is required"));
     QString error;
     if (!common.apply(parser, &error))
-        return fail(error);
+        return usageError("search", error);
 
-    const bool yahoo = mode == QLatin1String("yahoo");
-    const QString server = yahoo ? QStringLiteral("Yahoo") : QStringLiteral("Zing");
-    AppState state;
-    SlotBoard board;
-    board.resize(threadCount);
-    FileListModel files;
-    // The list stands sorted ascending by its first column, as the window's after a mode switch.
-    files.setColumns(columnSet(modeFromText(server)));
-    files.setSortKey(1);
-    files.columnClick(0);
-    ProgressPrinter printer(state, board, common.quiet(parser));
+    RunSession session;
+    session.board().resize(common.threads());
+    RunSession::Search search;
+    search.mode = mode == QLatin1String("yahoo") ? Mode::Yahoo : Mode::Zing;
+    session.setMode(search.mode);
+    search.url = positional.at(1);
+    search.mask = positional.at(2);
+    search.threads = common.threads();
+    search.filters = {parser.value(subject), parser.value(author), parser.value(fileName)};
+    ProgressPrinter printer(session.state(), session.board(), common.quiet(parser));
 
     bool aborted = false;
-    const auto onFinished = [&aborted](bool wasAborted) {
+    QObject::connect(&session, &RunSession::searchFinished, [&aborted](bool wasAborted) {
         aborted = wasAborted;
         QCoreApplication::exit(0);
-    };
-    GroupSearch groupSearch(state, board, files);
-    AlbumSearch albumSearch(state, board, files);
-    QObject::connect(&groupSearch, &GroupSearch::finished, onFinished);
-    QObject::connect(&albumSearch, &AlbumSearch::finished, onFinished);
+    });
     // Each failed page is named as it happens.
-    const auto onPageFailed = [&printer](const QString &url, const QString &reason) {
-        printer.message(QStringLiteral("trawlbay-cli search: page failed: %1: %2")
-                            .arg(ProgressPrinter::shown(url), printable(reason)));
-    };
-    QObject::connect(&groupSearch, &GroupSearch::pageFailed, onPageFailed);
-    QObject::connect(&albumSearch, &AlbumSearch::pageFailed, onPageFailed);
-    if (yahoo) {
-        GroupSearch::Params params;
-        params.baseUrl = positional.at(1);
-        params.mask = positional.at(2);
-        params.threads = threadCount;
-        params.filters = {parser.value(subject), parser.value(author), parser.value(fileName)};
-        if (!groupSearch.start(params)) {
-            std::fprintf(stderr, "Wrong message mask.\n");
-            return 2;
-        }
-    } else {
-        AlbumSearch::Params params;
-        params.albumUrl = positional.at(1);
-        params.password = positional.at(2);
-        params.threads = threadCount;
-        albumSearch.start(params);
+    QObject::connect(&session, &RunSession::pageFailed,
+                     [&printer](const QString &url, const QString &reason) {
+                         printer.message(QStringLiteral("trawlbay-cli search: page failed: %1: %2")
+                                             .arg(ProgressPrinter::shown(url), printable(reason)));
+                     });
+    if (session.startSearch(search)) {
+        std::fprintf(stderr, "Wrong message mask.\n");
+        return 2;
     }
     // Ctrl-C aborts the search; the rows found so far are still written.
-    Interrupt::install([&state] { state.AbortAll(); });
-    if (groupSearch.isRunning() || albumSearch.isRunning())
+    Interrupt::install([&session] { session.state().AbortAll(); });
+    if (session.state().isRunActive())
         QCoreApplication::exec();
     printer.finish();
 
     QueueFile::Content content;
-    content.server = server;
+    content.server = modeText(search.mode);
     content.url = positional.at(1);
     content.mask = positional.at(2);
+    const FileListModel &files = session.files();
     for (int row = 0; row < files.rowCount(); ++row)
         content.rows.append(files.cells(row));
     const QueueFile::Error written = QueueFile::write(parser.value(output), content);
@@ -149,7 +111,7 @@ int run(const QStringList &arguments)
                      qPrintable(printable(queueErrorText(parser.value(output), written))));
         return 1;
     }
-    const SearchReport &report = yahoo ? groupSearch.report() : albumSearch.report();
+    const SearchReport &report = session.searchReport();
     if (report.noPictureList)
         std::fprintf(stderr,
                      "trawlbay-cli search: no picture list on the album page (wrong password?)\n");

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/download/downloadtarget.h"
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
@@ -19,9 +19,10 @@ DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files
     m_bytesTimer.setInterval(250);
     connect(&m_bytesTimer, &QTimer::timeout, this, &DownloadRun::showBytes);
     connect(&m_state, &AppState::abortRequested, this, [this] {
-        if (m_running && !m_aborting)
-            beginAbort();
+        if (m_running)
+            m_dispatcher.abort();
     });
+    connect(&m_dispatcher, &SlotDispatcher::finished, this, &DownloadRun::end);
 }
 
 int DownloadRun::CountChecked() const
@@ -39,7 +40,6 @@ void DownloadRun::CreateDownloaders(int threads)
     for (int slot = 0; slot < std::max(1, threads); ++slot) {
         auto *downloader = new cHTTPDownloader(m_state, m_board, m_files, slot);
         downloader->client().setInactivityTimeout(m_params.timeoutMs);
-        connect(downloader, &SlotWorker::finishedChanged, this, &DownloadRun::onWorkerChanged);
         connect(downloader, &cHTTPDownloader::fileDone, this, &DownloadRun::onFileDone);
         m_downloaders.append(downloader);
         workers.append(downloader);
@@ -64,8 +64,6 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     m_params.folder = folder;
-    for (cHTTPDownloader *downloader : std::as_const(m_downloaders))
-        downloader->DownloadFolder = folder;
 
     m_queue.clear();
     for (int row = 0; row < m_files.rowCount(); ++row) {
@@ -87,63 +85,46 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_sizesDiffer.clear();
     m_succeeded = 0;
     m_failures.clear();
-    m_aborting = false;
     m_running = true;
     m_state.setRunActive(true);
     Q_EMIT multiSelectChanged(false);
-    pump();
+    m_dispatcher.start(QList<SlotWorker *>(m_downloaders.cbegin(), m_downloaders.cend()),
+                       {[this] { return hasRow(); }, [this](int slot) { startRow(slot); }});
     return Start::Started;
 }
 
-void DownloadRun::pump()
+bool DownloadRun::hasRow()
 {
-    // A downloader may end inside DownloadFile (a target it cannot write) and call back.
-    if (m_pumping) {
-        m_pumpAgain = true;
-        return;
+    for (; m_next < m_queue.size(); ++m_next) {
+        const int row = m_files.rowOf(m_queue.at(m_next));
+        if (row >= 0 && m_files.isChecked(row))
+            return true; // not removed or unticked since the run started
     }
-    m_pumping = true;
-    do {
-        m_pumpAgain = false;
-        while (m_running && !m_aborting && m_next < m_queue.size()) {
-            const FileListModel::RowId id = m_queue.at(m_next);
-            const int row = m_files.rowOf(id);
-            if (row < 0 || !m_files.isChecked(row)) {
-                ++m_next; // removed or unticked since the run started
-                continue;
-            }
-            cHTTPDownloader *idle = nullptr;
-            for (cHTTPDownloader *downloader : std::as_const(m_downloaders)) {
-                if (downloader->IsFinished()) {
-                    idle = downloader; // the lowest idle slot wins
-                    break;
-                }
-            }
-            if (!idle)
-                break; // a downloader that becomes idle calls back
-            ++m_next;
-            Q_EMIT rowStarted(id);
-            const QString url = m_files.cell(row, fileUrlColumn(m_params.mode));
-            bool known = false;
-            const qint64 size = m_files.cell(row, sizeColumn(m_params.mode)).toLongLong(&known);
-            if (known)
-                m_expectedSize.insert(id, size);
-            const QString name = claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)),
-                                           url, int(m_downloaders.indexOf(idle)));
-            if (name.isEmpty())
-                continue; // the same file as an earlier row, or one left as it is: no transfer
-            idle->itmX = id;
-            idle->sFileName = name;
-            idle->Retries = std::clamp(m_params.retries, 0, MaxRetries);
-            idle->RetryBaseMs = m_params.retryBaseMs;
-            idle->MayReplace = m_params.ifExists == IfExists::Replace;
-            m_files.setRowMark(id, FileListModel::RowMark::Running);
-            idle->DownloadFile(url);
-        }
-    } while (m_pumpAgain);
-    m_pumping = false;
-    if (m_running && !m_aborting && m_next >= m_queue.size() && !m_state.AnyThreadBusy())
-        end(false);
+    return false;
+}
+
+void DownloadRun::startRow(int slot)
+{
+    const FileListModel::RowId id = m_queue.at(m_next++);
+    const int row = m_files.rowOf(id);
+    Q_EMIT rowStarted(id);
+    FileRequest request;
+    request.row = id;
+    request.url = m_files.cell(row, fileUrlColumn(m_params.mode));
+    request.folder = m_params.folder;
+    bool known = false;
+    const qint64 size = m_files.cell(row, sizeColumn(m_params.mode)).toLongLong(&known);
+    if (known)
+        m_expectedSize.insert(id, size);
+    request.fileName =
+        claimName(id, m_files.cell(row, fileNameColumn(m_params.mode)), request.url, slot);
+    if (request.fileName.isEmpty())
+        return; // the same file as an earlier row, or one left as it is: no transfer
+    request.retries = std::clamp(m_params.retries, 0, MaxRetries);
+    request.retryBaseMs = m_params.retryBaseMs;
+    request.mayReplace = m_params.ifExists == IfExists::Replace;
+    m_files.setRowMark(id, FileListModel::RowMark::Running);
+    m_downloaders.at(slot)->start(request);
 }
 
 bool DownloadRun::takenOnDisk(const QString &name) const
@@ -248,27 +229,6 @@ void DownloadRun::count(FileListModel::RowId row, bool ok, const QString &target
     Q_EMIT fileDone(row, ok, target, reason);
 }
 
-void DownloadRun::beginAbort()
-{
-    m_aborting = true;
-    for (cHTTPDownloader *downloader : std::as_const(m_downloaders))
-        downloader->Abort();
-    if (m_running && !m_state.AnyThreadBusy())
-        end(true);
-}
-
-void DownloadRun::onWorkerChanged()
-{
-    if (!m_running)
-        return;
-    if (m_aborting) {
-        if (!m_state.AnyThreadBusy())
-            end(true);
-        return;
-    }
-    pump();
-}
-
 void DownloadRun::showBytes()
 {
     qint64 done = m_bytesDone;
@@ -278,7 +238,7 @@ void DownloadRun::showBytes()
             continue;
         done += downloader->bytesDone();
         // A file the size check could not measure counts once its length is announced.
-        const auto expected = m_expectedSize.constFind(downloader->itmX);
+        const auto expected = m_expectedSize.constFind(downloader->row());
         if (expected == m_expectedSize.cend() && downloader->bytesTotal() > 0)
             total += downloader->bytesTotal();
     }

@@ -8,10 +8,11 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "core/app/mode.h"
+#include "core/filelist/mode.h"
 #include "core/download/existingfiles.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
+#include "core/run/slotdispatcher.h"
 
 class AppState;
 class SlotBoard;
@@ -92,9 +93,8 @@ Q_SIGNALS:
 
 private:
     void CreateDownloaders(int threads);
-    void pump();
-    void beginAbort();
-    void onWorkerChanged();
+    bool hasRow();
+    void startRow(int slot);
     void end(bool aborted);
     // The name a row is saved under in this run; empty when the row is the same file as an
     // earlier row of the run and waits for it instead.
@@ -130,6 +130,7 @@ private:
     FileListModel &m_files;
     Params m_params;
     QList<cHTTPDownloader *> m_downloaders;
+    SlotDispatcher m_dispatcher;
     QList<FileListModel::RowId> m_queue; // the ticked rows, in list order at the start
     qsizetype m_next = 0;
     int m_succeeded = 0;
@@ -143,7 +144,4 @@ private:
     qint64 m_knownTotal = 0; // the size checks' sizes of the queued rows
     qint64 m_bytesDone = 0;  // of the files that ended
     bool m_running = false;
-    bool m_aborting = false;
-    bool m_pumping = false;
-    bool m_pumpAgain = false;
 };

@@ -5,8 +5,8 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/download/downloadtarget.h"
 #include "core/download/retrypolicy.h"
 #include "core/net/httpclient.h"
@@ -51,24 +51,24 @@ void cHTTPDownloader::setFinished(bool finished)
     Q_EMIT finishedChanged();
 }
 
-void cHTTPDownloader::DownloadFile(const QString &sURL)
+void cHTTPDownloader::start(const FileRequest &request)
 {
     setFinished(false);
-    m_url = sURL;
+    m_request = request;
     m_retry = 0;
     m_meter.reset();
     m_clock.start();
     m_detailShownMs = -DetailEveryMs;
     m_done = 0;
     m_total = -1;
-    m_board.setUrl(m_slot, sFileName);
+    m_board.setUrl(m_slot, m_request.fileName);
     startAttempt();
 }
 
 void cHTTPDownloader::startAttempt()
 {
     m_refusal.clear();
-    m_target = std::make_unique<DownloadTarget>(DownloadFolder + sFileName, m_url);
+    m_target = std::make_unique<DownloadTarget>(m_request.folder + m_request.fileName, m_request.url);
     QString error;
     if (!m_target->open(&error)) {
         m_target.reset();
@@ -76,7 +76,7 @@ void cHTTPDownloader::startAttempt()
         return;
     }
     m_client->setRequestHeaders(m_target->resumeHeaders());
-    m_client->get(QUrl(m_url), m_target->device());
+    m_client->get(QUrl(m_request.url), m_target->device());
 }
 
 void cHTTPDownloader::Abort()
@@ -136,7 +136,7 @@ void cHTTPDownloader::onHead()
         return;
     // Signed-out members get a sign-in page with "200" for every file: it is not the file.
     const QByteArray type = m_client->responseHeader("Content-Type").trimmed().toLower();
-    if (type.startsWith("text/html") && !namesAWebPage(sFileName)) {
+    if (type.startsWith("text/html") && !namesAWebPage(m_request.fileName)) {
         m_refusal = signInPageText();
     } else if (!m_target->begin(status, m_client->responseHeader("Content-Range"),
                                 m_client->responseHeader("ETag"),
@@ -160,7 +160,7 @@ void cHTTPDownloader::onEnded()
     switch (m_client->outcome()) {
     case HttpClient::Outcome::Success: {
         QString reason;
-        const bool ok = m_target->commit(MayReplace, &reason);
+        const bool ok = m_target->commit(m_request.mayReplace, &reason);
         m_target.reset();
         complete(ok, reason);
         break;
@@ -193,13 +193,13 @@ void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
     if (m_target)
         m_target->keep(); // a retry, or the next run, resumes from here
     m_target.reset();
-    if (!transient || m_retry >= Retries || m_state.AbortRequested) {
+    if (!transient || m_retry >= m_request.retries || m_state.AbortRequested) {
         complete(false, reason);
         return;
     }
     ++m_retry;
     const int wait =
-        RetryPolicy::delayMs(m_retry, RetryBaseMs, QRandomGenerator::global()->generateDouble(),
+        RetryPolicy::delayMs(m_retry, m_request.retryBaseMs, QRandomGenerator::global()->generateDouble(),
                              retryAfter, QDateTime::currentDateTimeUtc());
     m_retryAt = QDateTime::currentMSecsSinceEpoch() + wait;
     m_board.setProgress(m_slot, 0);
@@ -218,34 +218,34 @@ void cHTTPDownloader::onRetryTick()
     m_board.setStatus(m_slot, QStringLiteral("Retrying in %1 s (%2 of %3)")
                                   .arg((left + 999) / 1000)
                                   .arg(m_retry)
-                                  .arg(Retries));
+                                  .arg(m_request.retries));
     m_retryTimer.start(int(std::min<qint64>(left, 1000)));
 }
 
 void cHTTPDownloader::complete(bool ok, const QString &reason)
 {
-    const QString path = DownloadFolder + sFileName;
+    const QString path = m_request.folder + m_request.fileName;
     if (m_target) {
         m_target->keep();
         m_target.reset();
     }
     const bool aborted = !ok && reason == abortedReason();
     if (ok) {
-        m_files.setChecked(m_files.rowOf(itmX), false);
-        m_files.setRowMark(itmX, FileListModel::RowMark::None);
+        m_files.setChecked(m_files.rowOf(m_request.row), false);
+        m_files.setRowMark(m_request.row, FileListModel::RowMark::None);
     } else {
         // Still ticked, so the next run tries it again; an abort is no failure of the file.
-        m_files.setRowMark(itmX,
+        m_files.setRowMark(m_request.row,
                            aborted ? FileListModel::RowMark::None : FileListModel::RowMark::Failed);
     }
     m_state.setProgressValue(m_state.progress().value + 1);
     // The slot keeps the last outcome until the next run.
-    m_board.setStatus(m_slot, ok        ? QStringLiteral("Done: %1").arg(sFileName)
+    m_board.setStatus(m_slot, ok        ? QStringLiteral("Done: %1").arg(m_request.fileName)
                               : aborted ? QStringLiteral("Aborted")
                                         : QStringLiteral("Failed: %1").arg(reason));
     m_board.setUrl(m_slot, QString());
     m_board.setProgress(m_slot, 0);
     m_board.setDetail(m_slot, QString());
-    Q_EMIT fileDone(itmX, ok, path, reason);
+    Q_EMIT fileDone(m_request.row, ok, path, reason);
     setFinished(true);
 }

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/app/slotworker.h"
+#include "core/run/slotworker.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 
@@ -14,6 +14,18 @@ class AppState;
 class DownloadTarget;
 class HttpClient;
 class SlotBoard;
+
+// One file for a slot to fetch, and where it goes.
+struct FileRequest
+{
+    FileListModel::RowId row = 0;
+    QString url;
+    QString folder;         // ends with "/"
+    QString fileName;       // already cleaned
+    int retries = 3;        // further attempts after a failure on the way
+    int retryBaseMs = 1000; // the first back-off; the next ones double
+    bool mayReplace = true; // a file of the target's name may be replaced
+};
 
 // The worker of one transfer slot during a download: fetches one row's file into the
 // download folder and shows the transfer on its slot. The body collects in a part file
@@ -31,15 +43,10 @@ public:
                     QObject *parent = nullptr);
     ~cHTTPDownloader() override;
 
-    FileListModel::RowId itmX = 0;
-    QString DownloadFolder; // ends with "/"
-    QString sFileName;      // already cleaned
-    int Retries = 3;        // further attempts after a failure on the way
-    int RetryBaseMs = 1000; // the first back-off; the next ones double
-    bool MayReplace = true; // a file of the target's name may be replaced
-
     bool IsFinished() const override { return m_finished; }
-    void DownloadFile(const QString &sURL);
+    void start(const FileRequest &request);
+    // The row of the file in hand, or of the last one.
+    FileListModel::RowId row() const { return m_request.row; }
     void Abort();
     void abort() override { Abort(); }
 
@@ -75,7 +82,7 @@ private:
     const int m_slot;
     HttpClient *m_client = nullptr;
     std::unique_ptr<DownloadTarget> m_target;
-    QString m_url;
+    FileRequest m_request;
     QString m_refusal; // why we stopped the transfer ourselves
     int m_retry = 0;   // the attempt running or waiting is retry number m_retry
     qint64 m_retryAt = 0;

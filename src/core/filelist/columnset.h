@@ -4,7 +4,7 @@
 #include <QString>
 #include <Qt>
 
-#include "core/app/mode.h"
+#include "core/filelist/mode.h"
 
 // The columns of the result list in each mode. Cells are plain texts addressed by
 // column position; two columns hold zero-padded digits so that text order is number order.

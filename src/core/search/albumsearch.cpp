@@ -2,8 +2,8 @@
 
 #include <QUrl>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
 #include "core/search/pagefetcher.h"
@@ -41,8 +41,6 @@ void AlbumSearch::start(const Params &params)
     if (m_fetcher)
         m_fetcher->deleteLater();
     m_fetcher = new cHTTPLinkFinder(m_state, m_board, m_files, 0, this);
-    m_fetcher->sServerType = QStringLiteral("Zing");
-    m_fetcher->NumThreads = std::max(1, params.threads);
     m_fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
     m_fetcher->setCheckTimeout(params.timeouts.checkMs);
     connect(m_fetcher, &SlotWorker::finishedChanged, this, &AlbumSearch::onFetcherChanged);
@@ -57,7 +55,11 @@ void AlbumSearch::start(const Params &params)
             [this](cDsckLinkVerifier::Outcome outcome) { countCheck(m_report, outcome); });
     m_running = true;
     m_state.setRunActive(true);
-    m_fetcher->GetURL(pageUrl(params.albumUrl, params.password));
+    PageRequest request;
+    request.url = pageUrl(params.albumUrl, params.password);
+    request.mode = Mode::Zing;
+    request.checkSlots = std::max(1, params.threads);
+    m_fetcher->start(request);
     onFetcherChanged();
 }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
 #include "core/search/messagemask.h"
@@ -14,9 +14,10 @@ GroupSearch::GroupSearch(AppState &state, SlotBoard &board, FileListModel &files
     : QObject(parent), m_state(state), m_board(board), m_files(files)
 {
     connect(&m_state, &AppState::abortRequested, this, [this] {
-        if (m_running && !m_aborting)
-            beginAbort();
+        if (m_running)
+            m_dispatcher.abort();
     });
+    connect(&m_dispatcher, &SlotDispatcher::finished, this, &GroupSearch::end);
 }
 
 bool GroupSearch::start(const Params &params)
@@ -36,7 +37,7 @@ bool GroupSearch::start(const Params &params)
     m_numbers = mask.numbers;
     m_next = 0;
     m_report = {};
-    m_aborting = false;
+    m_filters = params.filters;
     m_announced = false;
     m_state.setProgress({0, int(std::min<qsizetype>(m_numbers.size(), INT_MAX)), 0});
 
@@ -44,11 +45,8 @@ bool GroupSearch::start(const Params &params)
     m_fetchers.clear();
     for (int slot = 0; slot < std::max(1, params.threads); ++slot) {
         auto *fetcher = new cHTTPLinkFinder(m_state, m_board, m_files, slot);
-        fetcher->sServerType = QStringLiteral("Yahoo");
-        fetcher->filters = params.filters;
         fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
         fetcher->setCheckTimeout(params.timeouts.checkMs);
-        connect(fetcher, &SlotWorker::finishedChanged, this, &GroupSearch::onWorkerChanged);
         connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
                 [this](const QString &url, const QString &reason) {
                     ++m_report.pagesFailed;
@@ -63,68 +61,35 @@ bool GroupSearch::start(const Params &params)
     m_files.clear();
     m_running = true;
     m_state.setRunActive(true);
-    pump();
+    m_dispatcher.start(workers, {[this] { return hasPage(); }, [this](int slot) { startPage(slot); }});
     return true;
 }
 
-void GroupSearch::pump()
+bool GroupSearch::hasPage()
 {
-    // A fetcher may finish inside GetURL and call back here; the outer call goes on.
-    if (m_pumping) {
-        m_pumpAgain = true;
-        return;
+    if (m_next >= m_numbers.size())
+        return false;
+    // The message next in line is named while it waits for a slot.
+    if (!m_announced) {
+        m_state.setStatusMessage(QStringLiteral("Processing message ") +
+                                 QString::number(m_numbers.at(m_next)));
+        m_announced = true;
     }
-    m_pumping = true;
-    do {
-        m_pumpAgain = false;
-        while (m_running && !m_aborting && m_next < m_numbers.size()) {
-            const qint32 number = m_numbers.at(m_next);
-            if (!m_announced) {
-                m_state.setStatusMessage(QStringLiteral("Processing message ") +
-                                         QString::number(number));
-                m_announced = true;
-            }
-            cHTTPLinkFinder *idle = nullptr;
-            for (cHTTPLinkFinder *fetcher : std::as_const(m_fetchers)) {
-                if (fetcher->IsFinished()) {
-                    idle = fetcher; // the lowest idle slot wins
-                    break;
-                }
-            }
-            if (!idle)
-                break; // a fetcher that becomes idle calls back
-            m_announced = false;
-            ++m_next;
-            idle->MsgNo = number;
-            idle->GetURL(m_base + QStringLiteral("message/") + QString::number(number));
-            if (m_state.AbortRequested && !m_aborting)
-                beginAbort();
-        }
-    } while (m_pumpAgain);
-    m_pumping = false;
-    if (m_running && !m_aborting && m_next >= m_numbers.size() && !m_state.AnyThreadBusy())
-        end(false);
+    return true;
 }
 
-void GroupSearch::beginAbort()
+void GroupSearch::startPage(int slot)
 {
-    m_aborting = true;
-    for (cHTTPLinkFinder *fetcher : std::as_const(m_fetchers))
-        fetcher->Abort();
-    if (m_running && !m_state.AnyThreadBusy())
-        end(true);
-}
-
-void GroupSearch::onWorkerChanged()
-{
-    if (!m_running)
-        return;
-    if (m_aborting) {
-        if (!m_state.AnyThreadBusy())
-            end(true);
-        return;
-    }
-    pump();
+    const qint32 number = m_numbers.at(m_next++);
+    m_announced = false;
+    PageRequest request;
+    request.url = m_base + QStringLiteral("message/") + QString::number(number);
+    request.mode = Mode::Yahoo;
+    request.messageNumber = number;
+    request.filters = m_filters;
+    m_fetchers.at(slot)->start(request);
+    if (m_state.AbortRequested)
+        m_dispatcher.abort();
 }
 
 void GroupSearch::end(bool aborted)

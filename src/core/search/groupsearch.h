@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include "core/run/slotdispatcher.h"
 #include "core/search/groupparser.h"
 #include "core/search/searchrun.h"
 
@@ -46,9 +47,8 @@ Q_SIGNALS:
     void finished(bool aborted);
 
 private:
-    void pump();
-    void beginAbort();
-    void onWorkerChanged();
+    bool hasPage();
+    void startPage(int slot);
     void end(bool aborted);
 
     AppState &m_state;
@@ -57,11 +57,10 @@ private:
     QString m_base;
     QList<qint32> m_numbers;
     qsizetype m_next = 0;
+    GroupParser::Filters m_filters;
     QList<cHTTPLinkFinder *> m_fetchers;
+    SlotDispatcher m_dispatcher;
     SearchReport m_report;
     bool m_running = false;
-    bool m_aborting = false;
-    bool m_pumping = false;
-    bool m_pumpAgain = false;
     bool m_announced = false;
 };

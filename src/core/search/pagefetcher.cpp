@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/app/appstate.h"
-#include "core/app/slotboard.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/filelist/columnset.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
@@ -17,6 +17,7 @@ cHTTPLinkFinder::cHTTPLinkFinder(AppState &state, SlotBoard &board, FileListMode
 {
     connect(m_client, &HttpClient::progress, this, &cHTTPLinkFinder::onProgress);
     connect(m_client, &HttpClient::stateChanged, this, &cHTTPLinkFinder::onState);
+    connect(&m_checkDispatcher, &SlotDispatcher::finished, this, &cHTTPLinkFinder::completePage);
 }
 
 cHTTPLinkFinder::~cHTTPLinkFinder() = default;
@@ -29,14 +30,14 @@ void cHTTPLinkFinder::setFinished(bool finished)
     Q_EMIT finishedChanged();
 }
 
-void cHTTPLinkFinder::GetURL(const QString &sURL)
+void cHTTPLinkFinder::start(const PageRequest &request)
 {
     setFinished(false);
     m_capped = false;
     m_aborted = false;
-    m_url = sURL;
-    m_board.setUrl(m_slot, sURL);
-    m_client->get(QUrl(sURL));
+    m_request = request;
+    m_board.setUrl(m_slot, request.url);
+    m_client->get(QUrl(request.url));
 }
 
 void cHTTPLinkFinder::Abort()
@@ -46,8 +47,7 @@ void cHTTPLinkFinder::Abort()
     m_client->abort();
     if (m_completing) {
         // Checks that have not started yet never will; running ones end by themselves.
-        m_nextCheck = m_pending.size();
-        startChecks();
+        m_checkDispatcher.stop();
         return;
     }
     if (m_client->state() == HttpClient::Idle)
@@ -101,7 +101,7 @@ void cHTTPLinkFinder::onState(int state)
         const QString failure = failureReason();
         m_pageWhole = failure.isEmpty() && !m_aborted;
         if (!failure.isEmpty())
-            Q_EMIT pageFailed(m_url, failure);
+            Q_EMIT pageFailed(m_request.url, failure);
         // Pages are UTF-8 when they are valid UTF-8, else the old single-byte code page.
         ParsePage(TextEncoding::decodeText(m_client->body()));
         break;
@@ -117,22 +117,22 @@ void cHTTPLinkFinder::ParsePage(const QString &page)
 {
     m_pending = {};
     m_nextCheck = 0;
-    if (sServerType == QLatin1String("Yahoo"))
+    if (m_request.mode == Mode::Yahoo)
         addGroupRows(page);
-    else if (sServerType == QLatin1String("Zing"))
+    else
         addAlbumRows(page);
     startChecks();
 }
 
 void cHTTPLinkFinder::addGroupRows(const QString &page)
 {
-    const GroupParser::Page parsed = GroupParser::parse(page, filters);
+    const GroupParser::Page parsed = GroupParser::parse(page, m_request.filters);
     if (parsed.rejected || parsed.links.isEmpty())
         return;
     // Every row of the page shares the one subject, author and number text.
     QList<QStringList> rows;
     rows.reserve(parsed.links.size());
-    const QString number = formatMessageNumber(MsgNo);
+    const QString number = formatMessageNumber(m_request.messageNumber);
     for (const GroupParser::Link &link : parsed.links)
         rows.append(
             {number, parsed.subject, parsed.author, link.fileName, QString(), link.url, QString()});
@@ -165,7 +165,7 @@ void cHTTPLinkFinder::addAlbumRows(const QString &page)
     rows = {};
     m_sizeColumn = sizeColumn(Mode::Zing);
     m_hiddenSizeColumn = hiddenSizeColumn(Mode::Zing);
-    const int slotCount = std::max(1, NumThreads);
+    const int slotCount = std::max(1, m_request.checkSlots);
     m_pending.reserve(parsed.pictures.size());
     // The checks are spread over the slots in turn.
     for (qsizetype k = 0; k < parsed.pictures.size(); ++k)
@@ -176,56 +176,29 @@ void cHTTPLinkFinder::addAlbumRows(const QString &page)
 
 void cHTTPLinkFinder::startChecks()
 {
-    // A check may end inside GetHeader (a URL without a path); the guard keeps this loop
-    // the only place that starts checks.
-    if (m_starting)
-        return;
-    m_starting = true;
-    while (m_running < MaxChecksAtOnce && m_nextCheck < m_pending.size()) {
-        // The record's texts go to the check, so the list shrinks in memory as checks start.
-        PendingCheck record = std::move(m_pending[m_nextCheck++]);
-        cDsckLinkVerifier *check = nullptr;
-        if (m_idleChecks.isEmpty()) {
-            check = new cDsckLinkVerifier(this);
-            connect(check, &cDsckLinkVerifier::finished, this,
-                    [this, check] { onCheckFinished(check); });
-        } else {
-            check = m_idleChecks.takeLast();
-        }
-        check->LinkURL = std::move(record.url);
-        check->FileName = std::move(record.fileName);
-        check->setTimeout(m_checkTimeoutMs);
-        check->bind(&m_files, record.row, m_sizeColumn, m_hiddenSizeColumn, &m_board, record.slot);
-        ++m_running;
-        check->GetHeader();
+    // Check objects are made as a page first needs them and kept for the next pages.
+    const qsizetype wanted = std::min<qsizetype>(MaxChecksAtOnce, std::max<qsizetype>(1, m_pending.size()));
+    while (m_checks.size() < wanted) {
+        auto *check = new cDsckLinkVerifier(this);
+        connect(check, &cDsckLinkVerifier::finished, this,
+                [this, check] { Q_EMIT checkEnded(check->outcome()); });
+        m_checks.append(check);
     }
-    m_starting = false;
-    if (m_running == 0 && m_nextCheck >= m_pending.size())
-        completePage();
+    m_checkDispatcher.start(QList<SlotWorker *>(m_checks.cbegin(), m_checks.cbegin() + wanted),
+                            {[this] { return m_nextCheck < m_pending.size(); },
+                             [this](int slot) { startCheck(slot); }});
 }
 
-void cHTTPLinkFinder::queueStartChecks()
+void cHTTPLinkFinder::startCheck(int slot)
 {
-    // The check that just ended is still inside its own signal; the next one starts after.
-    if (m_startQueued)
-        return;
-    m_startQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_startQueued = false;
-            startChecks();
-        },
-        Qt::QueuedConnection);
-}
-
-void cHTTPLinkFinder::onCheckFinished(cDsckLinkVerifier *check)
-{
-    --m_running;
-    m_idleChecks.append(check);
-    Q_EMIT checkEnded(check->outcome());
-    if (!m_starting)
-        queueStartChecks();
+    // The record's texts go to the check, so the list shrinks in memory as checks start.
+    PendingCheck record = std::move(m_pending[m_nextCheck++]);
+    cDsckLinkVerifier *check = m_checks.at(slot);
+    check->LinkURL = std::move(record.url);
+    check->FileName = std::move(record.fileName);
+    check->setTimeout(m_checkTimeoutMs);
+    check->bind(&m_files, record.row, m_sizeColumn, m_hiddenSizeColumn, &m_board, record.slot);
+    check->GetHeader();
 }
 
 void cHTTPLinkFinder::completePage()
@@ -235,7 +208,7 @@ void cHTTPLinkFinder::completePage()
     m_completing = false;
     m_pending = {};
     m_nextCheck = 0;
-    if (sServerType == QLatin1String("Yahoo"))
+    if (m_request.mode == Mode::Yahoo)
         m_state.setProgressValue(m_state.progress().value + 1);
     m_board.setStatus(m_slot, QStringLiteral("Idle"));
     m_board.setUrl(m_slot, QString());

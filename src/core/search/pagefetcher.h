@@ -3,15 +3,27 @@
 #include <QList>
 #include <QString>
 
-#include "core/app/slotworker.h"
-#include "core/download/linkverifier.h"
 #include "core/filelist/filelistmodel.h"
+#include "core/filelist/mode.h"
+#include "core/run/slotdispatcher.h"
+#include "core/run/slotworker.h"
 #include "core/search/groupparser.h"
+#include "core/search/linkverifier.h"
 #include "core/search/searchrun.h"
 
 class AppState;
 class HttpClient;
 class SlotBoard;
+
+// One page for a slot to fetch, and how to read it.
+struct PageRequest
+{
+    QString url;
+    Mode mode = Mode::Yahoo;
+    qint32 messageNumber = 0; // the group's message of the page
+    int checkSlots = 1;       // album: the slots over which the size checks are spread
+    GroupParser::Filters filters;
+};
 
 // The worker of one transfer slot during a search: fetches one page at a time, shows the
 // transfer on its slot, parses the page into result rows, and checks the size of every
@@ -26,13 +38,8 @@ public:
                     QObject *parent = nullptr);
     ~cHTTPLinkFinder() override;
 
-    QString sServerType; // "Yahoo" or "Zing": which parser reads the page
-    qint32 MsgNo = 0;    // the message of the page (group search)
-    int NumThreads = 1;  // slots over which the album's checks are spread
-    GroupParser::Filters filters;
-
     bool IsFinished() const override { return m_finished; }
-    void GetURL(const QString &sURL);
+    void start(const PageRequest &request);
     void Abort();
     void abort() override { Abort(); }
 
@@ -69,8 +76,7 @@ private:
     void addGroupRows(const QString &page);
     void addAlbumRows(const QString &page);
     void startChecks();
-    void queueStartChecks();
-    void onCheckFinished(cDsckLinkVerifier *check);
+    void startCheck(int slot);
     void completePage();
     void setFinished(bool finished);
 
@@ -79,16 +85,14 @@ private:
     FileListModel &m_files;
     const int m_slot;
     HttpClient *m_client = nullptr;
-    QString m_url;
+    PageRequest m_request;
     QList<PendingCheck> m_pending; // the page's files, in page order
     qsizetype m_nextCheck = 0;
-    QList<cDsckLinkVerifier *> m_idleChecks; // at most MaxChecksAtOnce, reused page to page
-    int m_running = 0;
+    QList<cDsckLinkVerifier *> m_checks; // at most MaxChecksAtOnce, reused page to page
+    SlotDispatcher m_checkDispatcher;
     int m_sizeColumn = 0;
     int m_hiddenSizeColumn = 0;
     bool m_completing = false;
-    bool m_starting = false;
-    bool m_startQueued = false;
     bool m_finished = true;
     bool m_capped = false;
     bool m_aborted = false;

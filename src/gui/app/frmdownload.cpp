@@ -15,9 +15,6 @@
 #include <QToolButton>
 
 #include "core/app/appinfo.h"
-#include "core/download/downloadrun.h"
-#include "core/search/albumsearch.h"
-#include "core/search/groupsearch.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/helppage.h"
@@ -166,13 +163,7 @@ void frmDownload::connectCommands()
     for (QAction *a : {c.tbSave, c.mnuFileSave})
         connect(a, &QAction::triggered, this, [this] { SaveQueue(false); });
     connect(c.mnuFileSaveAs, &QAction::triggered, this, [this] { SaveQueue(true); });
-    connect(c.tbSearch, &QAction::triggered, this, [this] {
-        const QString mode = cmbServer->currentText();
-        if (mode == QLatin1String("Yahoo"))
-            SearchGroup();
-        else if (mode == QLatin1String("Zing"))
-            SearchAlbum();
-    });
+    connect(c.tbSearch, &QAction::triggered, this, &frmDownload::Search);
     connect(c.tbDownload, &QAction::triggered, this, &frmDownload::DownloadFiles);
     connect(c.tbAbort, &QAction::triggered, this, &frmDownload::AbortAll);
     connect(c.mnuFileAdvanced, &QAction::triggered, this, &frmDownload::showAdvancedCriteria);

@@ -5,19 +5,14 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/app/appstate.h"
 #include "core/app/programvalues.h"
-#include "core/app/slotboard.h"
-#include "core/filelist/filelistmodel.h"
+#include "core/app/runsession.h"
 #include "core/search/searchrun.h"
 #include "gui/app/commandtable.h"
 #include "gui/ui/layoutrules.h"
 #include "gui/ui/prompts.h"
 
-class AlbumSearch;
-class DownloadRun;
 class BrowserPage;
-class GroupSearch;
 class FileListView;
 class QComboBox;
 class QGroupBox;
@@ -46,9 +41,10 @@ public:
     // Shows the window normal or maximized, as it was stored.
     void showAsLoaded();
 
-    AppState &state() { return m_state; }
-    SlotBoard &slotBoard() { return m_slots; }
-    FileListModel &files() { return m_files; }
+    RunSession &session() { return m_session; }
+    AppState &state() { return m_session.state(); }
+    SlotBoard &slotBoard() { return m_session.board(); }
+    FileListModel &files() { return m_session.files(); }
     ProgramValues &values() { return m_values; }
     const Layout::MainLayout &layoutRules() const { return m_layout; }
     const CommandTable &commands() const { return m_commands; }
@@ -66,8 +62,8 @@ public:
     // Opens the download folder when the current row's file is there.
     void OpenContainingFolder();
     void DownloadFiles();
-    void SearchGroup();
-    void SearchAlbum();
+    // The search of the mode shown.
+    void Search();
     // Timeouts of the searches' transfers; tests shorten them.
     void setSearchTimeouts(const SearchTimeouts &timeouts) { m_searchTimeouts = timeouts; }
 
@@ -148,18 +144,17 @@ private:
     const SettingsStore &m_store;
     ProgramValues m_values;
     std::unique_ptr<Prompts> m_prompts;
-    AppState m_state;
-    SlotBoard m_slots;
-    FileListModel m_files;
+    RunSession m_session;
+    AppState &m_state = m_session.state();
+    SlotBoard &m_slots = m_session.board();
+    FileListModel &m_files = m_session.files();
     CommandTable m_commands;
     Layout::MainLayout m_layout;
     bool m_startMaximized = false;
     bool m_closeWhenIdle = false;
     bool m_closeAllowed = false;
     bool m_threadsChangePending = false;
-    std::unique_ptr<GroupSearch> m_groupSearch;
-    std::unique_ptr<AlbumSearch> m_albumSearch;
-    std::unique_ptr<DownloadRun> m_downloadRun;
+    bool m_downloadWired = false;
     SearchTimeouts m_searchTimeouts;
     QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
     bool m_resortPending = false;

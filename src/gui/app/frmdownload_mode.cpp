@@ -69,8 +69,6 @@ void frmDownload::onModeSwitch()
 
     // The rows stay; only the columns change.
     applyColumnSet(mode);
-    m_files.setSortKey(1);
-    onColumnClicked(0);
 
     if (mode == Mode::Yahoo) {
         const QString noTips =
@@ -87,7 +85,7 @@ void frmDownload::onModeSwitch()
 
 void frmDownload::applyColumnSet(Mode mode)
 {
-    m_files.setColumns(columnSet(mode));
+    m_session.setMode(mode);
     const qreal dpi = Twips::dpiOf(this);
     const QList<ColumnDef> &columns = m_files.columns();
     for (int i = 0; i < columns.size(); ++i) {

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "core/app/slotboard.h"
+#include "core/run/slotboard.h"
 #include "gui/ui/elidedlabel.h"
 #include "gui/ui/twips.h"
 

@@ -1,8 +1,8 @@
-#include "core/download/linkverifier.h"
+#include "core/search/linkverifier.h"
 
-#include "core/app/slotboard.h"
-#include "core/download/linktarget.h"
-#include "core/download/responsehead.h"
+#include "core/run/slotboard.h"
+#include "core/search/linktarget.h"
+#include "core/search/responsehead.h"
 #include "core/filelist/columnset.h"
 #include "core/net/tcpsocket.h"
 
@@ -41,7 +41,7 @@ QByteArray pathBytes(const QString &path)
 
 } // namespace
 
-cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : QObject(parent)
+cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : SlotWorker(parent)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(DefaultTimeoutMs);
@@ -79,6 +79,7 @@ void cDsckLinkVerifier::GetHeader()
 {
     dropSocket();
     m_finished = false;
+    Q_EMIT finishedChanged();
     m_outcome = Outcome::None;
     m_headOutcome = Outcome::NoSize;
     m_head.clear();
@@ -207,7 +208,8 @@ void cDsckLinkVerifier::finish(Outcome outcome)
     dropSocket();
     m_finished = true;
     m_outcome = outcome;
-    Q_EMIT finished();
+    Q_EMIT finished(); // the outcome is read here, before a dispatcher reuses the object
+    Q_EMIT finishedChanged();
 }
 
 void cDsckLinkVerifier::setStatus(const QString &text)

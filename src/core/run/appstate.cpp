@@ -1,6 +1,6 @@
-#include "core/app/appstate.h"
+#include "core/run/appstate.h"
 
-#include "core/app/slotworker.h"
+#include "core/run/slotworker.h"
 
 AppState::AppState(QObject *parent) : QObject(parent)
 {}

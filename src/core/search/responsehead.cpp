@@ -1,4 +1,4 @@
-#include "core/download/responsehead.h"
+#include "core/search/responsehead.h"
 
 #include <limits>
 

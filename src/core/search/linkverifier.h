@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "core/filelist/filelistmodel.h"
+#include "core/run/slotworker.h"
 
 class SlotBoard;
 class TcpSocket;
@@ -16,7 +17,7 @@ class TcpSocket;
 // the row's size cells when the answer is a 2xx one. A check ends, whatever the outcome,
 // with IsFinished() true and finished() sent. One object can run many checks in turn: set
 // LinkURL and FileName, bind, GetHeader; its socket exists only while a check runs.
-class cDsckLinkVerifier final : public QObject
+class cDsckLinkVerifier final : public SlotWorker
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(cDsckLinkVerifier)
@@ -41,7 +42,9 @@ public:
     void bind(FileListModel *files, FileListModel::RowId row, int sizeColumn, int hiddenSizeColumn,
               SlotBoard *board, int slot);
 
-    bool IsFinished() const { return m_finished; }
+    bool IsFinished() const override { return m_finished; }
+    // Ends a running check at once, without a size.
+    void abort() override { fail(Outcome::Failed); }
     Outcome outcome() const { return m_outcome; }
     void GetHeader();
 
@@ -78,7 +81,7 @@ private:
     QByteArray m_request;
     QByteArray m_head;
     bool m_headDone = false;
-    bool m_finished = false;
+    bool m_finished = true;
     Outcome m_outcome = Outcome::None;
     Outcome m_headOutcome = Outcome::NoSize;
     QTimer m_timeout;

@@ -1,4 +1,4 @@
-#include "core/app/slotboard.h"
+#include "core/run/slotboard.h"
 
 #include <algorithm>
 

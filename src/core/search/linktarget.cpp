@@ -1,4 +1,4 @@
-#include "core/download/linktarget.h"
+#include "core/search/linktarget.h"
 
 #include <QUrl>
 

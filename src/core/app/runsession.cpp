@@ -1,0 +1,85 @@
+#include "core/app/runsession.h"
+
+#include "core/filelist/columnset.h"
+
+RunSession::RunSession(QObject *parent)
+    : QObject(parent), m_groupSearch(m_state, m_board, m_files),
+      m_albumSearch(m_state, m_board, m_files), m_download(m_state, m_board, m_files)
+{
+    connect(&m_groupSearch, &GroupSearch::pageFailed, this, &RunSession::pageFailed);
+    connect(&m_albumSearch, &AlbumSearch::pageFailed, this, &RunSession::pageFailed);
+    connect(&m_groupSearch, &GroupSearch::finished, this, &RunSession::searchFinished);
+    connect(&m_albumSearch, &AlbumSearch::finished, this, &RunSession::searchFinished);
+    connect(&m_download, &DownloadRun::finished, this, &RunSession::downloadFinished);
+}
+
+RunSession::~RunSession() = default;
+
+QString RunSession::refusalText(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::Busy:
+        return QStringLiteral("A search or download is running.");
+    case Refusal::BadMask:
+        return QStringLiteral("Wrong message mask.");
+    case Refusal::NothingChecked:
+        return QStringLiteral("Check files you want to download.");
+    case Refusal::NoFolder:
+        return QStringLiteral("Please select download folder.");
+    }
+    return {};
+}
+
+void RunSession::setMode(Mode mode)
+{
+    m_mode = mode;
+    m_files.setColumns(columnSet(mode));
+    m_files.setSortKey(1);
+    m_files.columnClick(0);
+}
+
+std::optional<RunSession::Refusal> RunSession::startSearch(const Search &search)
+{
+    if (m_state.isRunActive())
+        return Refusal::Busy;
+    m_searched = search.mode;
+    if (search.mode == Mode::Yahoo) {
+        GroupSearch::Params params;
+        params.baseUrl = search.url;
+        params.mask = search.mask;
+        params.threads = search.threads;
+        params.filters = search.filters;
+        params.timeouts = search.timeouts;
+        if (!m_groupSearch.start(params))
+            return Refusal::BadMask;
+        return std::nullopt;
+    }
+    AlbumSearch::Params params;
+    params.albumUrl = search.url;
+    params.password = search.mask;
+    params.threads = search.threads;
+    params.timeouts = search.timeouts;
+    m_albumSearch.start(params);
+    return std::nullopt;
+}
+
+std::optional<RunSession::Refusal> RunSession::startDownload(DownloadRun::Params params)
+{
+    if (m_state.isRunActive())
+        return Refusal::Busy;
+    params.mode = m_mode;
+    switch (m_download.start(params)) {
+    case DownloadRun::Start::NothingChecked:
+        return Refusal::NothingChecked;
+    case DownloadRun::Start::NoFolder:
+        return Refusal::NoFolder;
+    case DownloadRun::Start::Started:
+        break;
+    }
+    return std::nullopt;
+}
+
+const SearchReport &RunSession::searchReport() const
+{
+    return m_searched == Mode::Yahoo ? m_groupSearch.report() : m_albumSearch.report();
+}
