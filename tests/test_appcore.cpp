@@ -236,11 +236,11 @@ void TestAppCore::programValuesReadBack()
     const auto save = [&s](const QString &key, const QString &value) {
         s.RegSaveSetting(App, SettingKeys::SectionSettings, key, value);
     };
-    save(SettingKeys::NumberOfThreads, QStringLiteral("12"));
-    save(SettingKeys::TBQFolder, QStringLiteral("/home/u/queues"));
-    save(SettingKeys::FilterSubject, QStringLiteral("holiday"));
-    save(SettingKeys::FilterAuthor, QStringLiteral("ann"));
-    save(SettingKeys::FilterFilename, QStringLiteral("*.jpg"));
+    save(SettingKeys::NumberOfThreads.key, QStringLiteral("12"));
+    save(SettingKeys::TBQFolder.key, QStringLiteral("/home/u/queues"));
+    save(SettingKeys::FilterSubject.key, QStringLiteral("holiday"));
+    save(SettingKeys::FilterAuthor.key, QStringLiteral("ann"));
+    save(SettingKeys::FilterFilename.key, QStringLiteral("*.jpg"));
 
     ProgramValues values;
     values.load(s);
@@ -452,11 +452,11 @@ void TestAppCore::placementReadBack()
     const auto save = [&s](const QString &key, const QString &value) {
         s.RegSaveSetting(App, SettingKeys::SectionWindow, key, value);
     };
-    save(SettingKeys::Left, QStringLiteral("300"));
-    save(SettingKeys::Top, QStringLiteral("450"));
-    save(SettingKeys::Width, QStringLiteral("10500"));
-    save(SettingKeys::Height, QStringLiteral("7200"));
-    save(SettingKeys::WindowState, QStringLiteral("2"));
+    save(SettingKeys::Left.key, QStringLiteral("300"));
+    save(SettingKeys::Top.key, QStringLiteral("450"));
+    save(SettingKeys::Width.key, QStringLiteral("10500"));
+    save(SettingKeys::Height.key, QStringLiteral("7200"));
+    save(SettingKeys::WindowState.key, QStringLiteral("2"));
 
     const WindowPlacement p = loadWindowPlacement(s);
     QCOMPARE(p.left, 300);
@@ -472,10 +472,10 @@ void TestAppCore::placementWordFallsBackAlone()
     const auto save = [&s](const QString &key, const QString &value) {
         s.RegSaveSetting(App, SettingKeys::SectionWindow, key, value);
     };
-    save(SettingKeys::Left, QStringLiteral("120"));
-    save(SettingKeys::Top, QStringLiteral("240"));
-    save(SettingKeys::Width, QStringLiteral("wide"));
-    save(SettingKeys::Height, QStringLiteral("7000"));
+    save(SettingKeys::Left.key, QStringLiteral("120"));
+    save(SettingKeys::Top.key, QStringLiteral("240"));
+    save(SettingKeys::Width.key, QStringLiteral("wide"));
+    save(SettingKeys::Height.key, QStringLiteral("7000"));
 
     const WindowPlacement p = loadWindowPlacement(s);
     QCOMPARE(p.width, 9200);
@@ -500,7 +500,7 @@ void TestAppCore::placementState()
     QFETCH(QString, stored);
     QFETCH(int, expected);
     const SettingsStore s = store();
-    s.RegSaveSetting(App, SettingKeys::SectionWindow, SettingKeys::WindowState, stored);
+    s.RegSaveSetting(App, SettingKeys::SectionWindow, SettingKeys::WindowState.key, stored);
     QCOMPARE(int(loadWindowPlacement(s).state), expected);
 }
 
@@ -513,11 +513,11 @@ void TestAppCore::placementSaveNormalWritesAll()
         return s.RegGetSetting(App, SettingKeys::SectionWindow, key);
     };
     QCOMPARE(s.RegGetAllSettings(App, SettingKeys::SectionWindow).size(), 5);
-    QCOMPARE(get(SettingKeys::Left), QStringLiteral("120"));
-    QCOMPARE(get(SettingKeys::Top), QStringLiteral("240"));
-    QCOMPARE(get(SettingKeys::Width), QStringLiteral("9900"));
-    QCOMPARE(get(SettingKeys::Height), QStringLiteral("7700"));
-    QCOMPARE(get(SettingKeys::WindowState), QStringLiteral("0"));
+    QCOMPARE(get(SettingKeys::Left.key), QStringLiteral("120"));
+    QCOMPARE(get(SettingKeys::Top.key), QStringLiteral("240"));
+    QCOMPARE(get(SettingKeys::Width.key), QStringLiteral("9900"));
+    QCOMPARE(get(SettingKeys::Height.key), QStringLiteral("7700"));
+    QCOMPARE(get(SettingKeys::WindowState.key), QStringLiteral("0"));
 
     const WindowPlacement back = loadWindowPlacement(s);
     QCOMPARE(back.left, 120);
@@ -544,7 +544,7 @@ void TestAppCore::placementSaveMaximizedKeepsBounds()
     const SettingsStore fresh(m_dir->filePath(QStringLiteral("fresh.json")));
     saveWindowPlacement(fresh, {0, 0, 20000, 15000, WindowPlacement::Maximized});
     QCOMPARE(fresh.RegGetAllSettings(App, SettingKeys::SectionWindow),
-             (Pairs{{SettingKeys::WindowState, QStringLiteral("2")}}));
+             (Pairs{{SettingKeys::WindowState.key, QStringLiteral("2")}}));
 }
 
 void TestAppCore::placementSaveMinimizedWritesNothing()

@@ -92,7 +92,7 @@ private Q_SLOTS:
             QCOMPARE(dialog->txtTBQFolder->text(), QString());
         }
         m_store->RegSaveSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                                SettingKeys::NumberOfThreads, QStringLiteral("9"));
+                                SettingKeys::NumberOfThreads.key, QStringLiteral("9"));
         auto dialog = makeOptions(values);
         QCOMPARE(dialog->txtNoThreads->text(), QStringLiteral("9"));
     }
@@ -106,8 +106,8 @@ private Q_SLOTS:
         dialog->txtTBQFolder->setText(QStringLiteral("/queues/"));
         dialog->ok();
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("8"));
-        QCOMPARE(setting(SettingKeys::TBQFolder), QStringLiteral("/queues/"));
+        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("8"));
+        QCOMPARE(setting(SettingKeys::TBQFolder.key), QStringLiteral("/queues/"));
         QCOMPARE(values.gNumberOfThreads, qint16(8));
         QCOMPARE(values.gQueueFolder, QStringLiteral("/queues/"));
         QCOMPARE(changed, 1);
@@ -164,7 +164,7 @@ private Q_SLOTS:
         dialog->ok();
         QVERIFY(dialog->isVisible());
         QCOMPARE(m_warnings.size(), 1);
-        QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("<none>"));
         QCOMPARE(values.gNumberOfThreads, qint16(4));
         QCOMPARE(changed, 0);
     }
@@ -178,10 +178,10 @@ private Q_SLOTS:
         dialog->spnRetries->setValue(9);
         dialog->cmbIfExists->setCurrentIndex(2);
         dialog->reject();
-        QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::Retries), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::IfFileExists), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::TBQFolder), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::Retries.key), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::IfFileExists.key), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::TBQFolder.key), QStringLiteral("<none>"));
         QCOMPARE(values.gNumberOfThreads, qint16(4));
     }
 
@@ -252,7 +252,7 @@ private Q_SLOTS:
             *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
         dialog.txtNoThreads->setText(QStringLiteral("2"));
         dialog.ok();
-        QCOMPARE(setting(SettingKeys::NumberOfThreads), QStringLiteral("2"));
+        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("2"));
         QCOMPARE(w->threadsPage->rowCount(), 4);
         w->state().setRunActive(false);
         QCOMPARE(w->threadsPage->rowCount(), 2);
@@ -272,9 +272,9 @@ private Q_SLOTS:
         dialog.ok();
         QCOMPARE(values.gFilterFilename, QStringLiteral("*.jpg "));
         // Stored exactly as typed, blanks included.
-        QCOMPARE(setting(SettingKeys::FilterSubject), QStringLiteral("CZ69*"));
-        QCOMPARE(setting(SettingKeys::FilterAuthor), QStringLiteral(" Ann"));
-        QCOMPARE(setting(SettingKeys::FilterFilename), QStringLiteral("*.jpg "));
+        QCOMPARE(setting(SettingKeys::FilterSubject.key), QStringLiteral("CZ69*"));
+        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QStringLiteral(" Ann"));
+        QCOMPARE(setting(SettingKeys::FilterFilename.key), QStringLiteral("*.jpg "));
     }
 
     void advancedCriteriaEmptyTurnsFilteringOff()
@@ -285,9 +285,9 @@ private Q_SLOTS:
         dialog.txtSubject->clear();
         dialog.ok();
         QCOMPARE(values.gFilterSubject, QString());
-        QCOMPARE(setting(SettingKeys::FilterSubject), QString());
-        QCOMPARE(setting(SettingKeys::FilterAuthor), QString());
-        QCOMPARE(setting(SettingKeys::FilterFilename), QString());
+        QCOMPARE(setting(SettingKeys::FilterSubject.key), QString());
+        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QString());
+        QCOMPARE(setting(SettingKeys::FilterFilename.key), QString());
     }
 
     void advancedCriteriaCancelChangesNothing()
@@ -298,7 +298,7 @@ private Q_SLOTS:
         dialog.txtAuthor->setText(QStringLiteral("Eve"));
         dialog.reject();
         QCOMPARE(values.gFilterAuthor, QStringLiteral("Bob"));
-        QCOMPARE(setting(SettingKeys::FilterAuthor), QStringLiteral("<none>"));
+        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QStringLiteral("<none>"));
     }
 };
 

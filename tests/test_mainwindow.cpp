@@ -135,9 +135,9 @@ private Q_SLOTS:
 
     void storedDownloadFolderAndThreadsAreLoaded()
     {
-        save(SettingKeys::SectionSettings, SettingKeys::DownloadFolder,
+        save(SettingKeys::SectionSettings, SettingKeys::DownloadFolder.key,
              QStringLiteral("/data/in/"));
-        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("7"));
+        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key, QStringLiteral("7"));
         auto w = makeWindow();
         QCOMPARE(w->txtDownloadTo->text(), QStringLiteral("/data/in/"));
         QCOMPARE(w->threadsPage->rowCount(), 7);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         w->selectMode(QStringLiteral("Yahoo"));
         QCOMPARE(m_log.tipsShown, 3); // selecting the mode shown runs the switch too
 
-        save(SettingKeys::SectionSettings, SettingKeys::NoTips, QStringLiteral("1"));
+        save(SettingKeys::SectionSettings, SettingKeys::NoTips.key, QStringLiteral("1"));
         w->selectMode(QStringLiteral("Yahoo"));
         QCOMPARE(m_log.tipsShown, 3);
     }
@@ -198,14 +198,14 @@ private Q_SLOTS:
             tips.chkNoTips->setChecked(true);
             tips.show();
             tips.close(); // the close box
-            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips),
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips.key),
                      QStringLiteral("1"));
         }
         {
             frmTips tips(*m_store);
             tips.show();
             tips.accept(); // OK with the box unchecked
-            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips),
+            QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::NoTips.key),
                      QStringLiteral("0"));
         }
     }
@@ -322,11 +322,11 @@ private Q_SLOTS:
             QVERIFY(w->close());
         }
         const qreal dpi = 96; // offscreen screens report 96 dpi
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::Width),
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::Width.key),
                  QString::number(Twips::fromPixels(700, dpi)));
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState),
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState.key),
                  QStringLiteral("0"));
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder.key),
                  QStringLiteral("/tmp/dl/"));
         auto w = makeWindow();
         QCOMPARE(w->size(), QSize(700, 500));
@@ -349,7 +349,7 @@ private Q_SLOTS:
             w->showMaximized();
             QVERIFY(w->close());
         }
-        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState),
+        QCOMPARE(setting(SettingKeys::SectionWindow, SettingKeys::WindowState.key),
                  QStringLiteral("2"));
         auto w = makeWindow();
         w->showAsLoaded();
@@ -359,10 +359,10 @@ private Q_SLOTS:
 
     void strangeStoredValuesFallBack()
     {
-        save(SettingKeys::SectionWindow, SettingKeys::Width, QStringLiteral("wide"));
-        save(SettingKeys::SectionWindow, SettingKeys::Left, QStringLiteral("-900000"));
-        save(SettingKeys::SectionWindow, SettingKeys::Top, QStringLiteral("-900000"));
-        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads, QStringLiteral("40"));
+        save(SettingKeys::SectionWindow, SettingKeys::Width.key, QStringLiteral("wide"));
+        save(SettingKeys::SectionWindow, SettingKeys::Left.key, QStringLiteral("-900000"));
+        save(SettingKeys::SectionWindow, SettingKeys::Top.key, QStringLiteral("-900000"));
+        save(SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key, QStringLiteral("40"));
         save(SettingKeys::columnsSection(QStringLiteral("Zing")), QStringLiteral("Size"),
              QStringLiteral("x"));
         auto w = makeWindow();
@@ -403,11 +403,11 @@ private Q_SLOTS:
         QVERIFY(w->state().AbortRequested);
         QCOMPARE(w->panelMessage->text(), QStringLiteral("Aborting search..."));
         QVERIFY(w->isVisible());
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder.key),
                  QStringLiteral("<none>"));
         worker->finish();
         QTRY_VERIFY(!w->isVisible());
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder),
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder.key),
                  QStringLiteral("/after/"));
     }
 
@@ -469,7 +469,7 @@ private Q_SLOTS:
         w->showAsLoaded();
         w->commands().mnuFileExit->trigger();
         QVERIFY(!w->isVisible());
-        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder), QString());
+        QCOMPARE(setting(SettingKeys::SectionSettings, SettingKeys::DownloadFolder.key), QString());
     }
 
     void runningRunDisablesRunStartingCommands()

@@ -80,21 +80,21 @@ void TestSettingsStore::noFileUntilFirstWrite()
     const QString path = dir.filePath(QStringLiteral("not/yet/settings.json"));
     const SettingsStore store(path);
 
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                                  QStringLiteral("4")),
              QStringLiteral("4"));
-    QVERIFY(store.RegGetSetting(App, SettingKeys::SectionWindow, SettingKeys::Top).isNull());
+    QVERIFY(store.RegGetSetting(App, SettingKeys::SectionWindow, SettingKeys::Top.key).isNull());
     QCOMPARE(store.RegGetAllSettings(App, SettingKeys::SectionSettings).size(), 0);
     QVERIFY(!QFile::exists(path));
 
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                          QStringLiteral("8"));
     QVERIFY(QFile::exists(path));
     const QJsonObject root = readJson(path);
     QCOMPARE(root.keys(), QStringList{App});
     QCOMPARE(objectAt(root, {App, SettingKeys::SectionSettings}),
-             QJsonObject({{SettingKeys::NumberOfThreads, QStringLiteral("8")}}));
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+             QJsonObject({{SettingKeys::NumberOfThreads.key, QStringLiteral("8")}}));
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                                  QStringLiteral("4")),
              QStringLiteral("8"));
 }
@@ -132,20 +132,20 @@ void TestSettingsStore::replaceKeepsPositionNewValuesAppend()
     const SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
     const QString section = SettingKeys::SectionWindow;
 
-    store.RegSaveSetting(App, section, SettingKeys::Top, QStringLiteral("10"));
-    store.RegSaveSetting(App, section, SettingKeys::Left, QStringLiteral("20"));
-    store.RegSaveSetting(App, section, SettingKeys::Width, QStringLiteral("30"));
-    store.RegSaveSetting(App, section, SettingKeys::Left, QStringLiteral("21"));
-    store.RegSaveSetting(App, section, SettingKeys::Height, QStringLiteral("40"));
-    store.RegSaveSetting(App, section, SettingKeys::WindowState, QString());
+    store.RegSaveSetting(App, section, SettingKeys::Top.key, QStringLiteral("10"));
+    store.RegSaveSetting(App, section, SettingKeys::Left.key, QStringLiteral("20"));
+    store.RegSaveSetting(App, section, SettingKeys::Width.key, QStringLiteral("30"));
+    store.RegSaveSetting(App, section, SettingKeys::Left.key, QStringLiteral("21"));
+    store.RegSaveSetting(App, section, SettingKeys::Height.key, QStringLiteral("40"));
+    store.RegSaveSetting(App, section, SettingKeys::WindowState.key, QString());
 
-    const Pairs expected{{SettingKeys::Top, QStringLiteral("10")},
-                         {SettingKeys::Left, QStringLiteral("21")},
-                         {SettingKeys::Width, QStringLiteral("30")},
-                         {SettingKeys::Height, QStringLiteral("40")},
-                         {SettingKeys::WindowState, QString()}};
+    const Pairs expected{{SettingKeys::Top.key, QStringLiteral("10")},
+                         {SettingKeys::Left.key, QStringLiteral("21")},
+                         {SettingKeys::Width.key, QStringLiteral("30")},
+                         {SettingKeys::Height.key, QStringLiteral("40")},
+                         {SettingKeys::WindowState.key, QString()}};
     QCOMPARE(store.RegGetAllSettings(App, section), expected);
-    QCOMPARE(store.RegGetSetting(App, section, SettingKeys::WindowState, QStringLiteral("0")),
+    QCOMPARE(store.RegGetSetting(App, section, SettingKeys::WindowState.key, QStringLiteral("0")),
              QString(""));
 }
 
@@ -162,7 +162,7 @@ void TestSettingsStore::saveAllLeavesExactlyThePairs()
                          QStringLiteral("kept"));
     store.RegSaveSetting(App, SettingKeys::columnsSection(section), QStringLiteral("Subject"),
                          QStringLiteral("1500"));
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                          QStringLiteral("1"));
 
     const Pairs pairs{{QStringLiteral("Zeta"), QStringLiteral("z")},
@@ -184,7 +184,7 @@ void TestSettingsStore::saveAllLeavesExactlyThePairs()
     QCOMPARE(
         store.RegGetSetting(App, SettingKeys::columnsSection(section), QStringLiteral("Subject")),
         QStringLiteral("1500"));
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips),
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key),
              QStringLiteral("1"));
 
     // An empty list clears the values but still keeps the sub-sections.
@@ -222,9 +222,9 @@ void TestSettingsStore::namesMatchCaseInsensitively_data()
     QTest::newRow("lower then mixed")
         << QStringList{QStringLiteral("trawl bay"), QStringLiteral("settings"),
                        QStringLiteral("numberofthreads")}
-        << QStringList{App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads};
+        << QStringList{App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key};
     QTest::newRow("mixed then upper")
-        << QStringList{App, SettingKeys::SectionWindow, SettingKeys::WindowState}
+        << QStringList{App, SettingKeys::SectionWindow, SettingKeys::WindowState.key}
         << QStringList{QStringLiteral("TRAWL BAY"), QStringLiteral("WINDOW"),
                        QStringLiteral("WINDOWSTATE")};
     QTest::newRow("nested section")
@@ -268,15 +268,15 @@ void TestSettingsStore::valuesRoundTrip_data()
     QTest::addColumn<QString>("value");
 
     QTest::newRow("umlauts in a path")
-        << SettingKeys::DownloadFolder << QStringLiteral("C:\\Users\\Jürgen\\Downloads\\");
+        << SettingKeys::DownloadFolder.key << QStringLiteral("C:\\Users\\Jürgen\\Downloads\\");
     QTest::newRow("CJK and emoji")
-        << SettingKeys::FilterSubject << QStringLiteral("写真 \U0001F4F7 фото");
+        << SettingKeys::FilterSubject.key << QStringLiteral("写真 \U0001F4F7 фото");
     QTest::newRow("UNC backslashes")
-        << SettingKeys::TBQFolder << QStringLiteral("\\\\server\\share\\\\");
-    QTest::newRow("quotes") << SettingKeys::FilterAuthor
+        << SettingKeys::TBQFolder.key << QStringLiteral("\\\\server\\share\\\\");
+    QTest::newRow("quotes") << SettingKeys::FilterAuthor.key
                             << QStringLiteral("He said \"hi\" and 'bye'");
     QTest::newRow("newlines and tabs")
-        << SettingKeys::FilterFilename << QStringLiteral("one\ntwo\r\n\tthree\n");
+        << SettingKeys::FilterFilename.key << QStringLiteral("one\ntwo\r\n\tthree\n");
     QTest::newRow("control character")
         << QStringLiteral("Ctl") << QString(QChar(1)) + QStringLiteral("x\u007f");
     QTest::newRow("JSON-looking text")
@@ -322,7 +322,7 @@ void TestSettingsStore::brokenFileIsKeptAside()
     QVERIFY(writeFile(path, content));
     const SettingsStore store(path);
 
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                                  QStringLiteral("0")),
              QStringLiteral("0"));
     QCOMPARE(store.RegGetAllSettings(App, SettingKeys::SectionSettings).size(), 0);
@@ -330,7 +330,7 @@ void TestSettingsStore::brokenFileIsKeptAside()
     QVERIFY(brokenCopies(dir.path()).isEmpty());
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                          QStringLiteral("1"));
 
     const QStringList copies = brokenCopies(dir.path());
@@ -341,8 +341,8 @@ void TestSettingsStore::brokenFileIsKeptAside()
 
     QCOMPARE(readJson(path),
              QJsonObject({{App, QJsonObject({{SettingKeys::SectionSettings,
-                                              QJsonObject({{SettingKeys::NoTips, "1"}})}})}}));
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips),
+                                              QJsonObject({{SettingKeys::NoTips.key, "1"}})}})}}));
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key),
              QStringLiteral("1"));
 }
 
@@ -359,7 +359,7 @@ void TestSettingsStore::brokenCopiesNeverOverwriteEachOther()
         QVERIFY(writeFile(path, garbage));
         written.insert(garbage);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
-        store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+        store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                              QString::number(i));
     }
 
@@ -367,7 +367,7 @@ void TestSettingsStore::brokenCopiesNeverOverwriteEachOther()
     for (const QString &copy : brokenCopies(dir.path()))
         kept.insert(readFile(dir.filePath(copy)));
     QCOMPARE(kept, written);
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips),
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key),
              QStringLiteral("2"));
 }
 
@@ -417,7 +417,7 @@ void TestSettingsStore::valuesAndSectionsNeverReplaceEachOther()
                          QStringLiteral("5"));
     QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, QStringLiteral("N")),
              QStringLiteral("5"));
-    store.RegSaveSetting(App, SettingKeys::SectionWindow, SettingKeys::Top, QStringLiteral("1"));
+    store.RegSaveSetting(App, SettingKeys::SectionWindow, SettingKeys::Top.key, QStringLiteral("1"));
     QCOMPARE(objectAt(readJson(path), {App}).value(SettingKeys::SectionWindow).toString(),
              QStringLiteral("flat"));
 }
@@ -483,7 +483,7 @@ void TestSettingsStore::readOnlyFolderDropsWrites()
     QVERIFY(QDir().mkpath(folder));
     const SettingsStore store(folder + QStringLiteral("/settings.json"));
     const SettingsStore nested(folder + QStringLiteral("/sub/settings.json"));
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                          QStringLiteral("1"));
 
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
@@ -491,19 +491,19 @@ void TestSettingsStore::readOnlyFolderDropsWrites()
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                          QStringLiteral("2"));
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                          QStringLiteral("9"));
-    nested.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    nested.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                           QStringLiteral("3"));
 
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips),
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key),
              QStringLiteral("1"));
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                                  QStringLiteral("4")),
              QStringLiteral("4"));
-    QCOMPARE(nested.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    QCOMPARE(nested.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                                   QStringLiteral("0")),
              QStringLiteral("0"));
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -517,7 +517,7 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.json"));
     const SettingsStore store(path);
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                          QStringLiteral("1"));
     const QByteArray before = readFile(path);
 
@@ -525,11 +525,11 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     const auto restore =
         qScopeGuard([&] { QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner); });
 
-    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips,
+    QCOMPARE(store.RegGetSetting(App, SettingKeys::SectionSettings, SettingKeys::NoTips.key,
                                  QStringLiteral("0")),
              QStringLiteral("0"));
     // What cannot be read is not replaced, so the values in it are not lost.
-    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads,
+    store.RegSaveSetting(App, SettingKeys::SectionSettings, SettingKeys::NumberOfThreads.key,
                          QStringLiteral("9"));
 
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);

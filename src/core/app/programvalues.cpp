@@ -8,17 +8,13 @@
 void ProgramValues::load(const SettingsStore &store)
 {
     using namespace SettingKeys;
-    const auto get = [&store](const QString &key, const QString &fallback = QString()) {
-        return store.RegGetSetting(Application, SectionSettings, key, fallback);
-    };
-    gNumberOfThreads =
-        threadsFromText(get(NumberOfThreads, QString::number(DefaultNumberOfThreads)));
-    gQueueFolder = get(TBQFolder);
-    gRetries = retriesFromText(get(Retries, QString::number(DefaultRetries)));
-    gIfFileExists = ifExistsFromText(get(SettingKeys::IfFileExists));
-    gFilterSubject = get(FilterSubject);
-    gFilterAuthor = get(FilterAuthor);
-    gFilterFilename = get(FilterFilename);
+    gNumberOfThreads = threadsFromText(store.RegGetSetting(NumberOfThreads));
+    gQueueFolder = store.RegGetSetting(TBQFolder);
+    gRetries = retriesFromText(store.RegGetSetting(Retries));
+    gIfFileExists = ifExistsFromText(store.RegGetSetting(SettingKeys::IfFileExists));
+    gFilterSubject = store.RegGetSetting(FilterSubject);
+    gFilterAuthor = store.RegGetSetting(FilterAuthor);
+    gFilterFilename = store.RegGetSetting(FilterFilename);
 }
 
 int parseThreadsText(const QString &text)

@@ -7,10 +7,8 @@
 WindowPlacement loadWindowPlacement(const SettingsStore &store)
 {
     using namespace SettingKeys;
-    const auto read = [&store](const QString &key, int fallback) {
-        return numberFromText(
-            store.RegGetSetting(Application, SectionWindow, key, QString::number(fallback)),
-            fallback);
+    const auto read = [&store](const Setting &setting, int fallback) {
+        return numberFromText(store.RegGetSetting(setting), fallback);
     };
     WindowPlacement placement;
     placement.top = read(Top, DefaultTop);
@@ -31,8 +29,8 @@ WindowPlacement loadWindowPlacement(const SettingsStore &store)
 void saveWindowPlacement(const SettingsStore &store, const WindowPlacement &placement)
 {
     using namespace SettingKeys;
-    const auto write = [&store](const QString &key, int value) {
-        store.RegSaveSetting(Application, SectionWindow, key, QString::number(value));
+    const auto write = [&store](const Setting &setting, int value) {
+        store.RegSaveSetting(setting, QString::number(value));
     };
     if (placement.state == WindowPlacement::Normal) {
         write(Top, placement.top);

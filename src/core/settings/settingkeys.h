@@ -2,6 +2,14 @@
 
 #include <QString>
 
+// One setting: where it is kept and what a read gives when it is not there.
+struct Setting
+{
+    QString section;
+    QString key;
+    QString defaultValue;
+};
+
 // The one table of every setting the program keeps, with the defaults used on read.
 namespace SettingKeys {
 
@@ -10,25 +18,6 @@ inline const QString Application = QStringLiteral("Trawl Bay");
 inline const QString SectionSettings = QStringLiteral("Settings");
 inline const QString SectionWindow = QStringLiteral("Window");
 
-// Section "Settings"
-inline const QString NumberOfThreads = QStringLiteral("NumberOfThreads"); // default 4
-inline const QString TBQFolder = QStringLiteral("TBQFolder");             // default ""
-inline const QString DownloadFolder = QStringLiteral("DownloadFolder");   // default ""
-inline const QString FilterSubject = QStringLiteral("FilterSubject");     // default ""
-inline const QString FilterAuthor = QStringLiteral("FilterAuthor");       // default ""
-inline const QString FilterFilename = QStringLiteral("FilterFilename");   // default ""
-inline const QString NoTips = QStringLiteral("NoTips");                   // default 0
-inline const QString Retries = QStringLiteral("Retries");                 // default 3, 0-10
-// "replace" (default), "skip" or "keep-both"
-inline const QString IfFileExists = QStringLiteral("IfFileExists");
-
-// Section "Window": outer bounds in twips and the window state (0 normal, 2 maximized)
-inline const QString Top = QStringLiteral("Top");                 // default "0"
-inline const QString Left = QStringLiteral("Left");               // default "0"
-inline const QString Width = QStringLiteral("Width");             // default "9200"
-inline const QString Height = QStringLiteral("Height");           // default "8550"
-inline const QString WindowState = QStringLiteral("WindowState"); // default "0"
-
 inline constexpr int DefaultNumberOfThreads = 4;
 inline constexpr int DefaultRetries = 3;
 inline constexpr int MaxRetries = 10;
@@ -36,6 +25,28 @@ inline constexpr int DefaultLeft = 0;
 inline constexpr int DefaultTop = 0;
 inline constexpr int DefaultWidth = 9200;
 inline constexpr int DefaultHeight = 8550;
+
+inline const Setting NumberOfThreads{SectionSettings, QStringLiteral("NumberOfThreads"),
+                                     QString::number(DefaultNumberOfThreads)};
+inline const Setting TBQFolder{SectionSettings, QStringLiteral("TBQFolder"), QString()};
+inline const Setting DownloadFolder{SectionSettings, QStringLiteral("DownloadFolder"), QString()};
+inline const Setting FilterSubject{SectionSettings, QStringLiteral("FilterSubject"), QString()};
+inline const Setting FilterAuthor{SectionSettings, QStringLiteral("FilterAuthor"), QString()};
+inline const Setting FilterFilename{SectionSettings, QStringLiteral("FilterFilename"), QString()};
+inline const Setting NoTips{SectionSettings, QStringLiteral("NoTips"), QStringLiteral("0")};
+inline const Setting Retries{SectionSettings, QStringLiteral("Retries"),
+                             QString::number(DefaultRetries)};
+// "replace", "skip" or "keep-both"
+inline const Setting IfFileExists{SectionSettings, QStringLiteral("IfFileExists"),
+                                  QStringLiteral("replace")};
+
+// The window's outer bounds in twips, and its state (0 normal, 2 maximized).
+inline const Setting Top{SectionWindow, QStringLiteral("Top"), QString::number(DefaultTop)};
+inline const Setting Left{SectionWindow, QStringLiteral("Left"), QString::number(DefaultLeft)};
+inline const Setting Width{SectionWindow, QStringLiteral("Width"), QString::number(DefaultWidth)};
+inline const Setting Height{SectionWindow, QStringLiteral("Height"),
+                            QString::number(DefaultHeight)};
+inline const Setting WindowState{SectionWindow, QStringLiteral("WindowState"), QStringLiteral("0")};
 
 // Per mode: mode + "\MRU" holds "MRU1".."MRUn", newest first; mode + "\Columns" holds
 // one width in twips per column key ("HiddenSize" is never written).

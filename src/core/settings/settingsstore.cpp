@@ -258,3 +258,14 @@ void SettingsStore::RegSaveAllSettings(const QString &application, const QString
         return true;
     });
 }
+
+QString SettingsStore::RegGetSetting(const Setting &setting) const
+{
+    return RegGetSetting(SettingKeys::Application, setting.section, setting.key,
+                         setting.defaultValue);
+}
+
+void SettingsStore::RegSaveSetting(const Setting &setting, const QString &value) const
+{
+    RegSaveSetting(SettingKeys::Application, setting.section, setting.key, value);
+}

@@ -4,6 +4,8 @@
 #include <QPair>
 #include <QString>
 
+#include "core/settings/settingkeys.h"
+
 // The per-user settings store: named string values grouped in sections, kept in one
 // JSON file. A section path with "\" names nested sections ("Yahoo\MRU").
 //
@@ -31,6 +33,10 @@ public:
     // value reads as "", not as the default.
     QString RegGetSetting(const QString &application, const QString &section, const QString &key,
                           const QString &defaultValue = QString()) const;
+    // A setting of the table, or its default.
+    QString RegGetSetting(const Setting &setting) const;
+    void RegSaveSetting(const Setting &setting, const QString &value) const;
+
     // Every value of the section in store order; empty when the section cannot be read.
     Pairs RegGetAllSettings(const QString &application, const QString &section) const;
     // Makes the section hold exactly these pairs, in this order. Nested sections under it

@@ -49,9 +49,7 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
     const QString startupQueueFile = m_values.gStartupQueueFile;
     m_values.load(m_store);
     m_values.gStartupQueueFile = startupQueueFile;
-    txtDownloadTo->setText(m_store.RegGetSetting(SettingKeys::Application,
-                                                 SettingKeys::SectionSettings,
-                                                 SettingKeys::DownloadFolder, QString()));
+    txtDownloadTo->setText(m_store.RegGetSetting(SettingKeys::DownloadFolder));
     LoadFormPosition();
     LoadThreads();
     cmbServer->addItem(QStringLiteral("Zing"));
@@ -355,6 +353,5 @@ void frmDownload::storeOnClose()
 {
     SaveFormPosition();
     SaveColumnWidths(cmbServer->currentText());
-    m_store.RegSaveSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                           SettingKeys::DownloadFolder, txtDownloadTo->text());
+    m_store.RegSaveSetting(SettingKeys::DownloadFolder, txtDownloadTo->text());
 }

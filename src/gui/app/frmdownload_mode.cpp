@@ -71,10 +71,7 @@ void frmDownload::onModeSwitch()
     applyColumnSet(mode);
 
     if (mode == Mode::Yahoo) {
-        const QString noTips =
-            m_store.RegGetSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                                  SettingKeys::NoTips, QStringLiteral("0"));
-        if (numberFromText(noTips, 0) == 0)
+        if (numberFromText(m_store.RegGetSetting(SettingKeys::NoTips), 0) == 0)
             m_prompts->showTips(this, m_store);
     }
 

@@ -66,8 +66,8 @@ void frmAdvancedCriteria::ok()
     m_values.gFilterAuthor = txtAuthor->text();
     m_values.gFilterFilename = txtFileName->text();
     using namespace SettingKeys;
-    m_store.RegSaveSetting(Application, SectionSettings, FilterSubject, m_values.gFilterSubject);
-    m_store.RegSaveSetting(Application, SectionSettings, FilterAuthor, m_values.gFilterAuthor);
-    m_store.RegSaveSetting(Application, SectionSettings, FilterFilename, m_values.gFilterFilename);
+    m_store.RegSaveSetting(FilterSubject, m_values.gFilterSubject);
+    m_store.RegSaveSetting(FilterAuthor, m_values.gFilterAuthor);
+    m_store.RegSaveSetting(FilterFilename, m_values.gFilterFilename);
     accept();
 }

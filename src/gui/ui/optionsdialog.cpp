@@ -119,14 +119,11 @@ frmOptions::frmOptions(const SettingsStore &store, ProgramValues &values,
         QSize(Twips::toPixels(4980, dpi), Twips::toPixels(3435, dpi))));
 
     using namespace SettingKeys;
-    txtNoThreads->setText(m_store.RegGetSetting(Application, SectionSettings, NumberOfThreads,
-                                                QString::number(DefaultNumberOfThreads)));
-    txtTBQFolder->setText(
-        m_store.RegGetSetting(Application, SectionSettings, TBQFolder, QString()));
-    spnRetries->setValue(retriesFromText(m_store.RegGetSetting(
-        Application, SectionSettings, Retries, QString::number(DefaultRetries))));
-    cmbIfExists->setCurrentIndex(cmbIfExists->findData(int(ifExistsFromText(m_store.RegGetSetting(
-        Application, SectionSettings, SettingKeys::IfFileExists, QString())))));
+    txtNoThreads->setText(m_store.RegGetSetting(NumberOfThreads));
+    txtTBQFolder->setText(m_store.RegGetSetting(TBQFolder));
+    spnRetries->setValue(retriesFromText(m_store.RegGetSetting(Retries)));
+    cmbIfExists->setCurrentIndex(cmbIfExists->findData(
+        int(ifExistsFromText(m_store.RegGetSetting(SettingKeys::IfFileExists)))));
 
     txtNoThreads->installEventFilter(this);
     txtTBQFolder->installEventFilter(this);
@@ -177,14 +174,12 @@ void frmOptions::ok()
         return;
     }
     using namespace SettingKeys;
-    m_store.RegSaveSetting(Application, SectionSettings, NumberOfThreads, txtNoThreads->text());
-    m_store.RegSaveSetting(Application, SectionSettings, TBQFolder, txtTBQFolder->text());
+    m_store.RegSaveSetting(NumberOfThreads, txtNoThreads->text());
+    m_store.RegSaveSetting(TBQFolder, txtTBQFolder->text());
     m_values.gNumberOfThreads = threadsFromText(txtNoThreads->text());
     const auto ifExists = ExistingFileChoice(cmbIfExists->currentData().toInt());
-    m_store.RegSaveSetting(Application, SectionSettings, Retries,
-                           QString::number(spnRetries->value()));
-    m_store.RegSaveSetting(Application, SectionSettings, SettingKeys::IfFileExists,
-                           ifFileExistsText(ifExists));
+    m_store.RegSaveSetting(Retries, QString::number(spnRetries->value()));
+    m_store.RegSaveSetting(SettingKeys::IfFileExists, ifFileExistsText(ifExists));
     m_values.gQueueFolder = txtTBQFolder->text();
     m_values.gRetries = spnRetries->value();
     m_values.gIfFileExists = ifExists;

@@ -57,8 +57,7 @@ frmTips::frmTips(const SettingsStore &store, QWidget *parent) : QDialog(parent),
 void frmTips::done(int result)
 {
     // Every way of closing (OK, Esc, the close box) ends here.
-    m_store.RegSaveSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                           SettingKeys::NoTips,
+    m_store.RegSaveSetting(SettingKeys::NoTips,
                            chkNoTips->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     QDialog::done(result);
 }
