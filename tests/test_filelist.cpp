@@ -40,12 +40,12 @@ class TestFileList : public QObject
     std::unique_ptr<QAbstractItemModelTester> tester;
 
     // Rows "subject" or "subject:size", comma-separated, numbered in order.
-    QList<RowId> add(const QString &specs)
+    QList<RowId> add(const QString &list)
     {
         QList<QStringList> rows;
-        for (const QString &spec : specs.split(u','))
-            rows.append(yahooRow(formatMessageNumber(rows.size() + 1), spec.section(u':', 0, 0),
-                                 spec.section(u':', 1)));
+        for (const QString &entry : list.split(u','))
+            rows.append(yahooRow(formatMessageNumber(rows.size() + 1), entry.section(u':', 0, 0),
+                                 entry.section(u':', 1)));
         return model->addRows(rows);
     }
     QString shown(int col) const { return column(*model, col).join(u','); }
