@@ -1,5 +1,6 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -18,20 +19,20 @@
 #include "gui/ui/slotrows.h"
 #include "support/scriptedprompts.h"
 
+using namespace SettingKeys;
+
 class TestDialogs : public QObject
 {
     Q_OBJECT
 
-private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SettingsStore> m_store;
     PromptLog m_log;
     QStringList m_warnings;
 
-    QString setting(const QString &key)
+    QString setting(const Setting &entry) const
     {
-        return m_store->RegGetSetting(SettingKeys::Application, SettingKeys::SectionSettings, key,
-                                      QStringLiteral("<none>"));
+        return m_store->RegGetSetting(Application, entry.section, entry.key, "<none>");
     }
     std::unique_ptr<frmOptions> makeOptions(ProgramValues &values,
                                             std::function<void()> changed = {})
@@ -45,260 +46,180 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_store = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("settings.json")));
+        m_store = std::make_unique<SettingsStore>(m_dir->filePath("settings.json"));
         m_log = PromptLog();
         m_warnings.clear();
     }
 
-    void validateThreads_data()
+    void okChecksTheThreadCount_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
+        // clang-format off
         QTest::newRow("1") << "1" << true;
         QTest::newRow("16") << "16" << true;
-        QTest::newRow("8") << "8" << true;
         QTest::newRow("0") << "0" << false;
         QTest::newRow("17") << "17" << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("word") << "four" << false;
         QTest::newRow("4.0") << "4.0" << false;
-        QTest::newRow("negative") << "-2" << false;
+        // clang-format on
     }
-
-    void validateThreads()
+    // A bad number keeps the dialog open with one warning and stores nothing.
+    void okChecksTheThreadCount()
     {
         QFETCH(QString, text);
         QFETCH(bool, valid);
         ProgramValues values;
-        auto dialog = makeOptions(values);
-        dialog->txtNoThreads->setText(text);
-        QCOMPARE(dialog->ValidateThreads(), valid);
-        QCOMPARE(m_warnings, valid
-                                 ? QStringList()
-                                 : QStringList{"Please enter valid number of threads (1 to 16)."});
-    }
-
-    void opensWithStoredValues()
-    {
-        ProgramValues values;
-        {
-            auto dialog = makeOptions(values);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("Options"));
-            QCOMPARE(dialog->txtNoThreads->text(), QStringLiteral("4"));
-            QCOMPARE(dialog->txtTBQFolder->text(), QString());
-        }
-        m_store->RegSaveSetting(SettingKeys::Application, SettingKeys::SectionSettings,
-                                SettingKeys::NumberOfThreads.key, QStringLiteral("9"));
-        auto dialog = makeOptions(values);
-        QCOMPARE(dialog->txtNoThreads->text(), QStringLiteral("9"));
-    }
-
-    void okStoresSetsValuesAndRebuildsRows()
-    {
-        ProgramValues values;
         int changed = 0;
         auto dialog = makeOptions(values, [&changed] { ++changed; });
-        dialog->txtNoThreads->setText(QStringLiteral("8"));
-        dialog->txtTBQFolder->setText(QStringLiteral("/queues/"));
+        dialog->show();
+        dialog->txtNoThreads->setText(text);
+        dialog->txtTBQFolder->setText("/queues/");
         dialog->ok();
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("8"));
-        QCOMPARE(setting(SettingKeys::TBQFolder.key), QStringLiteral("/queues/"));
-        QCOMPARE(values.gNumberOfThreads, qint16(8));
-        QCOMPARE(values.gQueueFolder, QStringLiteral("/queues/"));
-        QCOMPARE(changed, 1);
+        QCOMPARE(dialog->isVisible(), !valid);
+        QCOMPARE(m_warnings.size(), valid ? 0 : 1);
+        QCOMPARE(setting(NumberOfThreads), valid ? text : "<none>");
+        QCOMPARE(setting(TBQFolder), valid ? "/queues/" : "<none>");
+        QCOMPARE(values.gNumberOfThreads, valid ? text.toInt() : 4);
+        QCOMPARE(values.gQueueFolder, valid ? "/queues/" : "");
+        QCOMPARE(changed, valid ? 1 : 0);
     }
 
-    void retriesAndIfExistsStoreAndReload_data()
+    void retriesAndIfExistsLoadAndSave_data()
     {
-        QTest::addColumn<QStringList>("stored"); // Retries, IfFileExists; "" for none
+        QTest::addColumn<QString>("stored"); // retries|if exists, "" for none
         QTest::addColumn<int>("retries");
         QTest::addColumn<QString>("choice");
-        QTest::newRow("defaults") << QStringList{"", ""} << 3 << "Replace it";
-        QTest::newRow("stored") << QStringList{"10", "skip"} << 10 << "Skip it";
-        QTest::newRow("any case") << QStringList{" 0 ", "Keep-Both"} << 0 << "Keep both";
-        QTest::newRow("bad values") << QStringList{"11", "delete"} << 3 << "Replace it";
-        QTest::newRow("no number") << QStringList{"2.5", "keep both"} << 3 << "Replace it";
+        // clang-format off
+        QTest::newRow("defaults") << "|" << 3 << "Replace it";
+        QTest::newRow("stored") << "10|skip" << 10 << "Skip it";
+        QTest::newRow("any case") << " 0 |Keep-Both" << 0 << "Keep both";
+        QTest::newRow("bad values") << "11|delete" << 3 << "Replace it";
+        QTest::newRow("no number") << "2.5|keep both" << 3 << "Replace it";
+        // clang-format on
     }
-
-    void retriesAndIfExistsStoreAndReload()
+    void retriesAndIfExistsLoadAndSave()
     {
-        QFETCH(QStringList, stored);
-        QFETCH(int, retries);
-        using namespace SettingKeys;
-        for (int i : {0, 1}) {
-            if (!stored[i].isEmpty())
-                m_store->RegSaveSetting(Application, SectionSettings,
-                                        i == 0 ? Retries : IfFileExists, stored[i]);
-        }
+        QFETCH(QString, stored);
+        if (!stored.section(u'|', 0, 0).isEmpty())
+            m_store->RegSaveSetting(Retries, stored.section(u'|', 0, 0));
+        if (!stored.section(u'|', 1).isEmpty())
+            m_store->RegSaveSetting(IfFileExists, stored.section(u'|', 1));
         ProgramValues values;
         values.load(*m_store);
-        QCOMPARE(values.gRetries, retries);
+        QTEST(values.gRetries, "retries");
         auto dialog = makeOptions(values);
-        QCOMPARE(dialog->spnRetries->value(), retries);
+        QTEST(dialog->spnRetries->value(), "retries");
         QTEST(dialog->cmbIfExists->currentText(), "choice");
 
         dialog->spnRetries->setValue(7);
-        dialog->cmbIfExists->setCurrentText(QStringLiteral("Keep both"));
+        dialog->cmbIfExists->setCurrentText("Keep both");
         dialog->ok();
-        QCOMPARE(setting(Retries), QStringLiteral("7"));
-        QCOMPARE(setting(IfFileExists), QStringLiteral("keep-both"));
+        QCOMPARE(setting(Retries), "7");
+        QCOMPARE(setting(IfFileExists), "keep-both");
         QCOMPARE(values.gRetries, 7);
         QCOMPARE(values.gIfFileExists, ExistingFileChoice::KeepBoth);
         auto reopened = makeOptions(values);
         QCOMPARE(reopened->spnRetries->value(), 7);
-        QCOMPARE(reopened->cmbIfExists->currentText(), QStringLiteral("Keep both"));
-    }
-
-    void okWithABadNumberKeepsTheDialogOpen()
-    {
-        ProgramValues values;
-        int changed = 0;
-        auto dialog = makeOptions(values, [&changed] { ++changed; });
-        dialog->show();
-        dialog->txtNoThreads->setText(QStringLiteral("17"));
-        dialog->ok();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(m_warnings.size(), 1);
-        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("<none>"));
-        QCOMPARE(values.gNumberOfThreads, qint16(4));
-        QCOMPARE(changed, 0);
+        QCOMPARE(reopened->cmbIfExists->currentText(), "Keep both");
     }
 
     void cancelChangesNothing()
     {
         ProgramValues values;
+        values.gFilterAuthor = "Bob";
         auto dialog = makeOptions(values);
-        dialog->txtNoThreads->setText(QStringLiteral("2"));
-        dialog->txtTBQFolder->setText(QStringLiteral("/elsewhere/"));
+        dialog->txtNoThreads->setText("2");
+        dialog->txtTBQFolder->setText("/elsewhere/");
         dialog->spnRetries->setValue(9);
         dialog->cmbIfExists->setCurrentIndex(2);
         dialog->reject();
-        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::Retries.key), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::IfFileExists.key), QStringLiteral("<none>"));
-        QCOMPARE(setting(SettingKeys::TBQFolder.key), QStringLiteral("<none>"));
-        QCOMPARE(values.gNumberOfThreads, qint16(4));
+        frmAdvancedCriteria criteria(*m_store, values);
+        criteria.txtAuthor->setText("Eve");
+        criteria.reject();
+        QVERIFY(!QFile::exists(m_store->filePath()));
+        QCOMPARE(values.gNumberOfThreads, 4);
+        QCOMPARE(values.gFilterAuthor, "Bob");
     }
 
-    void leavingTheFolderBoxAddsTheSeparator()
+    void leavingTheBoxes()
     {
         ProgramValues values;
         auto dialog = makeOptions(values);
-        const auto leave = [&dialog](const QString &text) {
-            dialog->txtTBQFolder->setText(text);
+        const auto leave = [](QLineEdit *box, const QString &text) {
+            box->setText(text);
             QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
-            QCoreApplication::sendEvent(dialog->txtTBQFolder, &event);
-            return dialog->txtTBQFolder->text();
+            QCoreApplication::sendEvent(box, &event);
+            return box->text();
         };
-        QCOMPARE(leave(QStringLiteral("/home/me/queues")), QStringLiteral("/home/me/queues/"));
-        QCOMPARE(leave(QStringLiteral("/")), QStringLiteral("/"));
-        QCOMPARE(leave(QString()), QString());
-    }
-
-    void leavingTheNumberBoxValidates()
-    {
-        ProgramValues values;
-        auto dialog = makeOptions(values);
-        dialog->txtNoThreads->setText(QStringLiteral("abc"));
-        QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
-        QCoreApplication::sendEvent(dialog->txtNoThreads, &event);
+        QCOMPARE(leave(dialog->txtTBQFolder, "/home/me/queues"), "/home/me/queues/");
+        QCOMPARE(leave(dialog->txtTBQFolder, "/"), "/");
+        QCOMPARE(leave(dialog->txtTBQFolder, ""), "");
+        QVERIFY(m_warnings.isEmpty());
+        leave(dialog->txtNoThreads, "abc");
         QCOMPARE(m_warnings.size(), 1);
-    }
 
-    void browseButtonPutsTheFolder()
-    {
-        ProgramValues values;
-        auto dialog = makeOptions(values);
-        dialog->txtTBQFolder->setText(QStringLiteral("/before/"));
-        dialog->browseFolder = [](QWidget *) {
-            return QString();
-        }; // cancelled
-        dialog->cmdBrowse->click();
-        QCOMPARE(dialog->txtTBQFolder->text(), QStringLiteral("/before/"));
-        dialog->browseFolder = [](QWidget *) {
-            return QStringLiteral("/picked");
+        // The folder picker's answer gets the separator too; a cancelled picker changes nothing.
+        QString picked;
+        dialog->browseFolder = [&picked](QWidget *) {
+            return picked;
         };
+        dialog->txtTBQFolder->setText("/before/");
         dialog->cmdBrowse->click();
-        QCOMPARE(dialog->txtTBQFolder->text(), QStringLiteral("/picked/"));
+        QCOMPARE(dialog->txtTBQFolder->text(), "/before/");
+        picked = "/picked";
+        dialog->cmdBrowse->click();
+        QCOMPARE(dialog->txtTBQFolder->text(), "/picked/");
     }
 
-    void windowRebuildsRowsAndRestoresTheTab()
+    // The slot rows are rebuilt with the Threads tab in front, and not during a run.
+    void windowFollowsTheThreadCount()
     {
         auto w = std::make_unique<frmDownload>(*m_store, ProgramValues(),
                                                std::make_unique<ScriptedPrompts>(m_log));
+        const auto apply = [&w, this](const QString &count) {
+            frmOptions dialog(
+                *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
+            dialog.txtNoThreads->setText(count);
+            dialog.ok();
+        };
         w->SSTab1->setCurrentIndex(2);
         QSignalSpy tabs(w->SSTab1, &QTabWidget::currentChanged);
-        frmOptions dialog(
-            *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
-        dialog.txtNoThreads->setText(QStringLiteral("8"));
-        dialog.ok();
+        apply("8");
         QCOMPARE(w->threadsPage->rowCount(), 8);
         QCOMPARE(tabs.count(), 2);
-        QCOMPARE(tabs.at(0).at(0).toInt(), 1); // the Threads tab in front while rebuilding
+        QCOMPARE(tabs.at(0).at(0).toInt(), 1);
         QCOMPARE(w->SSTab1->currentIndex(), 2);
-    }
 
-    void changeDuringARunWaitsForItsEnd()
-    {
-        auto w = std::make_unique<frmDownload>(*m_store, ProgramValues(),
-                                               std::make_unique<ScriptedPrompts>(m_log));
         w->state().setRunActive(true);
-        frmOptions dialog(
-            *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
-        dialog.txtNoThreads->setText(QStringLiteral("2"));
-        dialog.ok();
-        QCOMPARE(setting(SettingKeys::NumberOfThreads.key), QStringLiteral("2"));
-        QCOMPARE(w->threadsPage->rowCount(), 4);
+        apply("2");
+        QCOMPARE(setting(NumberOfThreads), "2");
+        QCOMPARE(w->threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
         QCOMPARE(w->threadsPage->rowCount(), 2);
     }
 
-    void advancedCriteriaLoadsAndStores()
+    void advancedCriteriaStoreAsTyped()
     {
         ProgramValues values;
-        values.gFilterSubject = QStringLiteral("CZ69*");
-        values.gFilterAuthor = QStringLiteral(" Ann");
+        values.gFilterSubject = "CZ69*";
+        values.gFilterAuthor = " Ann";
         frmAdvancedCriteria dialog(*m_store, values);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Advanced Search Criteria"));
-        QCOMPARE(dialog.txtSubject->text(), QStringLiteral("CZ69*"));
-        QCOMPARE(dialog.txtAuthor->text(), QStringLiteral(" Ann"));
-        QCOMPARE(dialog.txtFileName->text(), QString());
-        dialog.txtFileName->setText(QStringLiteral("*.jpg "));
+        QCOMPARE(dialog.txtSubject->text(), "CZ69*");
+        QCOMPARE(dialog.txtAuthor->text(), " Ann");
+        QCOMPARE(dialog.txtFileName->text(), "");
+        dialog.txtFileName->setText("*.jpg ");
+        dialog.txtSubject->clear(); // an empty pattern turns that filter off
         dialog.ok();
-        QCOMPARE(values.gFilterFilename, QStringLiteral("*.jpg "));
-        // Stored exactly as typed, blanks included.
-        QCOMPARE(setting(SettingKeys::FilterSubject.key), QStringLiteral("CZ69*"));
-        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QStringLiteral(" Ann"));
-        QCOMPARE(setting(SettingKeys::FilterFilename.key), QStringLiteral("*.jpg "));
-    }
-
-    void advancedCriteriaEmptyTurnsFilteringOff()
-    {
-        ProgramValues values;
-        values.gFilterSubject = QStringLiteral("x");
-        frmAdvancedCriteria dialog(*m_store, values);
-        dialog.txtSubject->clear();
-        dialog.ok();
-        QCOMPARE(values.gFilterSubject, QString());
-        QCOMPARE(setting(SettingKeys::FilterSubject.key), QString());
-        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QString());
-        QCOMPARE(setting(SettingKeys::FilterFilename.key), QString());
-    }
-
-    void advancedCriteriaCancelChangesNothing()
-    {
-        ProgramValues values;
-        values.gFilterAuthor = QStringLiteral("Bob");
-        frmAdvancedCriteria dialog(*m_store, values);
-        dialog.txtAuthor->setText(QStringLiteral("Eve"));
-        dialog.reject();
-        QCOMPARE(values.gFilterAuthor, QStringLiteral("Bob"));
-        QCOMPARE(setting(SettingKeys::FilterAuthor.key), QStringLiteral("<none>"));
+        QCOMPARE(values.gFilterFilename, "*.jpg ");
+        QCOMPARE(values.gFilterSubject, "");
+        QCOMPARE(setting(FilterSubject), "");
+        QCOMPARE(setting(FilterAuthor), " Ann");
+        QCOMPARE(setting(FilterFilename), "*.jpg ");
     }
 };
 
