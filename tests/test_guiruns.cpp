@@ -261,9 +261,8 @@ private Q_SLOTS:
         QFile old(m_downloads->filePath(QStringLiteral("e.bin")));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
-        using namespace SettingKeys;
-        m_store->RegSaveSetting(Application, SectionSettings, IfFileExists, ifExists);
-        m_store->RegSaveSetting(Application, SectionSettings, Retries, retries);
+        m_store->RegSaveSetting(SettingKeys::IfFileExists, ifExists);
+        m_store->RegSaveSetting(SettingKeys::Retries, retries);
         auto w = makeWindow();
         w->txtDownloadTo->setText(downloads());
         addTicked(*w, {{QStringLiteral("e.bin"), path}});
