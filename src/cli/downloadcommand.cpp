@@ -71,10 +71,12 @@ int run(const QStringList &arguments)
     bool retriesOk = false;
     const int retryCount = parser.value(retries).toInt(&retriesOk);
     if (!retriesOk || retryCount < 0 || retryCount > DownloadRun::MaxRetries)
-        return usageError("download", QStringLiteral("--retries must be a whole number from 0 to 10"));
+        return usageError("download",
+                          QStringLiteral("--retries must be a whole number from 0 to 10"));
     const std::optional<ExistingFileChoice> choice = ifFileExistsFromText(parser.value(ifExists));
     if (!choice)
-        return usageError("download", QStringLiteral("--if-exists must be replace, skip or keep-both"));
+        return usageError("download",
+                          QStringLiteral("--if-exists must be replace, skip or keep-both"));
     QString error;
     if (!common.apply(parser, &error))
         return usageError("download", error);

@@ -55,11 +55,12 @@ int run(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 3)
-        return usageError("search", QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
+        return usageError(
+            "search", QStringLiteral("expected: search yahoo|zing URL MASK|PASSWORD -o FILE.tbq"));
     const QString mode = positional.at(0).toLower();
     if (mode != QLatin1String("yahoo") && mode != QLatin1String("zing"))
         return usageError("search", QStringLiteral("unknown mode \"%1\" (expected yahoo or zing)")
-                        .arg(printable(positional.at(0))));
+                                        .arg(printable(positional.at(0))));
     if (!parser.isSet(output))
         return usageError("search", QStringLiteral("-o FILE.tbq is required"));
     QString error;

@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/download/downloadtarget.h"
 #include "core/download/filedownloader.h"
 #include "core/download/filename.h"
 #include "core/filelist/columnset.h"
 #include "core/net/curlmulti.h"
 #include "core/net/httpclient.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 
 DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)
     : QObject(parent), m_state(state), m_board(board), m_files(files)
@@ -89,7 +89,10 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_state.setRunActive(true);
     Q_EMIT multiSelectChanged(false);
     m_dispatcher.start(QList<SlotWorker *>(m_downloaders.cbegin(), m_downloaders.cend()),
-                       {[this] { return hasRow(); }, [this](int slot) { startRow(slot); }});
+                       {[this] { return hasRow(); },
+                        [this](int slot) {
+                            startRow(slot);
+                        }});
     return Start::Started;
 }
 

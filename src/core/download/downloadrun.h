@@ -8,10 +8,10 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "core/filelist/mode.h"
 #include "core/download/existingfiles.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
+#include "core/filelist/mode.h"
 #include "core/run/slotdispatcher.h"
 
 class AppState;

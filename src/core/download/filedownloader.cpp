@@ -5,12 +5,12 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/download/downloadtarget.h"
 #include "core/download/retrypolicy.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 
 namespace {
 
@@ -68,7 +68,8 @@ void cHTTPDownloader::start(const FileRequest &request)
 void cHTTPDownloader::startAttempt()
 {
     m_refusal.clear();
-    m_target = std::make_unique<DownloadTarget>(m_request.folder + m_request.fileName, m_request.url);
+    m_target =
+        std::make_unique<DownloadTarget>(m_request.folder + m_request.fileName, m_request.url);
     QString error;
     if (!m_target->open(&error)) {
         m_target.reset();
@@ -198,9 +199,9 @@ void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
         return;
     }
     ++m_retry;
-    const int wait =
-        RetryPolicy::delayMs(m_retry, m_request.retryBaseMs, QRandomGenerator::global()->generateDouble(),
-                             retryAfter, QDateTime::currentDateTimeUtc());
+    const int wait = RetryPolicy::delayMs(m_retry, m_request.retryBaseMs,
+                                          QRandomGenerator::global()->generateDouble(), retryAfter,
+                                          QDateTime::currentDateTimeUtc());
     m_retryAt = QDateTime::currentMSecsSinceEpoch() + wait;
     m_board.setProgress(m_slot, 0);
     m_retryTimer.start(std::min(wait, 1000));

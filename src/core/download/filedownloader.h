@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/run/slotworker.h"
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
+#include "core/run/slotworker.h"
 
 class AppState;
 class DownloadTarget;

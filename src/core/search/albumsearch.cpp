@@ -2,10 +2,10 @@
 
 #include <QUrl>
 
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/search/pagefetcher.h"
 
 AlbumSearch::AlbumSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)

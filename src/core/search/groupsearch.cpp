@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/search/messagemask.h"
 #include "core/search/pagefetcher.h"
 
@@ -61,7 +61,10 @@ bool GroupSearch::start(const Params &params)
     m_files.clear();
     m_running = true;
     m_state.setRunActive(true);
-    m_dispatcher.start(workers, {[this] { return hasPage(); }, [this](int slot) { startPage(slot); }});
+    m_dispatcher.start(workers, {[this] { return hasPage(); },
+                                 [this](int slot) {
+                                     startPage(slot);
+                                 }});
     return true;
 }
 

@@ -1,10 +1,10 @@
 #include "core/search/linkverifier.h"
 
+#include "core/filelist/columnset.h"
+#include "core/net/tcpsocket.h"
 #include "core/run/slotboard.h"
 #include "core/search/linktarget.h"
 #include "core/search/responsehead.h"
-#include "core/filelist/columnset.h"
-#include "core/net/tcpsocket.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/filelist/columnset.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
 #include "core/queue/textencoding.h"
+#include "core/run/appstate.h"
+#include "core/run/slotboard.h"
 #include "core/search/albumparser.h"
 
 cHTTPLinkFinder::cHTTPLinkFinder(AppState &state, SlotBoard &board, FileListModel &files, int slot,
@@ -177,7 +177,8 @@ void cHTTPLinkFinder::addAlbumRows(const QString &page)
 void cHTTPLinkFinder::startChecks()
 {
     // Check objects are made as a page first needs them and kept for the next pages.
-    const qsizetype wanted = std::min<qsizetype>(MaxChecksAtOnce, std::max<qsizetype>(1, m_pending.size()));
+    const qsizetype wanted =
+        std::min<qsizetype>(MaxChecksAtOnce, std::max<qsizetype>(1, m_pending.size()));
     while (m_checks.size() < wanted) {
         auto *check = new cDsckLinkVerifier(this);
         connect(check, &cDsckLinkVerifier::finished, this,
@@ -186,7 +187,9 @@ void cHTTPLinkFinder::startChecks()
     }
     m_checkDispatcher.start(QList<SlotWorker *>(m_checks.cbegin(), m_checks.cbegin() + wanted),
                             {[this] { return m_nextCheck < m_pending.size(); },
-                             [this](int slot) { startCheck(slot); }});
+                             [this](int slot) {
+                                 startCheck(slot);
+                             }});
 }
 
 void cHTTPLinkFinder::startCheck(int slot)
