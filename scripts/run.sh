@@ -26,7 +26,7 @@ queue="$PWD/build/demo/harbour-sailors.tbq"
 mkdir -p "$(dirname "$queue")"
 exec 3< <(exec build/bin/trawlbay-demo-server --rate 1MB/s --write-queue "$queue")
 server=$!
-trap 'kill "$server" 2>/dev/null || true' EXIT
+trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 read -r rules <&3 || true
 [[ $rules == TRAWLBAY_CONNECT_TO=* ]] || { echo "run.sh: the demo server did not start" >&2; exit 1; }
 export "${rules?}"
