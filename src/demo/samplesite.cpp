@@ -209,8 +209,8 @@ QList<Entry> build()
                           QLatin1String("http://") + FilesHost + QString::fromLatin1(path), true});
         }
         entries.append({groupPath + QByteArray::number(number), "text/html; charset=utf-8",
-                        messagePage(number, message, files), GroupUrl + QString::number(number),
-                        false});
+                        messagePage(number, message, files),
+                        GroupUrl + QLatin1String("message/") + QString::number(number), false});
         entries += files;
     }
 
