@@ -43,6 +43,7 @@ icons=share/icons/hicolor
 files=(
     bin/trawlbay
     bin/trawlbay-cli
+    bin/trawlbay-demo-server
     share/applications/trawlbay.desktop
     share/mime/packages/trawlbay.xml
     "$icons/scalable/apps/trawlbay.svg"
@@ -60,6 +61,7 @@ for f in "${files[@]}"; do
 done
 check "bin/trawlbay is executable" test -x "$prefix/bin/trawlbay"
 check "bin/trawlbay-cli is executable" test -x "$prefix/bin/trawlbay-cli"
+check "bin/trawlbay-demo-server is executable" test -x "$prefix/bin/trawlbay-demo-server"
 
 # A PNG's width and height stand in its header, bytes 16 to 23.
 png_size() {

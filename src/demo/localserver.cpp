@@ -1,4 +1,4 @@
-#include "support/testserver.h"
+#include "demo/localserver.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -29,11 +29,11 @@ bool headerHasToken(const QByteArray &value, const QByteArray &token)
 
 // One accepted connection: reads requests and plays the planned answer step by step.
 // Its socket and timer are children, so they go away with it.
-class TestServerConnection final : public QObject
+class LocalServerConnection final : public QObject
 {
 public:
-    TestServerConnection(TestServer *server, QTcpSocket *socket);
-    ~TestServerConnection() override;
+    LocalServerConnection(LocalServer *server, QTcpSocket *socket);
+    ~LocalServerConnection() override;
 
     void detach() { m_server = nullptr; }
 
@@ -63,7 +63,7 @@ private:
     };
 
     void processRequests();
-    void plan(const QByteArray &method, bool clientCloses, const TestServer::Response &response);
+    void plan(const QByteArray &method, bool clientCloses, const LocalServer::Response &response);
     void runSteps();
     void afterSteps();
     void onTimer();
@@ -72,7 +72,7 @@ private:
     void gone();
     bool connected() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
 
-    TestServer *m_server;
+    LocalServer *m_server;
     QTcpSocket *m_socket;
     QTimer *m_timer;
     QByteArray m_buffer;
@@ -84,36 +84,36 @@ private:
     int m_endlessDelayMs = 1;
 };
 
-TestServerConnection::TestServerConnection(TestServer *server, QTcpSocket *socket)
+LocalServerConnection::LocalServerConnection(LocalServer *server, QTcpSocket *socket)
     : QObject(server), m_server(server), m_socket(socket), m_timer(new QTimer(this))
 {
     m_socket->setParent(this);
     m_timer->setSingleShot(true);
-    connect(m_timer, &QTimer::timeout, this, &TestServerConnection::onTimer);
+    connect(m_timer, &QTimer::timeout, this, &LocalServerConnection::onTimer);
     connect(m_socket, &QIODevice::readyRead, this, [this] {
         m_buffer += m_socket->readAll();
         processRequests();
     });
-    connect(m_socket, &QAbstractSocket::disconnected, this, &TestServerConnection::gone);
+    connect(m_socket, &QAbstractSocket::disconnected, this, &LocalServerConnection::gone);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] {
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
             gone();
     });
     if (m_socket->bytesAvailable() > 0) {
         m_buffer += m_socket->readAll();
-        QTimer::singleShot(0, this, &TestServerConnection::processRequests);
+        QTimer::singleShot(0, this, &LocalServerConnection::processRequests);
     }
 }
 
-TestServerConnection::~TestServerConnection()
+LocalServerConnection::~LocalServerConnection()
 {
     m_socket->disconnect(this);
     m_socket->abort();
 }
 
-void TestServerConnection::processRequests()
+void LocalServerConnection::processRequests()
 {
-    const QPointer<TestServerConnection> self(this);
+    const QPointer<LocalServerConnection> self(this);
     while (m_phase == Phase::Reading) {
         if (m_skipBody > 0) {
             const qint64 skipped = std::min<qint64>(m_skipBody, m_buffer.size());
@@ -160,10 +160,10 @@ void TestServerConnection::processRequests()
 
         if (!m_server)
             return;
-        const TestServer::Response response = m_server->responseFor(target, range, ifRange);
+        const LocalServer::Response response = m_server->responseFor(target, range, ifRange);
         m_server->record(head, method, target, host);
         if (!self || !m_server)
-            return; // a test slot dropped the server
+            return; // a slot on requestReceived dropped the server
         plan(method, clientCloses, response);
         runSteps();
         if (!self)
@@ -171,10 +171,10 @@ void TestServerConnection::processRequests()
     }
 }
 
-void TestServerConnection::plan(const QByteArray &method, bool clientCloses,
-                                const TestServer::Response &response)
+void LocalServerConnection::plan(const QByteArray &method, bool clientCloses,
+                                 const LocalServer::Response &response)
 {
-    using Mode = TestServer::Mode;
+    using Mode = LocalServer::Mode;
     const Mode mode = response.mode;
     const bool isHead = method == "HEAD";
     const QByteArray body = isHead ? QByteArray() : response.body;
@@ -302,7 +302,7 @@ void TestServerConnection::plan(const QByteArray &method, bool clientCloses,
     m_phase = Phase::Sending;
 }
 
-void TestServerConnection::runSteps()
+void LocalServerConnection::runSteps()
 {
     while (!m_steps.isEmpty()) {
         if (!connected()) {
@@ -322,7 +322,7 @@ void TestServerConnection::runSteps()
     afterSteps();
 }
 
-void TestServerConnection::afterSteps()
+void LocalServerConnection::afterSteps()
 {
     if (!connected()) {
         gone();
@@ -332,7 +332,7 @@ void TestServerConnection::afterSteps()
     case After::KeepAlive:
         m_phase = Phase::Reading;
         // The next pipelined request, if any, on the next turn of the event loop.
-        QTimer::singleShot(0, this, &TestServerConnection::processRequests);
+        QTimer::singleShot(0, this, &LocalServerConnection::processRequests);
         break;
     case After::Close:
         m_phase = Phase::Gone;
@@ -354,7 +354,7 @@ void TestServerConnection::afterSteps()
     }
 }
 
-void TestServerConnection::onTimer()
+void LocalServerConnection::onTimer()
 {
     switch (m_phase) {
     case Phase::Sending:
@@ -374,7 +374,7 @@ void TestServerConnection::onTimer()
     }
 }
 
-void TestServerConnection::writeEndless()
+void LocalServerConnection::writeEndless()
 {
     if (!connected()) {
         gone();
@@ -385,7 +385,7 @@ void TestServerConnection::writeEndless()
     m_timer->start(m_endlessDelayMs);
 }
 
-void TestServerConnection::reset()
+void LocalServerConnection::reset()
 {
 #ifdef Q_OS_UNIX
     // A zero linger time makes closing send RST instead of FIN.
@@ -401,7 +401,7 @@ void TestServerConnection::reset()
     gone();
 }
 
-void TestServerConnection::gone()
+void LocalServerConnection::gone()
 {
     if (m_phase == Phase::Gone && !m_server)
         return;
@@ -414,7 +414,7 @@ void TestServerConnection::gone()
     deleteLater();
 }
 
-TestServer::TestServer(QObject *parent) : QObject(parent)
+LocalServer::LocalServer(QObject *parent) : QObject(parent)
 {
     m_fallback.status = 404;
     m_fallback.reason = "Not Found";
@@ -422,52 +422,52 @@ TestServer::TestServer(QObject *parent) : QObject(parent)
     m_fallback.body = "<html><body><h1>404 Not Found</h1></body></html>";
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection())
-            m_connections.insert(new TestServerConnection(this, socket));
+            m_connections.insert(new LocalServerConnection(this, socket));
     });
 }
 
-TestServer::~TestServer()
+LocalServer::~LocalServer()
 {
-    const QSet<TestServerConnection *> connections = m_connections;
+    const QSet<LocalServerConnection *> connections = m_connections;
     m_connections.clear();
-    for (TestServerConnection *connection : connections) {
+    for (LocalServerConnection *connection : connections) {
         connection->detach();
         delete connection;
     }
 }
 
-bool TestServer::listen()
+bool LocalServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server.listen(QHostAddress::LocalHost, port);
 }
 
-quint16 TestServer::port() const
+quint16 LocalServer::port() const
 {
     return m_server.serverPort();
 }
 
-QString TestServer::baseUrl() const
+QString LocalServer::baseUrl() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(port());
 }
 
-void TestServer::route(const QByteArray &pathAndQuery, const Response &response)
+void LocalServer::route(const QByteArray &pathAndQuery, const Response &response)
 {
     m_routes.insert(pathAndQuery, {response});
 }
 
-void TestServer::routeSequence(const QByteArray &pathAndQuery, const QList<Response> &responses)
+void LocalServer::routeSequence(const QByteArray &pathAndQuery, const QList<Response> &responses)
 {
     m_routes.insert(pathAndQuery, responses);
 }
 
-void TestServer::setFallback(const Response &response)
+void LocalServer::setFallback(const Response &response)
 {
     m_fallback = response;
 }
 
-TestServer::Response TestServer::responseFor(const QByteArray &target, const QByteArray &range,
-                                             const QByteArray &ifRange) const
+LocalServer::Response LocalServer::responseFor(const QByteArray &target, const QByteArray &range,
+                                               const QByteArray &ifRange) const
 {
     const QList<Response> answers = m_routes.value(target, {m_fallback});
     Response r = answers.value(std::min<qsizetype>(m_counts.value(target), answers.size() - 1));
@@ -498,8 +498,8 @@ TestServer::Response TestServer::responseFor(const QByteArray &target, const QBy
     return r;
 }
 
-void TestServer::record(const QByteArray &head, const QByteArray &method, const QByteArray &target,
-                        const QByteArray &host)
+void LocalServer::record(const QByteArray &head, const QByteArray &method, const QByteArray &target,
+                         const QByteArray &host)
 {
     m_heads.append(head);
     m_counts[target] += 1;
@@ -507,7 +507,7 @@ void TestServer::record(const QByteArray &head, const QByteArray &method, const 
     Q_EMIT requestReceived(method, target);
 }
 
-void TestServer::forget(TestServerConnection *connection)
+void LocalServer::forget(LocalServerConnection *connection)
 {
     m_connections.remove(connection);
 }
