@@ -59,3 +59,12 @@ template <class Model> QStringList column(const Model &files, int col)
         cells.append(files.cell(row, col));
     return cells;
 }
+
+#include <QTest>
+
+// One data row as one call, so a row stays on one line: dataRow("name", a, b) is
+// QTest::newRow("name") << a << b.
+template <class... Values> void dataRow(const char *name, const Values &...values)
+{
+    (QTest::newRow(name) << ... << values);
+}
