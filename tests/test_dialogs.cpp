@@ -14,10 +14,12 @@
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
+#include "gui/app/runcontrols.h"
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/optionsdialog.h"
 #include "gui/ui/slotrows.h"
 #include "support/scriptedprompts.h"
+#include "support/windowparts.h"
 
 using namespace SettingKeys;
 
@@ -183,24 +185,25 @@ private Q_SLOTS:
                                                std::make_unique<ScriptedPrompts>(m_log));
         const auto apply = [&w, this](const QString &count) {
             frmOptions dialog(
-                *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
+                *m_store, w->values(), [&w] { w->runs().threadsChanged(); }, w.get());
             dialog.txtNoThreads->setText(count);
             dialog.ok();
         };
-        w->SSTab1->setCurrentIndex(2);
-        QSignalSpy tabs(w->SSTab1, &QTabWidget::currentChanged);
+        const WindowParts p(*w);
+        p.SSTab1->setCurrentIndex(2);
+        QSignalSpy tabs(p.SSTab1, &QTabWidget::currentChanged);
         apply("8");
-        QCOMPARE(w->threadsPage->rowCount(), 8);
+        QCOMPARE(p.threadsPage->rowCount(), 8);
         QCOMPARE(tabs.count(), 2);
         QCOMPARE(tabs.at(0).at(0).toInt(), 1);
-        QCOMPARE(w->SSTab1->currentIndex(), 2);
+        QCOMPARE(p.SSTab1->currentIndex(), 2);
 
         w->state().setRunActive(true);
         apply("2");
         QCOMPARE(setting(NumberOfThreads), "2");
-        QCOMPARE(w->threadsPage->rowCount(), 8);
+        QCOMPARE(p.threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
-        QCOMPARE(w->threadsPage->rowCount(), 2);
+        QCOMPARE(p.threadsPage->rowCount(), 2);
     }
 
     void advancedCriteriaStoreAsTyped()
