@@ -1,4 +1,5 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/optionsdialog.h"
 #include "gui/ui/slotrows.h"
+#include "gui/ui/tipsdialog.h"
 #include "support/scriptedprompts.h"
 #include "support/windowparts.h"
 
@@ -204,6 +206,18 @@ private Q_SLOTS:
         QCOMPARE(p.threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
         QCOMPARE(p.threadsPage->rowCount(), 2);
+    }
+
+    void tipsDialogStoresNoTipsHoweverItCloses()
+    {
+        frmTips tips(*m_store);
+        tips.chkNoTips->setChecked(true);
+        tips.show();
+        tips.close(); // the close box
+        QCOMPARE(setting(NoTips), "1");
+        frmTips again(*m_store);
+        again.accept(); // OK with the box unchecked
+        QCOMPARE(setting(NoTips), "0");
     }
 
     void advancedCriteriaStoreAsTyped()
