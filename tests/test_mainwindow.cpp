@@ -271,9 +271,9 @@ private Q_SLOTS:
         p.txtDownloadTo->setText(folder.path());
         FileListModel &files = w->files();
         // The first row has no name of its own: its file takes the URL's last part.
-        files.addRows({{"", "1000", "http://h/dir/named.jpg"},
-                       {"gone.jpg", "2000", "http://h/2"},
-                       {"here.jpg", "", "http://h/3"}});
+        files.addRows({{"", "1000", "http://h/dir/named.jpg", "0001000"},
+                       {"gone.jpg", "2000", "http://h/2", "0002000"},
+                       {"here.jpg", "", "http://h/3", ""}});
         for (const char *name : {"here.jpg", "named.jpg"})
             QVERIFY(writeFile(folder.filePath(name), {}));
         for (int row : {0, 1, 2}) {
@@ -299,6 +299,7 @@ private Q_SLOTS:
         Q_EMIT p.lvFiles->header()->sectionClicked(1); // Size: by the hidden key
         QCOMPARE(files.headerData(1, Qt::Horizontal).toString(), "+Size");
         QCOMPARE(column(files, 0), (QStringList{"here.jpg", "gone.jpg"}));
+        p.select(0, 0);
         w->BrowseFile();
         QCOMPARE(p.SSTab1->currentIndex(), 2);
         QCOMPARE(p.browserPage->pendingUrl(), QUrl("http://h/3"));
