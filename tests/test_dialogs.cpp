@@ -1,4 +1,5 @@
 // The options dialog, the folder picker's callers and the advanced criteria dialog.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -14,10 +15,13 @@
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
+#include "gui/app/runcontrols.h"
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/optionsdialog.h"
 #include "gui/ui/slotrows.h"
+#include "gui/ui/tipsdialog.h"
 #include "support/scriptedprompts.h"
+#include "support/windowparts.h"
 
 using namespace SettingKeys;
 
@@ -183,24 +187,37 @@ private Q_SLOTS:
                                                std::make_unique<ScriptedPrompts>(m_log));
         const auto apply = [&w, this](const QString &count) {
             frmOptions dialog(
-                *m_store, w->values(), [&w] { w->threadsChanged(); }, w.get());
+                *m_store, w->values(), [&w] { w->runs().threadsChanged(); }, w.get());
             dialog.txtNoThreads->setText(count);
             dialog.ok();
         };
-        w->SSTab1->setCurrentIndex(2);
-        QSignalSpy tabs(w->SSTab1, &QTabWidget::currentChanged);
+        const WindowParts p(*w);
+        p.SSTab1->setCurrentIndex(2);
+        QSignalSpy tabs(p.SSTab1, &QTabWidget::currentChanged);
         apply("8");
-        QCOMPARE(w->threadsPage->rowCount(), 8);
+        QCOMPARE(p.threadsPage->rowCount(), 8);
         QCOMPARE(tabs.count(), 2);
         QCOMPARE(tabs.at(0).at(0).toInt(), 1);
-        QCOMPARE(w->SSTab1->currentIndex(), 2);
+        QCOMPARE(p.SSTab1->currentIndex(), 2);
 
         w->state().setRunActive(true);
         apply("2");
         QCOMPARE(setting(NumberOfThreads), "2");
-        QCOMPARE(w->threadsPage->rowCount(), 8);
+        QCOMPARE(p.threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
-        QCOMPARE(w->threadsPage->rowCount(), 2);
+        QCOMPARE(p.threadsPage->rowCount(), 2);
+    }
+
+    void tipsDialogStoresNoTipsHoweverItCloses()
+    {
+        frmTips tips(*m_store);
+        tips.chkNoTips->setChecked(true);
+        tips.show();
+        tips.close(); // the close box
+        QCOMPARE(setting(NoTips), "1");
+        frmTips again(*m_store);
+        again.accept(); // OK with the box unchecked
+        QCOMPARE(setting(NoTips), "0");
     }
 
     void advancedCriteriaStoreAsTyped()

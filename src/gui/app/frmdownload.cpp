@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -18,6 +17,9 @@
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/helppage.h"
+#include "gui/app/modeswitch.h"
+#include "gui/app/queuecommands.h"
+#include "gui/app/runcontrols.h"
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
@@ -41,6 +43,7 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
 
     m_commands = CommandTable::build(*this);
     buildControls();
+    buildParts();
     connectCommands();
     connectKeys();
     watchListChanges();
@@ -52,13 +55,11 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
     txtDownloadTo->setText(m_store.RegGetSetting(SettingKeys::DownloadFolder));
     LoadFormPosition();
     LoadThreads();
-    cmbServer->addItem(QStringLiteral("Zing"));
-    cmbServer->addItem(QStringLiteral("Yahoo"));
-    selectMode(QStringLiteral("Zing"));
+    m_modes->load();
     browserPage->Navigate(QUrl(QStringLiteral("about:blank")));
     SSTab1->setCurrentIndex(Layout::FilesTab);
     if (!m_values.gStartupQueueFile.isEmpty())
-        OpenQueue(m_values.gStartupQueueFile);
+        m_queue->OpenQueue(m_values.gStartupQueueFile);
     UpdateTotals();
 }
 
@@ -90,7 +91,6 @@ void frmDownload::buildControls()
     // The history keeps its own order; Enter must not add entries behind its back.
     cmbBaseURL->setInsertPolicy(QComboBox::NoInsert);
     cmbBaseURL->setMaxVisibleItems(20);
-    cmbBaseURL->lineEdit()->installEventFilter(this);
     lblURL->setBuddy(cmbBaseURL);
     lblMask = new QLabel(QStringLiteral("Search Messages:"), fraSettings);
     lblMask->setObjectName(QStringLiteral("lblMask"));
@@ -122,7 +122,7 @@ void frmDownload::buildControls()
     auto *filesPage = new QWidget;
     filesPage->setObjectName(QStringLiteral("FilesPage"));
     lvFiles = new FileListView(m_files, filesPage);
-    threadsPage = new SlotRows(m_slots);
+    threadsPage = new SlotRows(m_session.board());
     browserPage = new BrowserPage;
     SSTab1->addTab(filesPage, QStringLiteral("Files"));
     SSTab1->addTab(threadsPage, QStringLiteral("Threads"));
@@ -151,19 +151,34 @@ void frmDownload::buildControls()
     applyWindowLayout();
 }
 
+void frmDownload::buildParts()
+{
+    m_modes = std::make_unique<ModeSwitch>(
+        *this, ModeSwitch::Controls{*cmbServer, *lblURL, *cmbBaseURL, *lblMask, *txtMask, *lvFiles},
+        m_store, m_session, *m_prompts);
+    m_queue = std::make_unique<QueueCommands>(*this, m_session, *m_modes, m_values, *m_prompts);
+    m_runs = std::make_unique<RunControls>(
+        *this, RunControls::Controls{*ProgressBar1, *panelMessage, *lvFiles, *txtDownloadTo},
+        m_commands, m_session, *m_modes, m_values, *m_prompts);
+    connect(m_queue.get(), &QueueCommands::listReplaced, this, &frmDownload::UpdateTotals);
+    connect(m_runs.get(), &RunControls::slotRowsOutdated, this, &frmDownload::rebuildSlotRows);
+}
+
 void frmDownload::connectCommands()
 {
     const CommandTable &c = m_commands;
+    QueueCommands *queue = m_queue.get();
     for (QAction *a : {c.tbNew, c.mnuFileNew})
-        connect(a, &QAction::triggered, this, &frmDownload::NewQueue);
+        connect(a, &QAction::triggered, queue, &QueueCommands::NewQueue);
     for (QAction *a : {c.tbOpen, c.mnuFileOpen})
-        connect(a, &QAction::triggered, this, [this] { OpenQueue(); });
+        connect(a, &QAction::triggered, queue, [queue] { queue->OpenQueue(); });
     for (QAction *a : {c.tbSave, c.mnuFileSave})
-        connect(a, &QAction::triggered, this, [this] { SaveQueue(false); });
-    connect(c.mnuFileSaveAs, &QAction::triggered, this, [this] { SaveQueue(true); });
-    connect(c.tbSearch, &QAction::triggered, this, &frmDownload::Search);
-    connect(c.tbDownload, &QAction::triggered, this, &frmDownload::DownloadFiles);
-    connect(c.tbAbort, &QAction::triggered, this, &frmDownload::AbortAll);
+        connect(a, &QAction::triggered, queue, [queue] { queue->SaveQueue(false); });
+    connect(c.mnuFileSaveAs, &QAction::triggered, queue, [queue] { queue->SaveQueue(true); });
+    RunControls *runs = m_runs.get();
+    connect(c.tbSearch, &QAction::triggered, runs, &RunControls::Search);
+    connect(c.tbDownload, &QAction::triggered, runs, &RunControls::DownloadFiles);
+    connect(c.tbAbort, &QAction::triggered, runs, &RunControls::AbortAll);
     connect(c.mnuFileAdvanced, &QAction::triggered, this, &frmDownload::showAdvancedCriteria);
     connect(c.mnuFileOptions, &QAction::triggered, this, &frmDownload::showOptions);
     connect(c.mnuFileExit, &QAction::triggered, this, &QWidget::close);
@@ -172,15 +187,14 @@ void frmDownload::connectCommands()
             [this] { openHelp(QStringLiteral("support")); });
     connect(c.mnuHelpAbout, &QAction::triggered, this, [this] { m_prompts->showAbout(this); });
 
-    connect(cmbServer, &QComboBox::activated, this, &frmDownload::onModeSwitch);
-    connect(cmdBrowse, &QToolButton::clicked, this, &frmDownload::chooseDownloadFolder);
+    connect(cmdBrowse, &QToolButton::clicked, runs, [runs] { runs->askDownloadFolder(); });
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmDownload::ArrangeTab);
     connect(threadsPage, &SlotRows::rowsRebuilt, this, &frmDownload::ArrangeTab);
 
     connect(lvFiles, &FileListView::listClicked, this, &frmDownload::UpdateTotals);
     connect(lvFiles, &FileListView::browseRequested, this, &frmDownload::BrowseFile);
     connect(&m_files, &FileListModel::userCheckChanged, this, &frmDownload::UpdateTotals);
-    connect(lvFiles->header(), &QHeaderView::sectionClicked, this, &frmDownload::onColumnClicked);
+    connect(lvFiles->header(), &QHeaderView::sectionClicked, &m_files, &FileListModel::columnClick);
     connect(lvFiles->mnuPopupCheckAll, &QAction::triggered, this,
             [this] { CheckItems(true, true); });
     connect(lvFiles->mnuPopupUncheckAll, &QAction::triggered, this,
@@ -198,54 +212,18 @@ void frmDownload::connectCommands()
     lvFiles->fileExists = [this](int row) {
         return !downloadedFile(row).isEmpty();
     };
-
-    connect(&m_state, &AppState::statusMessageChanged, panelMessage, &QLabel::setText);
-    connect(&m_state, &AppState::progressChanged, this, [this] {
-        const AppState::Progress p = m_state.progress();
-        ProgressBar1->setRange(p.minimum, p.maximum);
-        ProgressBar1->setValue(p.value);
-    });
-    // The run's bytes, speed and time left, and its totals once it ended, on the bar itself.
-    connect(&m_state, &AppState::runDetailChanged, this, [this](const QString &text) {
-        ProgressBar1->setFormat(text);
-        ProgressBar1->setTextVisible(!text.isEmpty());
-        ProgressBar1->setToolTip(text);
-    });
-    connect(&m_state, &AppState::runActiveChanged, this, &frmDownload::onRunActiveChanged);
-    connect(&m_state, &AppState::workersIdle, this, &frmDownload::onWorkersIdle);
 }
 
 void frmDownload::LoadThreads()
 {
-    m_slots.resize(m_values.gNumberOfThreads);
-    m_layout.slotRows = Layout::startingLayout(m_slots.count()).slotRows;
+    m_session.board().resize(m_values.gNumberOfThreads);
+    m_layout.slotRows = Layout::startingLayout(m_session.board().count()).slotRows;
     // The tab-change handling arranges the rows, as if the tab had been changed.
     ArrangeTab();
 }
 
-void frmDownload::AbortAll()
+void frmDownload::rebuildSlotRows()
 {
-    m_state.AbortAll();
-}
-
-void frmDownload::onRunActiveChanged(bool active)
-{
-    // A second run must not start under a running one; Abort stays available.
-    const CommandTable &c = m_commands;
-    for (QAction *a : {c.tbNew, c.mnuFileNew, c.tbOpen, c.mnuFileOpen, c.tbSearch, c.tbDownload})
-        a->setEnabled(!active);
-    if (!active && m_threadsChangePending)
-        threadsChanged();
-}
-
-void frmDownload::threadsChanged()
-{
-    // Rebuilding the rows under a running run would take them from its workers.
-    if (m_state.isRunActive()) {
-        m_threadsChangePending = true;
-        return;
-    }
-    m_threadsChangePending = false;
     const int tab = SSTab1->currentIndex();
     SSTab1->setCurrentIndex(Layout::ThreadsTab);
     LoadThreads();
@@ -254,8 +232,9 @@ void frmDownload::threadsChanged()
 
 void frmDownload::showOptions()
 {
+    RunControls &runs = *m_runs;
     frmOptions options(
-        m_store, m_values, [this] { threadsChanged(); }, this);
+        m_store, m_values, [&runs] { runs.threadsChanged(); }, this);
     options.exec();
 }
 
@@ -265,25 +244,6 @@ void frmDownload::showAdvancedCriteria()
     criteria.exec();
 }
 
-void frmDownload::chooseDownloadFolder()
-{
-    askDownloadFolder();
-}
-
-bool frmDownload::askDownloadFolder()
-{
-    const QString current = txtDownloadTo->text();
-    QString folder = m_prompts->askFolder(
-        this, current.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
-                                : current);
-    if (folder.isEmpty())
-        return false;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    txtDownloadTo->setText(folder);
-    return true;
-}
-
 void frmDownload::openHelp(const QString &anchor)
 {
     if (HelpPage::open(anchor))
@@ -291,67 +251,26 @@ void frmDownload::openHelp(const QString &anchor)
     // No browser could take it: the guide still opens, in the Browser tab.
     const QUrl guide = HelpPage::location(anchor);
     if (!guide.isValid()) {
-        m_state.setStatusMessage(QStringLiteral("The help page could not be opened"));
+        m_session.state().setStatusMessage(QStringLiteral("The help page could not be opened"));
         return;
     }
     browserPage->Navigate(guide);
     SSTab1->setCurrentIndex(Layout::BrowserTab);
 }
 
-void frmDownload::showAsLoaded()
-{
-    if (m_startMaximized)
-        showMaximized();
-    else
-        show();
-    // Once framed, the frame too must fit on the screen; a window manager frames the window
-    // a moment after it is shown, and without one there is no frame to wait for.
-    m_fitFramePending = true;
-    QTimer::singleShot(2000, this, [this] { m_fitFramePending = false; });
-}
-
-void frmDownload::moveEvent(QMoveEvent *event)
-{
-    QMainWindow::moveEvent(event);
-    if (m_fitFramePending && frameGeometry() != geometry()) {
-        m_fitFramePending = false;
-        fitToScreen();
-    }
-}
-
 void frmDownload::closeEvent(QCloseEvent *event)
 {
-    if (m_closeAllowed || !m_state.AnyThreadBusy()) {
-        storeOnClose();
-        event->accept();
+    if (!m_runs->mayClose()) {
+        event->ignore();
         return;
     }
-    event->ignore();
-    if (m_closeWhenIdle)
-        return; // already waiting for the workers to end
-    if (!m_prompts->askAbortPending(this))
-        return;
-    AbortAll();
-    // The workers end their transfers by themselves; the window closes when the last is idle.
-    m_closeWhenIdle = true;
-    if (!m_state.AnyThreadBusy())
-        onWorkersIdle();
-}
-
-void frmDownload::onWorkersIdle()
-{
-    if (!m_closeWhenIdle)
-        return;
-    m_closeWhenIdle = false;
-    m_closeAllowed = true;
-    // Queued: the workers may end inside the close request itself, where a nested close()
-    // would be ignored.
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    storeOnClose();
+    event->accept();
 }
 
 void frmDownload::storeOnClose()
 {
     SaveFormPosition();
-    SaveColumnWidths(cmbServer->currentText());
+    m_modes->SaveColumnWidths(m_modes->modeName());
     m_store.RegSaveSetting(SettingKeys::DownloadFolder, txtDownloadTo->text());
 }

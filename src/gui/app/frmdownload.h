@@ -7,13 +7,13 @@
 
 #include "core/app/programvalues.h"
 #include "core/app/runsession.h"
-#include "core/search/searchrun.h"
 #include "gui/app/commandtable.h"
 #include "gui/ui/layoutrules.h"
 #include "gui/ui/prompts.h"
 
 class BrowserPage;
 class FileListView;
+class ModeSwitch;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -21,12 +21,15 @@ class QLineEdit;
 class QProgressBar;
 class QTabWidget;
 class QToolButton;
+class QueueCommands;
+class RunControls;
 class SettingsStore;
 class SlotRows;
 
 // The main window: the search fields, the result list, the transfer slots and the web
-// view, and the commands that start every piece of work. Its run state lives in AppState,
-// the rows in FileListModel, the slots in SlotBoard; the widgets only show them.
+// view, and the command table that starts every piece of work. The mode switch, the queue
+// commands and the runs live in classes of their own; the result list's commands and the
+// window's placement stay here.
 class frmDownload final : public QMainWindow
 {
     Q_OBJECT
@@ -48,9 +51,11 @@ public:
     ProgramValues &values() { return m_values; }
     const Layout::MainLayout &layoutRules() const { return m_layout; }
     const CommandTable &commands() const { return m_commands; }
+    ModeSwitch &modes() { return *m_modes; }
+    QueueCommands &queue() { return *m_queue; }
+    RunControls &runs() { return *m_runs; }
 
     void LoadThreads();
-    void AbortAll();
     void UpdateTotals();
     void ArrangeTab();
     void CheckItems(bool AllItems, bool CheckState);
@@ -61,36 +66,43 @@ public:
     void CopyFileUrl();
     // Opens the download folder when the current row's file is there.
     void OpenContainingFolder();
-    void DownloadFiles();
-    // The search of the mode shown.
-    void Search();
-    // Timeouts of the searches' transfers; tests shorten them.
-    void setSearchTimeouts(const SearchTimeouts &timeouts) { m_searchTimeouts = timeouts; }
 
-    void NewQueue();
-    void OpenQueue(const QString &file = QString());
-    void SaveQueue(bool SaveAs);
-
-    // Selects a mode in the mode box and runs the mode switch, also for the mode shown;
-    // false when the text is not one of the modes.
-    bool selectMode(const QString &mode);
-
-    // The options dialog changed the number of slots: rebuilds the slot rows with the
-    // "Threads" tab in front, or once the running run has ended.
-    void threadsChanged();
-
-    // Column widths and window placement, kept per user between runs.
-    void LoadMRU(const QString &mode);
-    void SaveMRU(const QString &mode);
-    void SaveColumnWidths(const QString &mode);
-    void LoadColumnWidths(const QString &mode);
+    // Window placement, kept per user between runs.
     void LoadFormPosition();
     void SaveFormPosition();
 
-    // The base-URL box lost the focus: moves its text to the top of the history.
-    void updateHistory();
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // Controls, by the names the rest of the program uses.
+private:
+    void buildControls();
+    void buildParts();
+    void connectCommands();
+    void connectKeys();
+    void watchListChanges();
+    void onListSettled();
+    void fitToScreen();
+    // The path of the row's file in the download folder, or "" when it is not there.
+    QString downloadedFile(int row) const;
+    // New slot rows for the stored count, built with the "Threads" tab in front.
+    void rebuildSlotRows();
+    void openHelp(const QString &anchor);
+    void applyWindowLayout();
+    void applyTabLayout();
+    void storeOnClose();
+    void showOptions();
+    void showAdvancedCriteria();
+
+    const SettingsStore &m_store;
+    ProgramValues m_values;
+    std::unique_ptr<Prompts> m_prompts;
+    RunSession m_session;
+    FileListModel &m_files = m_session.files();
+    CommandTable m_commands;
+    Layout::MainLayout m_layout;
+
     QComboBox *cmbServer = nullptr;
     QGroupBox *fraSettings = nullptr;
     QLabel *lblURL = nullptr;
@@ -110,52 +122,12 @@ public:
     QLabel *panelSelected = nullptr;
     QLabel *panelTotal = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Declared after the session and the values they refer to, so they go first.
+    std::unique_ptr<ModeSwitch> m_modes;
+    std::unique_ptr<QueueCommands> m_queue;
+    std::unique_ptr<RunControls> m_runs;
 
-private:
-    void buildControls();
-    void connectCommands();
-    void connectKeys();
-    void watchListChanges();
-    void onListSettled();
-    void fitToScreen();
-    void onModeSwitch();
-    void onColumnClicked(int column);
-    // The path of the row's file in the download folder, or "" when it is not there.
-    QString downloadedFile(int row) const;
-    void onRunActiveChanged(bool active);
-    void onWorkersIdle();
-    void chooseDownloadFolder();
-    void openHelp(const QString &anchor);
-    void applyColumnSet(Mode mode);
-    void applyWindowLayout();
-    void applyTabLayout();
-    void storeOnClose();
-    QString queueDialogFolder() const;
-    bool askDownloadFolder();
-    void setQueueCaption(const QString &ending);
-    void setQueueFileName(const QString &path);
-    void showOptions();
-    void showAdvancedCriteria();
-
-    const SettingsStore &m_store;
-    ProgramValues m_values;
-    std::unique_ptr<Prompts> m_prompts;
-    RunSession m_session;
-    AppState &m_state = m_session.state();
-    SlotBoard &m_slots = m_session.board();
-    FileListModel &m_files = m_session.files();
-    CommandTable m_commands;
-    Layout::MainLayout m_layout;
     bool m_startMaximized = false;
-    bool m_closeWhenIdle = false;
-    bool m_closeAllowed = false;
-    bool m_threadsChangePending = false;
-    bool m_downloadWired = false;
-    SearchTimeouts m_searchTimeouts;
     QTimer m_listSettle; // one totals update (and re-sort) per burst of list changes
     bool m_resortPending = false;
     QElapsedTimer m_lastResort;

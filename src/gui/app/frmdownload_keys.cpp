@@ -6,6 +6,7 @@
 #include <QShortcut>
 
 #include "gui/app/frmdownload.h"
+#include "gui/app/runcontrols.h"
 #include "gui/ui/filelistview.h"
 
 void frmDownload::connectKeys()
@@ -20,8 +21,8 @@ void frmDownload::connectKeys()
     // Only a running search or download: with nothing running Escape changes nothing.
     auto *abort = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(abort, &QShortcut::activated, this, [this] {
-        if (m_state.isRunActive())
-            AbortAll();
+        if (m_session.state().isRunActive())
+            m_runs->AbortAll();
     });
 
     lvFiles->mnuPopupRemove->setShortcut(QKeySequence(QKeySequence::Delete));

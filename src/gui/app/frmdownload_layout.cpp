@@ -1,11 +1,10 @@
 // Applies the window's layout rules (in twips) to its widgets.
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -97,28 +96,16 @@ void frmDownload::applyWindowLayout()
     applyTabLayout();
 }
 
-void frmDownload::fitToScreen()
+bool frmDownload::eventFilter(QObject *watched, QEvent *event)
 {
-    // A window is never larger than the room its screen offers, nor placed beyond it.
-    const QScreen *screen = QGuiApplication::screenAt(geometry().center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen || isMaximized() || isFullScreen())
-        return;
-    const QRect room = screen->availableGeometry();
-    const QRect outer = frameGeometry(); // the client area alone until the window is framed
-    const QMargins frame(geometry().left() - outer.left(), geometry().top() - outer.top(),
-                         outer.right() - geometry().right(), outer.bottom() - geometry().bottom());
-    const QSize roomInside = room.size().shrunkBy(frame);
-    setMinimumSize(minimumSize().boundedTo(roomInside));
-    const QSize inside = size().boundedTo(roomInside);
-    if (inside != size())
-        resize(inside);
-    const QSize outside = inside.grownBy(frame);
-    const QPoint corner(std::clamp(pos().x(), room.left(), room.right() + 1 - outside.width()),
-                        std::clamp(pos().y(), room.top(), room.bottom() + 1 - outside.height()));
-    if (corner != pos())
-        move(corner);
+    // The central area gets its size only after the window's own resize (also when a stored
+    // size is restored before the first show): lay out what it really holds.
+    if (watched == centralWidget() && event->type() == QEvent::Resize && !isMinimized())
+        applyWindowLayout();
+    // Likewise a tab's page gets its size after the tab area's: its contents follow it.
+    if (SSTab1 && watched == SSTab1->currentWidget() && event->type() == QEvent::Resize)
+        applyTabLayout();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmDownload::ArrangeTab()

@@ -1,6 +1,5 @@
 // The result list's commands and the totals in the status bar.
 #include <QClipboard>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +13,7 @@
 #include "core/download/filename.h"
 #include "core/filelist/columnset.h"
 #include "gui/app/frmdownload.h"
+#include "gui/app/modeswitch.h"
 #include "gui/ui/browserpage.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/twips.h"
@@ -69,7 +69,7 @@ void frmDownload::onListSettled()
 
 void frmDownload::UpdateTotals()
 {
-    const Mode mode = modeFromText(cmbServer->currentText());
+    const Mode mode = m_modes->mode();
     const TotalsTexts texts = formatTotals(m_files.totals(sizeColumn(mode)));
     const qreal dpi = Twips::dpiOf(this);
     // Each panel grows to fit its text and is never narrower than 1000 twips.
@@ -113,14 +113,14 @@ void frmDownload::BrowseFile()
     const int row = lvFiles->currentRow();
     if (row < 0)
         return;
-    const Mode mode = modeFromText(cmbServer->currentText());
+    const Mode mode = m_modes->mode();
     browserPage->Navigate(QUrl(m_files.cell(row, fileUrlColumn(mode))));
     SSTab1->setCurrentIndex(2);
 }
 
 void frmDownload::CopyFileUrl()
 {
-    const int column = fileUrlColumn(modeFromText(cmbServer->currentText()));
+    const int column = fileUrlColumn(m_modes->mode());
     QStringList urls;
     for (int row = 0; row < m_files.rowCount(); ++row) {
         if (m_files.isSelected(row))
@@ -138,7 +138,7 @@ QString frmDownload::downloadedFile(int row) const
     const QString folder = txtDownloadTo->text();
     if (row < 0 || row >= m_files.rowCount() || folder.isEmpty())
         return QString();
-    const Mode mode = modeFromText(cmbServer->currentText());
+    const Mode mode = m_modes->mode();
     const QString name = downloadName(m_files.cell(row, fileNameColumn(mode)),
                                       m_files.cell(row, fileUrlColumn(mode)));
     const QFileInfo file(QDir(folder).filePath(name));
@@ -155,9 +155,4 @@ void frmDownload::OpenContainingFolder()
         m_prompts->showError(
             this,
             QStringLiteral("Could not open the folder %1.").arg(QDir::toNativeSeparators(folder)));
-}
-
-void frmDownload::onColumnClicked(int column)
-{
-    m_files.columnClick(column);
 }

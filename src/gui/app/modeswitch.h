@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "core/filelist/mode.h"
+
+class FileListView;
+class Prompts;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+class RunSession;
+class SettingsStore;
+
+// The mode box and what follows the mode: the field labels and hints, the list's columns
+// and their widths per mode, and the base-URL history of each mode.
+class ModeSwitch final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ModeSwitch)
+
+public:
+    // The window's controls this class drives; the window owns and lays them out.
+    struct Controls
+    {
+        QComboBox &server;
+        QLabel &urlLabel;
+        QComboBox &url;
+        QLabel &maskLabel;
+        QLineEdit &mask;
+        FileListView &list;
+    };
+
+    ModeSwitch(QWidget &window, const Controls &controls, const SettingsStore &store,
+               RunSession &session, Prompts &prompts);
+
+    // Fills the mode box and shows the first mode, as the window loads.
+    void load();
+
+    // Selects a mode in the mode box and runs the mode switch, also for the mode shown;
+    // false when the text is not one of the modes.
+    bool selectMode(const QString &mode);
+    QString modeName() const;
+    Mode mode() const { return modeFromText(modeName()); }
+
+    // The search fields: the base URL and the message range or album password.
+    QString url() const;
+    void setUrl(const QString &url);
+    QString mask() const;
+    void setMask(const QString &mask);
+
+    void LoadMRU(const QString &mode);
+    void SaveMRU(const QString &mode);
+    void SaveColumnWidths(const QString &mode);
+    void LoadColumnWidths(const QString &mode);
+
+    // The base-URL box lost the focus: moves its text to the top of the history.
+    void updateHistory();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void onModeSwitch();
+    void applyColumnSet(Mode mode);
+    QStringList historyEntries() const;
+
+    QWidget &m_window;
+    Controls m_c;
+    const SettingsStore &m_store;
+    RunSession &m_session;
+    Prompts &m_prompts;
+};

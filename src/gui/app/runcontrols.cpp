@@ -1,0 +1,153 @@
+#include "gui/app/runcontrols.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QWidget>
+
+#include "core/app/programvalues.h"
+#include "core/app/runsession.h"
+#include "gui/app/commandtable.h"
+#include "gui/app/modeswitch.h"
+#include "gui/ui/filelistview.h"
+#include "gui/ui/prompts.h"
+
+RunControls::RunControls(QWidget &window, const Controls &controls, const CommandTable &commands,
+                         RunSession &session, const ModeSwitch &modes, const ProgramValues &values,
+                         Prompts &prompts)
+    : m_window(window), m_c(controls), m_commands(commands), m_session(session), m_modes(modes),
+      m_values(values), m_prompts(prompts)
+{
+    AppState &state = m_session.state();
+    connect(&state, &AppState::statusMessageChanged, &m_c.message, &QLabel::setText);
+    connect(&state, &AppState::progressChanged, this, [this] {
+        const AppState::Progress p = m_session.state().progress();
+        m_c.progress.setRange(p.minimum, p.maximum);
+        m_c.progress.setValue(p.value);
+    });
+    // The run's bytes, speed and time left, and its totals once it ended, on the bar itself.
+    connect(&state, &AppState::runDetailChanged, this, [this](const QString &text) {
+        m_c.progress.setFormat(text);
+        m_c.progress.setTextVisible(!text.isEmpty());
+        m_c.progress.setToolTip(text);
+    });
+    connect(&state, &AppState::runActiveChanged, this, &RunControls::onRunActiveChanged);
+    connect(&state, &AppState::workersIdle, this, &RunControls::onWorkersIdle);
+    wireDownload();
+}
+
+void RunControls::wireDownload()
+{
+    DownloadRun &run = m_session.download();
+    connect(&run, &DownloadRun::multiSelectChanged, this, [this](bool multi) {
+        m_c.list.setSelectionMode(multi ? QAbstractItemView::ExtendedSelection
+                                        : QAbstractItemView::SingleSelection);
+    });
+    connect(&run, &DownloadRun::rowStarted, this, [this](FileListModel::RowId id) {
+        FileListModel &files = m_session.files();
+        const int row = files.rowOf(id);
+        if (row < 0)
+            return;
+        const QModelIndex index = files.index(row, 0);
+        m_c.list.setCurrentIndex(index); // selects it alone: one row at a time
+        m_c.list.scrollTo(index);
+    });
+}
+
+void RunControls::Search()
+{
+    RunSession::Search search;
+    search.mode = m_session.mode();
+    search.url = m_modes.url();
+    search.mask = m_modes.mask();
+    search.threads = m_values.gNumberOfThreads;
+    search.filters = {m_values.gFilterSubject, m_values.gFilterAuthor, m_values.gFilterFilename};
+    search.timeouts = m_searchTimeouts;
+    if (m_session.startSearch(search) == RunSession::Refusal::BadMask)
+        m_prompts.showCritical(&m_window, RunSession::refusalText(RunSession::Refusal::BadMask));
+}
+
+void RunControls::DownloadFiles()
+{
+    DownloadRun::Params params;
+    params.folder = m_c.folder.text();
+    params.threads = m_values.gNumberOfThreads;
+    params.timeoutMs = m_searchTimeouts.pageMs;
+    params.retries = m_values.gRetries;
+    params.ifExists = m_values.gIfFileExists;
+    const std::optional<RunSession::Refusal> refusal = m_session.startDownload(params);
+    if (!refusal || refusal == RunSession::Refusal::Busy)
+        return;
+    m_prompts.showExclamation(&m_window, RunSession::refusalText(*refusal));
+    // The picker follows at once; with a folder chosen the download goes ahead.
+    if (refusal == RunSession::Refusal::NoFolder && askDownloadFolder())
+        DownloadFiles();
+}
+
+void RunControls::AbortAll()
+{
+    m_session.state().AbortAll();
+}
+
+bool RunControls::askDownloadFolder()
+{
+    const QString current = m_c.folder.text();
+    QString folder = m_prompts.askFolder(
+        &m_window, current.isEmpty()
+                       ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
+                       : current);
+    if (folder.isEmpty())
+        return false;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_c.folder.setText(folder);
+    return true;
+}
+
+void RunControls::onRunActiveChanged(bool active)
+{
+    // A second run must not start under a running one; Abort stays available.
+    const CommandTable &c = m_commands;
+    for (QAction *a : {c.tbNew, c.mnuFileNew, c.tbOpen, c.mnuFileOpen, c.tbSearch, c.tbDownload})
+        a->setEnabled(!active);
+    if (!active && m_threadsChangePending)
+        threadsChanged();
+}
+
+void RunControls::threadsChanged()
+{
+    // Rebuilding the rows under a running run would take them from its workers.
+    m_threadsChangePending = m_session.state().isRunActive();
+    if (!m_threadsChangePending)
+        Q_EMIT slotRowsOutdated();
+}
+
+bool RunControls::mayClose()
+{
+    const AppState &state = m_session.state();
+    if (m_closeAllowed || !state.AnyThreadBusy())
+        return true;
+    if (m_closeWhenIdle)
+        return false; // already waiting for the workers to end
+    if (!m_prompts.askAbortPending(&m_window))
+        return false;
+    AbortAll();
+    // The workers end their transfers by themselves; the window closes when the last is idle.
+    m_closeWhenIdle = true;
+    if (!state.AnyThreadBusy())
+        onWorkersIdle();
+    return false;
+}
+
+void RunControls::onWorkersIdle()
+{
+    if (!m_closeWhenIdle)
+        return;
+    m_closeWhenIdle = false;
+    m_closeAllowed = true;
+    // Queued: the workers may end inside the close request itself, where a nested close()
+    // would be ignored.
+    QMetaObject::invokeMethod(&m_window, &QWidget::close, Qt::QueuedConnection);
+}

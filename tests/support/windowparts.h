@@ -1,0 +1,82 @@
+#pragma once
+
+// The main window for widget tests: a window over a fresh settings file with scripted
+// prompts, and its controls found by their object names.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <memory>
+
+#include "core/settings/settingsstore.h"
+#include "gui/app/frmdownload.h"
+#include "gui/ui/browserpage.h"
+#include "gui/ui/filelistview.h"
+#include "gui/ui/slotrows.h"
+#include "support/scriptedprompts.h"
+
+class WindowParts
+{
+    const QWidget &m_w; // first: the finders below run after it is set
+
+    template <class T> T *find(const char *name) const
+    {
+        T *widget = m_w.findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("the window has no %s", name);
+        return widget;
+    }
+
+public:
+    explicit WindowParts(const QWidget &w) : m_w(w) {}
+
+    QComboBox *cmbServer = find<QComboBox>("cmbServer");
+    QLabel *lblURL = find<QLabel>("lblURL");
+    QComboBox *cmbBaseURL = find<QComboBox>("cmbBaseURL");
+    QLabel *lblMask = find<QLabel>("lblMask");
+    QLineEdit *txtMask = find<QLineEdit>("txtMask");
+    QLineEdit *txtDownloadTo = find<QLineEdit>("txtDownloadTo");
+    QToolButton *cmdBrowse = find<QToolButton>("cmdBrowse");
+    QProgressBar *ProgressBar1 = find<QProgressBar>("ProgressBar1");
+    QTabWidget *SSTab1 = find<QTabWidget>("SSTab1");
+    FileListView *lvFiles = find<FileListView>("lvFiles");
+    SlotRows *threadsPage = find<SlotRows>("ThreadsPage");
+    BrowserPage *browserPage = find<BrowserPage>("BrowserPage");
+    QLabel *panelMessage = find<QLabel>("Message");
+    QLabel *panelChecked = find<QLabel>("Checked");
+    QLabel *panelSelected = find<QLabel>("Selected");
+    QLabel *panelTotal = find<QLabel>("Total");
+
+    // Selects rows first to last in the list as a click would, the last one current.
+    void select(int first, int last, bool add = false) const
+    {
+        const QAbstractItemModel *m = lvFiles->model();
+        lvFiles->selectionModel()->setCurrentIndex(m->index(last, 0),
+                                                   QItemSelectionModel::NoUpdate);
+        lvFiles->selectionModel()->select(
+            QItemSelection(m->index(first, 0), m->index(last, 0)),
+            (add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
+                QItemSelectionModel::Rows);
+    }
+
+    // The three totals panels in one string: "checked|selected|total".
+    QString totals() const
+    {
+        return panelChecked->text() + "|" + panelSelected->text() + "|" + panelTotal->text();
+    }
+};
+
+struct WindowFixture
+{
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath(QStringLiteral("settings.json"))};
+    PromptLog log;
+
+    std::unique_ptr<frmDownload> window(const ProgramValues &values = {})
+    {
+        return std::make_unique<frmDownload>(store, values, std::make_unique<ScriptedPrompts>(log));
+    }
+};
