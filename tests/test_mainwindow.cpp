@@ -86,7 +86,7 @@ private Q_SLOTS:
             strange ? store(s, s.key == "Width" ? "wide" : "-900000") : void();
         auto w = m_f->window();
         const WindowParts p(*w);
-        QCOMPARE(items(p.cmbServer) + ':' + w->state().CurrentServer, "Zing|Yahoo:Zing");
+        QCOMPARE(items(p.cmbServer) + ':' + modeText(*w->modes().shownMode()), "Zing|Yahoo:Zing");
         QCOMPARE(p.lblURL->text() + p.lblMask->text(), "Album URL:Album Password:");
         QCOMPARE(p.txtDownloadTo->text() + '|' + p.threadsPage->lblThreadNo.last()->text(),
                  folder + '|' + QString::number(slotCount));

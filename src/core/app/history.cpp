@@ -22,43 +22,43 @@ bool update(QStringList &entries, const QString &text)
     return true;
 }
 
-void saveMRU(const SettingsStore &store, const QString &mode, const QStringList &entries)
+void saveMRU(const SettingsStore &store, Mode mode, const QStringList &entries)
 {
     SettingsStore::Pairs pairs;
     pairs.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i)
         pairs.append({SettingKeys::mruKey(int(i) + 1), entries.at(i)});
-    store.RegSaveAllSettings(SettingKeys::Application, SettingKeys::mruSection(mode), pairs);
+    store.RegSaveAllSettings(SettingKeys::Application, SettingKeys::mruSection(modeText(mode)), pairs);
 }
 
-QStringList loadMRU(const SettingsStore &store, const QString &mode)
+QStringList loadMRU(const SettingsStore &store, Mode mode)
 {
     QStringList entries;
     const auto pairs =
-        store.RegGetAllSettings(SettingKeys::Application, SettingKeys::mruSection(mode));
+        store.RegGetAllSettings(SettingKeys::Application, SettingKeys::mruSection(modeText(mode)));
     for (const auto &pair : pairs)
         entries.append(pair.second);
     return entries;
 }
 
-void saveColumnWidths(const SettingsStore &store, const QString &mode, const ColumnWidths &widths)
+void saveColumnWidths(const SettingsStore &store, Mode mode, const ColumnWidths &widths)
 {
     for (const auto &[key, width] : widths) {
         if (key == ColumnKeys::HiddenSize)
             continue;
-        store.RegSaveSetting(SettingKeys::Application, SettingKeys::columnsSection(mode), key,
+        store.RegSaveSetting(SettingKeys::Application, SettingKeys::columnsSection(modeText(mode)), key,
                              QString::number(width));
     }
 }
 
-QList<int> loadColumnWidths(const SettingsStore &store, const QString &mode,
+QList<int> loadColumnWidths(const SettingsStore &store, Mode mode,
                             const QStringList &keys)
 {
     QList<int> widths;
     widths.reserve(keys.size());
     for (const QString &key : keys) {
         const QString text = store.RegGetSetting(SettingKeys::Application,
-                                                 SettingKeys::columnsSection(mode), key, QString());
+                                                 SettingKeys::columnsSection(modeText(mode)), key, QString());
         const int width = text.isEmpty() ? -1 : numberFromText(text, -1);
         widths.append(width < 0 ? -1 : width);
     }

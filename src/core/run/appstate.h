@@ -27,7 +27,6 @@ public:
 
     bool AbortRequested = false;
     bool IsDownloading = false;
-    QString CurrentServer;
     QString QueueFileName;
 
     // The workers of the current or last run. Replacing them deletes the old ones.

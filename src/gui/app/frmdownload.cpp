@@ -271,6 +271,6 @@ void frmDownload::closeEvent(QCloseEvent *event)
 void frmDownload::storeOnClose()
 {
     SaveFormPosition();
-    m_modes->SaveColumnWidths(m_modes->modeName());
+    m_modes->SaveColumnWidths(m_modes->mode());
     m_store.RegSaveSetting(SettingKeys::DownloadFolder, txtDownloadTo->text());
 }

@@ -92,11 +92,9 @@ void ModeSwitch::setMask(const QString &mask)
 
 void ModeSwitch::onModeSwitch()
 {
-    AppState &state = m_session.state();
-    if (!state.CurrentServer.isEmpty())
-        SaveColumnWidths(state.CurrentServer);
-    const QString m = modeName();
-    const Mode mode = modeFromText(m);
+    if (m_shown)
+        SaveColumnWidths(*m_shown);
+    const Mode mode = this->mode();
 
     const ModeTexts texts = textsFor(mode);
     m_c.urlLabel.setText(texts.urlLabel);
@@ -112,9 +110,9 @@ void ModeSwitch::onModeSwitch()
             m_prompts.showTips(&m_window, m_store);
     }
 
-    LoadMRU(m);
-    LoadColumnWidths(m);
-    state.CurrentServer = m;
+    LoadMRU(mode);
+    LoadColumnWidths(mode);
+    m_shown = mode;
 }
 
 void ModeSwitch::applyColumnSet(Mode mode)
@@ -146,7 +144,7 @@ QStringList ModeSwitch::historyEntries() const
     return entries;
 }
 
-void ModeSwitch::LoadMRU(const QString &mode)
+void ModeSwitch::LoadMRU(Mode mode)
 {
     m_c.url.clear();
     m_c.url.addItems(History::loadMRU(m_store, mode));
@@ -155,7 +153,7 @@ void ModeSwitch::LoadMRU(const QString &mode)
     m_c.url.clearEditText();
 }
 
-void ModeSwitch::SaveMRU(const QString &mode)
+void ModeSwitch::SaveMRU(Mode mode)
 {
     History::saveMRU(m_store, mode, historyEntries());
 }
@@ -171,7 +169,7 @@ void ModeSwitch::updateHistory()
     m_c.url.addItems(entries);
     m_c.url.setCurrentIndex(-1);
     m_c.url.setEditText(text);
-    SaveMRU(modeName());
+    SaveMRU(mode());
 }
 
 bool ModeSwitch::eventFilter(QObject *watched, QEvent *event)
@@ -183,7 +181,7 @@ bool ModeSwitch::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void ModeSwitch::SaveColumnWidths(const QString &mode)
+void ModeSwitch::SaveColumnWidths(Mode mode)
 {
     const qreal dpi = Twips::dpiOf(&m_window);
     History::ColumnWidths widths;
@@ -195,7 +193,7 @@ void ModeSwitch::SaveColumnWidths(const QString &mode)
     History::saveColumnWidths(m_store, mode, widths);
 }
 
-void ModeSwitch::LoadColumnWidths(const QString &mode)
+void ModeSwitch::LoadColumnWidths(Mode mode)
 {
     const qreal dpi = Twips::dpiOf(&m_window);
     const QList<ColumnDef> &columns = m_session.files().columns();

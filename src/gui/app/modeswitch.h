@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 #include "core/filelist/mode.h"
 
@@ -51,10 +52,12 @@ public:
     QString mask() const;
     void setMask(const QString &mask);
 
-    void LoadMRU(const QString &mode);
-    void SaveMRU(const QString &mode);
-    void SaveColumnWidths(const QString &mode);
-    void LoadColumnWidths(const QString &mode);
+    void LoadMRU(Mode mode);
+    void SaveMRU(Mode mode);
+    void SaveColumnWidths(Mode mode);
+    void LoadColumnWidths(Mode mode);
+    // The mode whose columns the list shows; none before the first switch.
+    std::optional<Mode> shownMode() const { return m_shown; }
 
     // The base-URL box lost the focus: moves its text to the top of the history.
     void updateHistory();
@@ -72,4 +75,5 @@ private:
     const SettingsStore &m_store;
     RunSession &m_session;
     Prompts &m_prompts;
+    std::optional<Mode> m_shown;
 };
