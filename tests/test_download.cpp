@@ -2,16 +2,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QLocale>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <memory>
 #include <optional>
-#include <utility>
 
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"
@@ -27,67 +24,46 @@ using Serve = TestServer::Mode;
 using RowId = FileListModel::RowId;
 using Params = DownloadRun::Params;
 using Mark = FileListModel::RowMark;
+using Headers = QList<QPair<QByteArray, QByteArray>>;
 
-// A made-up host of this executable only; the host mapping sends it to the test server.
-const QString Host = QStringLiteral("http://dl.files.test");
-// Upper bound for "the run ended"; never a timing expectation.
-constexpr int EndBoundMs = 8000;
+const QString Host = QStringLiteral("http://dl.files.test"); // mapped to the test server
+constexpr int EndBoundMs = 8000; // an upper bound for "the run ended", never a timing expectation
 constexpr qint64 BigSize = 200000;
 
-Response answer(int status, const QByteArray &body = "busy",
-                const QList<QPair<QByteArray, QByteArray>> &headers = {})
+Response answer(int status, const QByteArray &body = "busy", const Headers &headers = {})
 {
     Response r = serve(body);
     r.status = status;
-    r.reason = "Reason";
     r.headers = headers;
     return r;
 }
 
 } // namespace
 
-class TestDownload : public QObject
+class TestDownload : public RunFixture
 {
     Q_OBJECT
 
-    TestServer m_server;
     QTemporaryDir m_elsewhere; // outside the download folder
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Session> m_s;
     QList<int> m_progress; // the overall bar's values
     QList<bool> m_multi;
     QList<RowId> m_started;
 
-    AppState &state() { return m_s->run.state(); }
-    SlotBoard &board() { return m_s->run.board(); }
-    FileListModel &files() { return m_s->run.files(); }
-    DownloadRun &run() { return m_s->run.download(); }
-    QString status() const { return m_s->statuses.value(m_s->statuses.size() - 1); }
-    QString folder() const { return m_dir->path(); }
+    DownloadRun &run() { return session().download(); }
     QString target(const QString &name) const { return m_dir->filePath(name); }
-
     QString at(const QByteArray &path, const std::optional<Response> &response = {})
     {
         if (response)
             m_server.route(path, *response);
         return Host + QString::fromLatin1(path);
     }
-    RowId addUrl(const QString &name, const QString &url, bool checked = true,
-                 const QString &size = {})
+    RowId add(const QString &name, const QString &url, bool ticked = true, const QString &size = {})
     {
         const RowId id = files().addRow({name, size, url, {}});
-        files().setChecked(files().rowOf(id), checked);
+        files().setChecked(files().rowOf(id), ticked);
         return id;
     }
-    RowId add(const QString &name, const QByteArray &path, bool checked = true)
-    {
-        return addUrl(name, at(path), checked);
-    }
-    RowId add(const QString &name, const QByteArray &path, const Response &response)
-    {
-        return addUrl(name, at(path, response));
-    }
-    // One 0 or 1 per row: its tick.
     QString ticks()
     {
         QString bits;
@@ -95,18 +71,10 @@ class TestDownload : public QObject
             bits += files().isChecked(row) ? u'1' : u'0';
         return bits;
     }
-
     Params params(int threads = 1, int timeoutMs = 5000) const
     {
-        Params p;
-        p.folder = folder();
-        p.mode = Mode::Zing;
-        p.threads = threads;
-        p.timeoutMs = timeoutMs;
-        p.retries = 0; // the retry tests ask for them
-        return p;
+        return {.folder = m_dir->path(), .threads = threads, .timeoutMs = timeoutMs, .retries = 0};
     }
-
     // Starts a run that must be accepted and waits for its end; false when it did not end.
     bool runToEnd(const Params &p)
     {
@@ -115,55 +83,44 @@ class TestDownload : public QObject
         if (run().start(p) != DownloadRun::Start::Started)
             return false;
         // Every row may fail at once (a folder that cannot be written), inside start() itself.
-        if (finished.isEmpty() && !finished.wait(EndBoundMs))
-            return false;
-        return finished.count() == 1 && !run().isRunning() && !state().isRunActive() &&
-               !state().AnyThreadBusy();
+        return (!finished.isEmpty() || finished.wait(EndBoundMs)) && finished.count() == 1 &&
+               !run().isRunning() && !state().isRunActive() && !state().AnyThreadBusy();
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_server.listen());
-        QVERIFY(mapHosts(m_server, {"dl.files.test:80"}));
+        QVERIFY(m_server.listen() && mapHosts({"dl.files.test:80"}));
         QVERIFY(writeFile(m_elsewhere.filePath("local.bin"), patternBody(300000)));
     }
 
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_s = std::make_unique<Session>();
+        newSession();
         files().setColumns(columnSet(Mode::Zing));
         m_progress.clear();
         m_multi.clear();
         m_started.clear();
         connect(&state(), &AppState::progressChanged, &run(),
                 [this] { m_progress.append(state().progress().value); });
-        connect(&run(), &DownloadRun::multiSelectChanged, &run(),
-                [this](bool multi) { m_multi.append(multi); });
-        connect(&run(), &DownloadRun::rowStarted, &run(),
-                [this](RowId id) { m_started.append(id); });
+        connect(&run(), &DownloadRun::multiSelectChanged, &run(), [this](bool m) { m_multi << m; });
+        connect(&run(), &DownloadRun::rowStarted, &run(), [this](RowId id) { m_started << id; });
     }
 
-    void cleanup()
-    {
-        m_s.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_session.reset(); }
 
     void fileNames_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url"); // empty: the name cleaned alone
         QTest::addColumn<QString>("saved");
-        const QString control = "a" + QString(QChar(0x01)) + QChar(0x09) + QChar(0x0A) +
-                                QChar(0x0D) + QChar(0x1F) + QChar(0x7F) + "b";
         const QString url = QStringLiteral("http://h/clean/file");
+        const QString control = QString::fromUtf16(u"a\x01\x09\x0a\x0d\x1f\x7f"
+                                                   u"b");
         // clang-format off
         QTest::newRow("plain") << "photo 1.jpg" << "" << "photo 1.jpg";
         QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j" << "" << "a_b_c_d_e_f_g_h_i_j";
-        QTest::newRow("only forbidden") << "\\/:*?\"<>|" << "" << "_________";
         QTest::newRow("control characters") << control << "" << "a______b";
         QTest::newRow("nul") << QString(QChar(0)) << "" << "_";
         QTest::newRow("empty") << "" << "" << "_";
@@ -171,9 +128,7 @@ private Q_SLOTS:
         QTest::newRow("dot dot") << ".." << "" << "_";
         QTest::newRow("three dots stay") << "..." << "" << "...";
         QTest::newRow("hidden name stays") << ".profile" << "" << ".profile";
-        QTest::newRow("parent path") << "../x" << "" << ".._x";
-        QTest::newRow("windows parent path") << "..\\..\\x" << "" << ".._.._x";
-        QTest::newRow("absolute path") << "/etc/passwd" << "" << "_etc_passwd";
+        QTest::newRow("parent path") << "..\\../x" << "" << ".._.._x";
         QTest::newRow("unicode kept") << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg") << "" << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg");
         QTest::newRow("spaces kept") << "  " << "" << "  ";
         // A name that says nothing takes the last part of the URL's path.
@@ -194,134 +149,71 @@ private Q_SLOTS:
         QTEST(url.isEmpty() ? CleanFileName(name) : downloadName(name, url), "saved");
     }
 
-    void refusalsChangeNothing_data()
-    {
-        QTest::addColumn<bool>("ticked");
-        QTest::addColumn<bool>("withFolder");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<QList<int>>("progress"); // maximum, value
-        QTest::newRow("nothing ticked")
-            << false << true << int(DownloadRun::Start::NothingChecked) << QList<int>{10, 7};
-        QTest::newRow("no folder")
-            << true << false << int(DownloadRun::Start::NoFolder) << QList<int>{2, 0};
-    }
-
-    void refusalsChangeNothing()
-    {
-        QFETCH(bool, ticked);
-        QFETCH(bool, withFolder);
-        add("a.bin", "/refuse/a.bin", ticked);
-        add("b.bin", "/refuse/b.bin", false);
-        add("c.bin", "/refuse/c.bin", ticked);
-        state().setProgress({0, 10, 7});
-        const qsizetype requests = m_server.requestHeads().size();
-        QSignalSpy finished(&run(), &DownloadRun::finished);
-        Params p = params();
-        p.folder = withFolder ? p.folder : QString();
-        QTEST(int(run().start(p)), "start");
-        QTEST((QList<int>{state().progress().maximum, state().progress().value}), "progress");
-        QVERIFY(!run().isRunning());
-        QVERIFY(!state().isRunActive());
-        QVERIFY(m_multi.isEmpty() && m_started.isEmpty());
-        QTest::qWait(100);
-        QCOMPARE(finished.count(), 0);
-        QCOMPARE(m_server.requestHeads().size(), requests);
-        QVERIFY(entries(folder()).isEmpty());
-        QCOMPARE(ticks(), ticked ? "101" : "000");
-        QCOMPARE(files().rowMark(0), Mark::None);
-    }
-
     void filesLandByteExact()
     {
-        const QByteArray small = patternBody(1, 1), medium = patternBody(3000, 2),
-                         large = patternBody(300000, 3);
-        const QByteArray chunked = patternBody(50000, 4), moved = patternBody(7000, 9);
-        m_server.route("/ok/final.bin", serve(moved));
-        const QList<RowId> ids = {
-            add("small.bin", "/ok/small.bin", serve(small)),
-            add("medium.bin", "/ok/medium.bin", serve(medium, Serve::Slow, 5, 500)),
-            add("large.bin", "/ok/large.bin", serve(large)),
-            add("chunked.bin", "/ok/chunked.bin", serve(chunked, Serve::Chunked, 0, 4000)),
-            // Only the final body lands, never the redirect's own page; the name stays inside.
-            add("../up:.bin", "/ok/moved.bin",
-                answer(302, "<html>moved</html>", {{"Location", "/ok/final.bin"}})),
-        };
-        const RowId skipped = add("skip.txt", "/ok/skip.txt", false);
-        QSignalSpy done(&run(), &DownloadRun::fileDone);
-        QVERIFY(QDir(folder()).mkdir("in"));
+        const QHash<QString, QByteArray> bodies{{"small.bin", patternBody(1, 1)},
+                                                {"medium.bin", patternBody(3000, 2)},
+                                                {"large.bin", patternBody(300000, 3)},
+                                                {"chunked.bin", patternBody(50000, 4)},
+                                                {".._up_.bin", patternBody(7000, 5)}};
+        m_server.route("/ok/final", serve(bodies[".._up_.bin"]));
+        const QList<RowId> ids{
+            add("small.bin", at("/ok/small", serve(bodies["small.bin"]))),
+            add("medium.bin", at("/ok/medium", serve(bodies["medium.bin"], Serve::Slow, 5, 500))),
+            add("large.bin", at("/ok/large", serve(bodies["large.bin"]))),
+            add("chunked.bin",
+                at("/ok/chunked", serve(bodies["chunked.bin"], Serve::Chunked, 0, 4000))),
+            // Only the final body lands, never the redirect's page; the name stays inside.
+            add("../up:.bin", at("/ok/moved", answer(302, "moved", {{"Location", "/ok/final"}})))};
+        add("skip.txt", at("/ok/skip"), false);
+        QVERIFY(QDir(m_dir->path()).mkdir("in"));
         Params p = params(2);
         p.folder = target("in/");
         QVERIFY(runToEnd(p));
-
-        const QString in = target("in/");
-        QCOMPARE(readFile(in + "small.bin"), small);
-        QCOMPARE(readFile(in + "medium.bin"), medium);
-        QCOMPARE(readFile(in + "large.bin"), large);
-        QCOMPARE(readFile(in + "chunked.bin"), chunked);
-        QCOMPARE(readFile(in + ".._up_.bin"), moved);
-        QCOMPARE(entries(folder()), QStringList{"in"});
-        QCOMPARE(entries(in), (QStringList{".._up_.bin", "chunked.bin", "large.bin", "medium.bin",
-                                           "small.bin"}));
-        // A new file gets what any new file of the user gets, not a temporary file's 0600.
+        QCOMPARE(entries(m_dir->path()), QStringList{"in"});
+        QCOMPARE(entries(target("in")), sortedKeys(bodies));
+        for (auto it = bodies.cbegin(); it != bodies.cend(); ++it)
+            QCOMPARE(readFile(target("in/" + it.key())), it.value());
+        // A new file gets what any new file of the user gets, not a part file's 0600.
         QVERIFY(writeFile(target("plain"), "x"));
-        QCOMPARE(QFileInfo(in + "small.bin").permissions(),
+        QCOMPARE(QFileInfo(target("in/small.bin")).permissions(),
                  QFileInfo(target("plain")).permissions());
-        QCOMPARE(m_server.requestCount("/ok/skip.txt"), 0);
-        QCOMPARE(m_server.lastHostHeader(), QByteArray("dl.files.test"));
+        QCOMPARE(m_server.requestCount("/ok/skip"), 0);
         QCOMPARE(ticks(), "000000");
-        for (int row = 0; row < files().rowCount(); ++row)
-            QCOMPARE(files().rowMark(row), Mark::None);
-        QCOMPARE(status(), QStringLiteral("5 files downloaded"));
-        QCOMPARE(run().succeeded(), 5);
-        QVERIFY(run().failures().isEmpty());
-        QCOMPARE(done.count(), 5);
-        for (const QList<QVariant> &args : std::as_const(done))
-            QVERIFY(args.at(1).toBool() && args.at(0).value<RowId>() != skipped);
-        // One step per file up to the ticked rows, then empty again when the run ends.
-        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 0}));
-        QCOMPARE(state().progress().maximum, 5);
-        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QCOMPARE(status(), "5 files downloaded");
+        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 0})); // a step per file, then empty
         QCOMPARE(m_started, ids);
-        for (int slot = 0; slot < board().count(); ++slot) {
-            QVERIFY(board().at(slot).status.startsWith(QLatin1String("Done: ")));
-            QCOMPARE(board().at(slot).url, QString());
-            QCOMPARE(board().at(slot).progress, 0);
-        }
     }
 
     void slotProgress_data()
     {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QList<int>>("values");
         QTest::addColumn<int>("size");
+        QTest::addColumn<QList<int>>("values");
         // Without a usable length each piece adds 10, up to 99 until the body is whole. A
         // transfer coding makes the client ignore the length; the pieces arrive one by one.
         Response paced = serve(patternBody(15000), Serve::Slow, 50, 1000);
         paced.headers = {{"Transfer-Encoding", "identity"}, {"Connection", "close"}};
-        m_server.route("/progress/paced", paced);
-        m_server.route("/progress/length", serve(patternBody(5000), Serve::Slow, 5, 1000));
-        QTest::newRow("no length")
-            << QByteArray("/progress/paced")
-            << QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 0} << 15000;
-        QTest::newRow("a length") << QByteArray("/progress/length")
-                                  << QList<int>{0, 20, 40, 60, 80, 100, 0} << 5000;
+        m_server.route("/progress/no%20length", paced);
+        m_server.route("/progress/a%20length", serve(patternBody(5000), Serve::Slow, 5, 1000));
+        // clang-format off
+        QTest::newRow("no length") << 15000 << QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 0};
+        QTest::newRow("a length") << 5000 << QList<int>{0, 20, 40, 60, 80, 100, 0};
+        // clang-format on
     }
 
     void slotProgress()
     {
-        QFETCH(QByteArray, path);
         QFETCH(int, size);
-        add("p.bin", path);
+        add("p.bin", at("/progress/" + QByteArray(QTest::currentDataTag()).toPercentEncoding()));
         QList<int> values;
         QObject context;
-        connect(&board(), &SlotBoard::slotChanged, &context, [&](int slot) {
-            if (slot == 0 && (values.isEmpty() || values.last() != board().at(0).progress))
+        connect(&board(), &SlotBoard::slotChanged, &context, [&] {
+            if (values.isEmpty() || values.last() != board().at(0).progress)
                 values.append(board().at(0).progress);
         });
         QVERIFY(runToEnd(params()));
         QTEST(values, "values");
         QCOMPARE(readFile(target("p.bin")), patternBody(size));
-        QCOMPARE(status(), QStringLiteral("1 files downloaded"));
     }
 
     void existingFilesFollowTheChoice_data()
@@ -330,50 +222,48 @@ private Q_SLOTS:
         QTest::addColumn<bool>("existing");    // has.bin holds "old" before the run
         QTest::addColumn<QString>("sizeCell"); // the size check's answer
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QStringList>("files");
         QTest::addColumn<QByteArray>("kept"); // what has.bin holds afterwards
+        QTest::addColumn<bool>("both");       // the body went to "has (2).bin"
         QTest::addColumn<int>("requests");
-        const int replace = int(DownloadRun::IfExists::Replace),
-                  skip = int(DownloadRun::IfExists::Skip);
-        const QStringList one{"has.bin"}, both{"has (2).bin", "has.bin"};
-        const QByteArray longer = patternBody(9000, 6);
+        const int replace = int(DownloadRun::IfExists::Replace);
+        const int skip = int(DownloadRun::IfExists::Skip);
+        const int keepBoth = int(DownloadRun::IfExists::KeepBoth);
+        const QByteArray longer = patternBody(9000, 6), none, n = "n", fresh = "new!", old = "old";
         // clang-format off
-        QTest::newRow("replace, shorter") << replace << true << "" << QByteArray("n") << one << QByteArray("n") << 1;
-        QTest::newRow("replace, empty") << replace << true << "" << QByteArray() << one << QByteArray() << 1;
-        QTest::newRow("replace, longer") << replace << true << "" << longer << one << longer << 1;
-        QTest::newRow("empty, no file before") << replace << false << "" << QByteArray() << one << QByteArray() << 1;
-        QTest::newRow("skip") << skip << true << "" << QByteArray("new!") << one << QByteArray("old") << 0;
-        QTest::newRow("skip, same size") << skip << true << "3" << QByteArray("new!") << one << QByteArray("old") << 0;
-        QTest::newRow("skip, other size keeps both") << skip << true << "4" << QByteArray("new!") << both << QByteArray("old") << 1;
-        QTest::newRow("keep both") << int(DownloadRun::IfExists::KeepBoth) << true << "" << QByteArray("new!") << both << QByteArray("old") << 1;
+        QTest::newRow("replace, shorter") << replace << true << "" << n << n << false << 1;
+        QTest::newRow("replace, empty") << replace << true << "" << none << none << false << 1;
+        QTest::newRow("replace, longer") << replace << true << "" << longer << longer << false << 1;
+        QTest::newRow("empty, no file before") << replace << false << "" << none << none << false << 1;
+        QTest::newRow("skip") << skip << true << "" << fresh << old << false << 0;
+        QTest::newRow("skip, same size") << skip << true << "3" << fresh << old << false << 0;
+        QTest::newRow("skip, other size keeps both") << skip << true << "4" << fresh << old << true << 1;
+        QTest::newRow("keep both") << keepBoth << true << "" << fresh << old << true << 1;
         // clang-format on
     }
 
     void existingFilesFollowTheChoice()
     {
         QFETCH(int, choice);
+        QFETCH(bool, existing);
         QFETCH(QString, sizeCell);
         QFETCH(QByteArray, body);
-        QFETCH(QStringList, files);
-        QFETCH(int, requests);
-        QFETCH(bool, existing);
+        QFETCH(bool, both);
         if (existing)
             QVERIFY(writeFile(target("has.bin"), "old"));
         const QByteArray path =
             "/exists/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
-        addUrl("has.bin", at(path, serve(body)), true, sizeCell);
+        add("has.bin", at(path, serve(body)), true, sizeCell);
         QSignalSpy skipped(&run(), &DownloadRun::skipped);
         Params p = params();
         p.ifExists = DownloadRun::IfExists(choice);
         QVERIFY(runToEnd(p));
-        QCOMPARE(entries(folder()), files);
         QTEST(readFile(target("has.bin")), "kept");
-        if (files.size() == 2)
-            QCOMPARE(readFile(target("has (2).bin")), body);
-        QCOMPARE(m_server.requestCount(path), requests);
-        QCOMPARE(skipped.size(), 1 - requests);
+        QCOMPARE(readFile(target("has (2).bin")), both ? body : "<unreadable>");
+        QCOMPARE(entries(m_dir->path()).size(), both ? 2 : 1);
+        QTEST(m_server.requestCount(path), "requests");
+        QCOMPARE(skipped.size() + m_server.requestCount(path), 1);
         QCOMPARE(ticks(), "0");
-        QCOMPARE(status(), QStringLiteral("1 files downloaded"));
+        QCOMPARE(status(), "1 files downloaded");
     }
 
     void failureKeepsWhatWasThere_data()
@@ -412,67 +302,54 @@ private Q_SLOTS:
         QFETCH(int, existing);
         QFETCH(QString, reason);
         const QByteArray before = patternBody(5000, 7);
-        if (existing == 1)
-            QVERIFY(writeFile(target("gone.jpg"), before));
-        if (existing == 2)
-            QVERIFY(QDir(folder()).mkpath("gone.jpg/keep"));
-        const RowId id = addUrl("gone.jpg", url);
-        QSignalSpy done(&run(), &DownloadRun::fileDone);
+        QVERIFY(existing != 1 || writeFile(target("gone.jpg"), before));
+        QVERIFY(existing != 2 || QDir(m_dir->path()).mkpath("gone.jpg/keep"));
+        add("gone.jpg", url);
         QVERIFY(runToEnd(params(1, 400)));
-
-        if (existing == 1)
-            QCOMPARE(readFile(target("gone.jpg")), before);
-        QCOMPARE(entries(folder()), existing ? QStringList{"gone.jpg"} : QStringList());
-        if (existing == 2)
-            QCOMPARE(entries(target("gone.jpg")), QStringList{"keep"});
-        const int row = files().rowOf(id);
-        QVERIFY(files().isChecked(row)); // the next run tries it again
-        QCOMPARE(files().rowMark(row), Mark::Failed);
+        QCOMPARE(readFile(target("gone.jpg")), existing == 1 ? before : "<unreadable>");
+        QCOMPARE(entries(m_dir->path()), existing ? QStringList{"gone.jpg"} : QStringList());
+        QCOMPARE(entries(target("gone.jpg")), existing == 2 ? QStringList{"keep"} : QStringList());
+        QVERIFY(files().isChecked(0)); // the next run tries it again
+        QCOMPARE(files().rowMark(0), Mark::Failed);
         QVERIFY(
-            files().data(files().index(row, 0), Qt::ToolTipRole).toString().startsWith("Failed: "));
-        QCOMPARE(status(), QStringLiteral("0 files downloaded, 1 failed"));
+            files().data(files().index(0, 0), Qt::ToolTipRole).toString().startsWith("Failed: "));
+        QCOMPARE(status(), "0 files downloaded, 1 failed");
         QCOMPARE(run().failures().size(), 1);
         QCOMPARE(run().failures().first().target, target("gone.jpg"));
         QVERIFY2(run().failures().first().reason.contains(reason),
                  qPrintable(run().failures().first().reason));
-        QCOMPARE(done.count(), 1);
-        QCOMPARE(done.first().at(1).toBool(), false);
-        QCOMPARE(m_progress.mid(m_progress.size() - 2),
-                 (QList<int>{1, 0})); // a failed file still counts
+        QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{1, 0})); // a failure counts
     }
 
     void targetsThatAreNotOursAreKept_data()
     {
-        QTest::addColumn<bool>("duringTransfer"); // else before the run
-        QTest::addColumn<int>("kind"); // 0 a link to a file outside, 1 a dangling link, 2 a file
+        QTest::addColumn<bool>("during"); // planted during the transfer, else before the run
+        QTest::addColumn<int>("kind");    // 0 a link to a file outside, 1 a dangling link, 2 a file
         QTest::addColumn<QString>("reason");
         const QString link = QStringLiteral("target is a symbolic link");
+        // clang-format off
         QTest::newRow("link to a file outside the folder") << false << 0 << link;
         QTest::newRow("dangling link") << false << 1 << link;
         QTest::newRow("link planted during the transfer") << true << 0 << link;
-        QTest::newRow("file that appeared during the transfer, keeping both")
-            << true << 2 << "was kept";
+        QTest::newRow("file that appeared during the transfer, keeping both") << true << 2 << "was kept";
+        // clang-format on
     }
 
     void targetsThatAreNotOursAreKept()
     {
-        QFETCH(bool, duringTransfer);
+        QFETCH(bool, during);
         QFETCH(int, kind);
         QFETCH(QString, reason);
-        const QString inner = target("inner"), outside = target("outside.txt"),
-                      name = inner + "/evil.txt";
-        QVERIFY(QDir(folder()).mkdir("inner"));
-        if (kind != 1)
-            QVERIFY(writeFile(outside, "keep me"));
+        const QString inner = target("inner"), outside = target("outside"), name = inner + "/evil";
+        QVERIFY(QDir(m_dir->path()).mkdir("inner"));
+        QVERIFY(kind == 1 || writeFile(outside, "keep me"));
         const auto plant = [&] {
             return kind == 2 ? writeFile(name, "theirs") : QFile::link(outside, name);
         };
-        if (!duringTransfer)
-            QVERIFY(plant());
-        add("evil.txt", "/link/evil.txt",
-            serve("attacker", Serve::Normal, duringTransfer ? 300 : 0));
+        QVERIFY(during || plant());
+        add("evil", at("/link/evil", serve("attacker", Serve::Normal, during ? 300 : 0)));
         QObject context;
-        if (duringTransfer)
+        if (during)
             connect(&m_server, &TestServer::requestReceived, &context, [&] { QVERIFY(plant()); });
         Params p = params();
         p.folder = inner;
@@ -481,112 +358,107 @@ private Q_SLOTS:
         QCOMPARE(run().failures().size(), 1);
         QVERIFY2(run().failures().first().reason.contains(reason),
                  qPrintable(run().failures().first().reason));
-        QCOMPARE(readFile(outside), kind == 1 ? QByteArray("<unreadable>") : QByteArray("keep me"));
+        QCOMPARE(readFile(outside), kind == 1 ? "<unreadable>" : "keep me");
         if (kind == 2)
-            QCOMPARE(readFile(name), QByteArray("theirs"));
+            QCOMPARE(readFile(name), "theirs");
         else
             QCOMPARE(QFileInfo(name).symLinkTarget(), outside);
-        QCOMPARE(entries(inner), QStringList{"evil.txt"});
+        QCOMPARE(entries(inner), QStringList{"evil"});
     }
 
     void failedRowsAreRetriedByTheNextRun()
     {
-        m_server.routeSequence("/mixed/b.txt", {answer(503), serve("now here")});
-        add("a.txt", "/mixed/a.txt", serve("aaa"));
-        add("b.txt", "/mixed/b.txt");
-        add("c.txt", "/mixed/c.txt", serve("ccc"));
-        add("d.txt", "/mixed/missing-d.txt");
+        m_server.routeSequence("/mixed/b", {answer(503), serve("now here")});
+        add("a.txt", at("/mixed/a", serve("aaa")));
+        add("b.txt", at("/mixed/b"));
+        add("c.txt", at("/mixed/c", serve("ccc")));
+        add("d.txt", at("/mixed/missing"));
         QVERIFY(runToEnd(params(3)));
-        QCOMPARE(status(), QStringLiteral("2 files downloaded, 2 failed"));
-        QCOMPARE(entries(folder()), (QStringList{"a.txt", "c.txt"}));
+        QCOMPARE(status(), "2 files downloaded, 2 failed");
+        QCOMPARE(entries(m_dir->path()), (QStringList{"a.txt", "c.txt"}));
         QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{4, 0}));
         QCOMPARE(ticks(), "0101");
-
         m_progress.clear();
         m_multi.clear();
         QVERIFY(runToEnd(params(3)));
         // The counts are those of the second run alone.
-        QCOMPARE(status(), QStringLiteral("1 files downloaded, 1 failed"));
+        QCOMPARE(status(), "1 files downloaded, 1 failed");
         QCOMPARE(run().succeeded(), 1);
-        QCOMPARE(readFile(target("b.txt")), QByteArray("now here"));
+        QCOMPARE(readFile(target("b.txt")), "now here");
         QCOMPARE(files().rowMark(1), Mark::None);
         QCOMPARE(ticks(), "0001");
         QCOMPARE(m_progress, (QList<int>{0, 1, 2, 0}));
         QCOMPARE(m_multi, (QList<bool>{false, true}));
-        // An abort while idle changes nothing.
+        // An abort while idle changes nothing; with nothing ticked no run starts.
         QSignalSpy finished(&run(), &DownloadRun::finished);
         state().AbortAll();
+        files().setChecked(3, false);
+        state().setProgress({0, 10, 7});
+        QCOMPARE(run().start(params()), DownloadRun::Start::NothingChecked);
         QTest::qWait(50);
         QCOMPARE(finished.count(), 0);
         QCOMPARE(m_multi.size(), 2);
+        QCOMPARE(state().progress().maximum + state().progress().value, 17);
+        QVERIFY(!state().isRunActive());
     }
 
-    void missingFolderFailsEveryRow()
+    void folderNotChosenOrMissing()
     {
-        const QString missing = target("no/such/folder");
-        for (const char *name : {"a.txt", "b.txt", "c.txt"})
-            add(name, "/nofolder/" + QByteArray(name));
+        add("a.txt", at("/nofolder/a"));
+        add("b.txt", at("/nofolder/b"), false);
+        add("c.txt", at("/nofolder/c"));
         const qsizetype requests = m_server.requestHeads().size();
         Params p = params(2);
-        p.folder = missing;
+        p.folder.clear();
+        QCOMPARE(run().start(p), DownloadRun::Start::NoFolder);
+        // Only the overall bar learns how many rows are ticked.
+        QCOMPARE(state().progress().maximum, 2);
+        QVERIFY(!state().isRunActive() && m_started.isEmpty() && m_multi.isEmpty());
+        p.folder = target("no/such/folder");
         QVERIFY(runToEnd(p));
-        QCOMPARE(status(), QStringLiteral("0 files downloaded, 3 failed"));
-        QCOMPARE(run().failures().first().target, missing + "/a.txt");
+        QCOMPARE(status(), "0 files downloaded, 2 failed");
+        QCOMPARE(run().failures().first().target, p.folder + "/a.txt");
         QCOMPARE(m_server.requestHeads().size(), requests);
-        QVERIFY(!QFileInfo::exists(missing));
-        QCOMPARE(m_started.size(), 3);
-        QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{3, 0}));
+        QVERIFY(!QFileInfo::exists(p.folder));
+        QCOMPARE(m_started.size(), 2);
+        QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{2, 0}));
         QCOMPARE(m_multi, (QList<bool>{false, true}));
-        QCOMPARE(ticks(), "111");
+        QCOMPARE(ticks(), "101");
         QCOMPARE(files().rowMark(2), Mark::Failed);
     }
 
-    void abortLeavesNoPartialFile()
+    void abortStopsEverything()
     {
         const QByteArray before = patternBody(3000, 8);
         QVERIFY(writeFile(target("had.bin"), before));
-        add("had.bin", "/abort/had.bin", serve(patternBody(200000), Serve::Slow, 20, 1000));
-        add("new.bin", "/abort/new.bin", serve(patternBody(200000), Serve::Slow, 20, 1000));
-        add("later.bin", "/abort/later.bin", serve("later"));
-        board().resize(2);
+        add("had.bin", at("/abort/had", serve(patternBody(200000), Serve::Slow, 20, 1000)));
+        add("new.bin", at("/abort/new", serve(patternBody(200000), Serve::Slow, 20, 1000)));
+        add("busy.bin", at("/abort/busy", answer(503, "busy", {{"Retry-After", "30"}})));
+        add("later.bin", at("/abort/later", serve("later")));
+        board().resize(3);
         QSignalSpy finished(&run(), &DownloadRun::finished);
-        QCOMPARE(run().start(params(2)), DownloadRun::Start::Started);
-        // Both transfers have bytes on their way into part files.
-        QTRY_VERIFY_WITH_TIMEOUT(board().at(0).progress > 0 && board().at(1).progress > 0,
-                                 EndBoundMs);
-        state().AbortAll();
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EndBoundMs);
-        QCOMPARE(finished.first().first().toBool(), true);
-        QCOMPARE(status(), QStringLiteral("Download aborted"));
-        QCOMPARE(readFile(target("had.bin")), before);
-        QCOMPARE(ticks(), "111");
-        QCOMPARE(m_multi, (QList<bool>{false, true}));
-        QVERIFY(!run().isRunning() && !state().isRunActive() && !state().AnyThreadBusy());
-        // Nothing arrives after the end, nor starts later.
-        QTest::qWait(200);
-        QCOMPARE(entries(folder()), QStringList{"had.bin"});
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(m_server.requestCount("/abort/later.bin"), 0);
-    }
-
-    void abortEndsTheBackOffAtOnce()
-    {
-        const RowId id =
-            add("file.bin", "/busy/file.bin", answer(503, "busy", {{"Retry-After", "30"}}));
-        board().resize(1);
-        QSignalSpy finished(&run(), &DownloadRun::finished);
-        Params p = params();
+        Params p = params(3);
         p.retries = 3;
         QCOMPARE(run().start(p), DownloadRun::Start::Started);
-        QTRY_VERIFY_WITH_TIMEOUT(board().at(0).status.startsWith(QLatin1String("Retrying in 30 s")),
+        // Two transfers have bytes on their way into part files; the third waits to retry.
+        QTRY_VERIFY_WITH_TIMEOUT(board().at(0).progress > 0 && board().at(1).progress > 0 &&
+                                     board().at(2).status.startsWith("Retrying in 30 s"),
                                  EndBoundMs);
         state().AbortAll();
-        QCOMPARE(finished.count(), 1); // no waiting for the back-off
-        QCOMPARE(status(), QStringLiteral("Download aborted"));
-        // An abort is no failure of the file: ticked, in the normal colour.
-        QVERIFY(files().isChecked(files().rowOf(id)));
-        QCOMPARE(files().rowMark(files().rowOf(id)), Mark::None);
-        QCOMPARE(board().at(0).status, QStringLiteral("Aborted"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EndBoundMs); // not after the back-off
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(status(), "Download aborted");
+        QCOMPARE(readFile(target("had.bin")), before);
+        // An abort is no failure of a file: ticked, in the normal colour.
+        QCOMPARE(ticks(), "1111");
+        QCOMPARE(files().rowMark(2), Mark::None);
+        QCOMPARE(board().at(2).status, "Aborted");
+        QCOMPARE(m_multi, (QList<bool>{false, true}));
+        QVERIFY(!run().isRunning() && !state().isRunActive() && !state().AnyThreadBusy());
+        QTest::qWait(200); // nothing arrives after the end, nor starts later
+        QCOMPARE(entries(m_dir->path()), QStringList{"had.bin"});
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_server.requestCount("/abort/later"), 0);
     }
 
     void cutTransfersResume_data()
@@ -595,11 +467,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ranges");         // the server honours Range
         QTest::addColumn<qint64>("sizeThen");     // the file's size by then
         QTest::addColumn<bool>("lastAskedRange"); // the last request carried Range
-        QTest::newRow("same file: the rest") << QByteArray("\"v1\"") << true << BigSize << true;
+        const QByteArray v1 = "\"v1\"";
+        QTest::newRow("same file: the rest") << v1 << true << BigSize << true;
         QTest::newRow("changed file: from zero") << QByteArray("\"v2\"") << true << BigSize << true;
-        QTest::newRow("no range support: from zero")
-            << QByteArray("\"v1\"") << false << BigSize << true;
-        QTest::newRow("416: from zero") << QByteArray("\"v1\"") << true << BigSize / 4 << false;
+        QTest::newRow("no range support: from zero") << v1 << false << BigSize << true;
+        QTest::newRow("416: from zero") << v1 << true << BigSize / 4 << false;
     }
 
     void cutTransfersResume()
@@ -613,28 +485,24 @@ private Q_SLOTS:
             etagThen == "\"v1\"" && sizeThen == BigSize ? first : patternBody(sizeThen, 2);
         Response cut = serve(first, Serve::ResetMidBody);
         cut.headers = {{"ETag", "\"v1\""}};
-        Response whole = serve(second);
-        whole.headers = {{"ETag", etagThen}};
+        Response whole = answer(200, second, {{"ETag", etagThen}});
         whole.ranges = ranges;
         const QByteArray path =
             "/resume/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
         m_server.routeSequence(path, {cut, whole});
-        add("big.bin", path);
+        add("big.bin", at(path));
         QVERIFY(runToEnd(params()));
         QCOMPARE(run().failures().size(), 1);
         // What arrived waits in a hidden part file; the target's name is not taken.
-        QCOMPARE(entries(folder()), (QStringList{".big.bin.tbpart", ".big.bin.tbpart.json"}));
+        QCOMPARE(entries(m_dir->path()), (QStringList{".big.bin.tbpart", ".big.bin.tbpart.json"}));
         QCOMPARE(QFileInfo(target(".big.bin.tbpart")).size(), BigSize / 2);
-
-        files().setChecked(0, true);
         QVERIFY(runToEnd(params()));
         QVERIFY(run().failures().isEmpty());
         QCOMPARE(readFile(target("big.bin")), second);
-        QCOMPARE(entries(folder()), QStringList{"big.bin"});
+        QCOMPARE(entries(m_dir->path()), QStringList{"big.bin"});
         const QList<QByteArray> heads = m_server.requestHeads();
         QVERIFY(heads.at(heads.size() - (lastAskedRange ? 1 : 2))
-                    .contains("\r\nRange: bytes=" + QByteArray::number(BigSize / 2) +
-                              "-\r\nIf-Range: \"v1\"\r\n"));
+                    .contains("\r\nRange: bytes=100000-\r\nIf-Range: \"v1\"\r\n"));
         QCOMPARE(heads.last().contains("Range:"), lastAskedRange);
     }
 
@@ -660,32 +528,28 @@ private Q_SLOTS:
         const QByteArray body = patternBody(40000, 3);
         QList<Response> answers;
         for (const int status : std::as_const(statuses)) {
-            Response r = status >= 400 ? answer(status)
-                                       : serve(body, status ? Serve::Normal : Serve::ResetMidBody);
-            r.headers = {{"ETag", "\"e\""}};
-            r.ranges = true;
-            answers.append(r);
+            answers << answer(status ? status : 200, status < 400 ? body : "busy",
+                              {{"ETag", "\"e\""}});
+            answers.last().ranges = true;
+            answers.last().mode = status ? Serve::Normal : Serve::ResetMidBody;
         }
         const QByteArray path = "/retry/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
         m_server.routeSequence(path, answers);
-        add("file.bin", path);
-        QStringList slotTexts;
+        add("file.bin", at(path));
+        QStringList shown;
         QObject context;
         connect(&board(), &SlotBoard::slotChanged, &context,
-                [&](int i) { slotTexts.append(board().at(i).status); });
+                [&] { shown << board().at(0).status; });
         Params p = params();
         p.retries = retries;
         p.retryBaseMs = 10;
         QVERIFY(runToEnd(p));
         QCOMPARE(m_server.requestCount(path), requests);
-        QCOMPARE(run().failures().isEmpty(), ok);
-        if (ok)
-            QCOMPARE(readFile(target("file.bin")), body);
-        if (requests > 1)
-            QVERIFY2(slotTexts.contains(QStringLiteral("Retrying in 1 s (1 of %1)").arg(retries)),
-                     qPrintable(slotTexts.join(QLatin1Char('|'))));
-        QCOMPARE(board().at(0).status, ok ? QStringLiteral("Done: file.bin")
-                                          : "Failed: " + run().failures().first().reason);
+        QCOMPARE(readFile(target("file.bin")), ok ? body : "<unreadable>");
+        QCOMPARE(shown.contains(QStringLiteral("Retrying in 1 s (1 of %1)").arg(retries)),
+                 requests > 1);
+        QCOMPARE(board().at(0).status,
+                 ok ? "Done: file.bin" : "Failed: " + run().failures().first().reason);
     }
 
     void answersThatAreNotTheFile_data()
@@ -694,12 +558,13 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("type");
         QTest::addColumn<QString>("sizeCell");
         QTest::addColumn<QString>("summary");
-        const QString signedOut =
-            QStringLiteral("0 files downloaded, 1 failed; the server sent web pages instead of "
-                           "the files: sign in again and export your cookies to ");
+        const QString signedOut = QStringLiteral(
+            "0 files downloaded, 1 failed; the server sent web pages instead of the files: sign in "
+            "again and export your cookies to ");
+        const QByteArray html = "text/html";
         // clang-format off
-        QTest::newRow("sign-in page for a zip") << "a.zip" << QByteArray("text/html; charset=UTF-8") << "" << signedOut;
-        QTest::newRow("a web page that is one") << "a.html" << QByteArray("text/html") << "" << "1 files downloaded";
+        QTest::newRow("sign-in page for a zip") << "a.zip" << html + "; charset=UTF-8" << "" << signedOut;
+        QTest::newRow("a web page that is one") << "a.html" << html << "" << "1 files downloaded";
         QTest::newRow("size differs from the check") << "a.zip" << QByteArray("application/zip") << "999"
                                                      << "1 files downloaded; size differs from the size check: a.zip";
         // clang-format on
@@ -712,13 +577,11 @@ private Q_SLOTS:
         QFETCH(QString, sizeCell);
         QFETCH(QString, summary);
         QVERIFY(writeFile(target(name), "mine"));
-        const QByteArray page = "<html>sign in</html>";
-        addUrl(name, at("/page/" + name.toLatin1(), answer(200, page, {{"Content-Type", type}})),
-               true, sizeCell);
+        add(name, at("/page/" + name.toLatin1(), answer(200, "<html/>", {{"Content-Type", type}})),
+            true, sizeCell);
         QVERIFY(runToEnd(params()));
         QVERIFY2(status().startsWith(summary), qPrintable(status()));
-        QCOMPARE(readFile(target(name)),
-                 summary.contains(QLatin1String("web pages")) ? QByteArray("mine") : page);
+        QCOMPARE(readFile(target(name)), summary.contains("web pages") ? "mine" : "<html/>");
         QCOMPARE(run().sizesDiffering().size(), sizeCell.isEmpty() ? 0 : 1);
     }
 
@@ -727,7 +590,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("retry");
         QTest::addColumn<double>("jitter");
         QTest::addColumn<QByteArray>("retryAfter");
-        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("delay");
         // clang-format off
         QTest::newRow("first, no jitter") << 1 << 0.5 << QByteArray() << 1000;
         QTest::newRow("second, low jitter") << 2 << 0.0 << QByteArray() << 1500;
@@ -747,7 +610,7 @@ private Q_SLOTS:
         QFETCH(double, jitter);
         QFETCH(QByteArray, retryAfter);
         const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
-        QTEST(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), "expected");
+        QTEST(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), "delay");
     }
 
     void transferTexts_data()
@@ -757,17 +620,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         const qint64 MB = 1024 * 1024;
         // clang-format off
-        QTest::newRow("no speed yet") << QList<qint64>{0, 0} << 10 * MB << "0% \u00b7 0 bytes of 10.0 MB";
-        QTest::newRow("steady 1 MB/s") << QList<qint64>{0, 0, 1000, MB, 2000, 2 * MB} << 10 * MB
-                                       << "20% \u00b7 2.0 MB of 10.0 MB \u00b7 1.0 MB/s \u00b7 0:08 left";
+        QTest::newRow("no speed yet") << QList<qint64>{0, 0} << 10 * MB << "0% · 0 bytes of 10.0 MB";
+        QTest::newRow("steady 1 MB/s") << QList<qint64>{0, 0, 1000, MB, 2000, 2 * MB} << 10 * MB << "20% · 2.0 MB of 10.0 MB · 1.0 MB/s · 0:08 left";
         // Only the last three seconds count: a burst long ago no longer lifts the speed.
         QTest::newRow("old burst forgotten") << QList<qint64>{0, 0, 100, 50 * MB, 5000, 52 * MB, 8000, 55 * MB} << 400 * MB
-                                             << "13% \u00b7 55.0 MB of 400.0 MB \u00b7 1.0 MB/s \u00b7 5:45 left";
-        QTest::newRow("length unknown") << QList<qint64>{0, 0, 2000, 4 * MB} << qint64(-1) << "4.0 MB \u00b7 2.0 MB/s";
-        QTest::newRow("hours left") << QList<qint64>{0, 0, 1000, 1024} << 10 * MB
-                                    << "0% \u00b7 1.0 kB of 10.0 MB \u00b7 1.0 kB/s \u00b7 2:50:39 left";
+                                             << "13% · 55.0 MB of 400.0 MB · 1.0 MB/s · 5:45 left";
+        QTest::newRow("length unknown") << QList<qint64>{0, 0, 2000, 4 * MB} << qint64(-1) << "4.0 MB · 2.0 MB/s";
+        QTest::newRow("hours left") << QList<qint64>{0, 0, 1000, 1024} << 10 * MB << "0% · 1.0 kB of 10.0 MB · 1.0 kB/s · 2:50:39 left";
         QTest::newRow("restarted from zero") << QList<qint64>{0, 0, 1000, 5 * MB, 1500, 0, 2000, MB / 2} << 10 * MB
-                                             << "5% \u00b7 512.0 kB of 10.0 MB \u00b7 1.0 MB/s \u00b7 0:10 left";
+                                             << "5% · 512.0 kB of 10.0 MB · 1.0 MB/s · 0:10 left";
         // clang-format on
     }
 
@@ -784,10 +645,10 @@ private Q_SLOTS:
 
     void oneRunNeverReplacesItsOwnFiles_data()
     {
-        QTest::addColumn<QString>("names"); // "|" between rows
+        QTest::addColumn<QString>("names"); // a "|" between rows
         QTest::addColumn<QString>("paths");
         QTest::addColumn<QString>("ends"); // the file each row ends in
-        QTest::addColumn<int>("renamed");   // rows saved under another name than their own
+        QTest::addColumn<int>("renamed");  // rows saved under another name than their own
         // clang-format off
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
@@ -810,27 +671,27 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < rows.size(); ++i) {
             // Slow first rows, so later rows finish first and would win a race for the name.
             const QByteArray path = base + urls[i].toLatin1();
-            add(rows[i], path, serve("body of " + path, Serve::Normal, int(rows.size() - i) * 60));
+            add(rows[i],
+                at(path, serve("body of " + path, Serve::Normal, int(rows.size() - i) * 60)));
         }
         QSignalSpy savedAs(&run(), &DownloadRun::savedAs);
         QVERIFY(runToEnd(params(4)));
-        QStringList onDisk = QSet<QString>(saved.cbegin(), saved.cend()).values();
-        onDisk.sort();
-        QCOMPARE(entries(folder()), onDisk);
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            QCOMPARE(readFile(target(saved[i])), "body of " + base + urls[i].toLatin1());
+        QCOMPARE(entries(m_dir->path()),
+                 QSet<QString>(saved.cbegin(), saved.cend()).values().sorted());
         int requests = 0;
-        for (const QString &path : QSet<QString>(urls.cbegin(), urls.cend()))
-            requests += m_server.requestCount(base + path.toLatin1());
-        QCOMPARE(requests, onDisk.size());
-        QCOMPARE(status(), QStringLiteral("%1 files downloaded").arg(rows.size()));
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(readFile(target(saved[i])), "body of " + base + urls[i].toLatin1());
+            requests +=
+                urls.indexOf(urls[i]) == i ? m_server.requestCount(base + urls[i].toLatin1()) : 0;
+        }
+        QCOMPARE(requests,
+                 entries(m_dir->path()).size()); // a file the run already has is not fetched again
         QCOMPARE(ticks(), QString(rows.size(), u'0'));
         // Every row saved under another name than its own is told, in the list and by signal.
         QTEST(int(savedAs.size()), "renamed");
         for (const QList<QVariant> &signal : std::as_const(savedAs)) {
-            const int row = files().rowOf(signal.at(0).value<RowId>());
-            QCOMPARE(files().data(files().index(row, 0), Qt::ToolTipRole).toString(),
-                     "Saved as " + signal.at(2).toString());
+            const QModelIndex index = files().index(files().rowOf(signal.at(0).value<RowId>()), 0);
+            QCOMPARE(index.data(Qt::ToolTipRole).toString(), "Saved as " + signal.at(2).toString());
         }
     }
 
@@ -849,80 +710,62 @@ private Q_SLOTS:
         QFETCH(int, threads);
         QFETCH(bool, descending);
         for (const char *name : {"m", "c", "x", "a", "q"})
-            add(name, "/order/" + QByteArray(name), serve(name, Serve::Normal, 10));
+            add(name, at("/order/" + QByteArray(name), serve(name, Serve::Normal, 10)));
         if (descending) {
             files().setSortKey(1);
             files().columnClick(0);
             files().columnClick(0);
         }
-        QStringList taken;
-        QHash<int, QString> shown;
-        QObject context;
-        connect(&board(), &SlotBoard::slotChanged, &context, [&](int i) {
-            const QString url = board().at(i).url;
-            if (!url.isEmpty() && std::exchange(shown[i], url) != url)
-                taken.append(QStringLiteral("%1:%2").arg(i).arg(url));
-        });
-        RequestLog log(m_server, "/order/");
+        const SlotLog log(board());
         QVERIFY(runToEnd(params(threads)));
-        QTEST(taken.join(u' '), "taken");
+        QTEST(log.taken.join(u' '), "taken");
         QList<RowId> ids;
         for (int row = 0; row < files().rowCount(); ++row)
-            ids.append(files().idAt(row));
+            ids << files().idAt(row);
         QCOMPARE(m_started, ids);
-        if (threads == 1)
-            QCOMPARE(log.targets, column(files(), 0)); // the server is asked in the same order
-        QCOMPARE(status(), QStringLiteral("5 files downloaded"));
+        QCOMPARE(status(), "5 files downloaded");
     }
 
     void yahooRowsUseNameAndUrlColumns()
     {
         files().setColumns(columnSet(Mode::Yahoo));
         // Decoys in the other columns: only column 3 names the file, only 5 locates it.
-        const RowId id = files().addRow({"00042", "subject.bin",
-                                         at("/yahoo/decoy.bin", serve("decoy")), "y:1.bin", "10",
-                                         at("/yahoo/real.bin", serve("yahoo body")), "0000010"});
-        files().setChecked(files().rowOf(id), true);
+        files().addRow({"00042", "subject.bin", at("/yahoo/decoy", serve("decoy")), "y:1.bin", "10",
+                        at("/yahoo/real", serve("yahoo body")), "0000010"});
+        files().setChecked(0, true);
         Params p = params();
         p.mode = Mode::Yahoo;
         QVERIFY(runToEnd(p));
-        QCOMPARE(entries(folder()), QStringList{"y_1.bin"});
-        QCOMPARE(readFile(target("y_1.bin")), QByteArray("yahoo body"));
-        QCOMPARE(m_server.requestCount("/yahoo/decoy.bin"), 0);
-        QCOMPARE(ticks(), "0");
+        QCOMPARE(entries(m_dir->path()), QStringList{"y_1.bin"});
+        QCOMPARE(readFile(target("y_1.bin")), "yahoo body");
+        QCOMPARE(m_server.requestCount("/yahoo/decoy"), 0);
     }
 
     void rowsRemovedUntickedOrClearedDuringTheRun()
     {
-        add("r1", "/removed/r1", serve("r1", Serve::Normal, 300));
+        add("r1", at("/removed/r1", serve("r1", Serve::Normal, 300)));
         for (const char *name : {"r2", "r3", "r4", "r5"})
-            add(name, "/removed/" + QByteArray(name), serve(name));
-        RequestLog log(m_server, "/removed/");
-        board().resize(1);
+            add(name, at("/removed/" + QByteArray(name), serve(name)));
+        const RequestLog asked(m_server, "/removed/");
         QSignalSpy finished(&run(), &DownloadRun::finished);
-        QCOMPARE(run().start(params(1)), DownloadRun::Start::Started);
-        QCOMPARE(board().at(0).url, QStringLiteral("r1"));
+        QCOMPARE(run().start(params()), DownloadRun::Start::Started);
+        QCOMPARE(board().at(0).url, "r1");
         // r1 (running) and r3 (waiting) go; r4 is unticked.
         files().setSelected(0, 0, true);
         files().setSelected(2, 2, true);
         QCOMPARE(files().removeSelected(), 2);
-        QCOMPARE(files().cell(1, 0), QStringLiteral("r4"));
         files().setChecked(1, false);
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(log.targets, (QStringList{"r1", "r2", "r5"}));
-        const QStringList got = entries(folder());
-        QVERIFY(got.contains("r2") && got.contains("r5") && !got.contains("r3") &&
-                !got.contains("r4"));
-        QCOMPARE(m_multi, (QList<bool>{false, true}));
-        QVERIFY(!state().AnyThreadBusy());
-
+        QCOMPARE(asked.targets, (QStringList{"r1", "r2", "r5"}));
+        QVERIFY(!entries(m_dir->path()).contains("r3") && !entries(m_dir->path()).contains("r4"));
+        QCOMPARE(readFile(target("r5")), "r5");
         // A list cleared during the run: nothing more is asked for.
-        add("c1", "/removed/c1", serve("c1", Serve::Slow, 30, 1));
-        add("c2", "/removed/c2", serve("c2"));
-        QCOMPARE(run().start(params(1)), DownloadRun::Start::Started);
+        add("c1", at("/removed/c1", serve("c1", Serve::Slow, 30, 1)));
+        add("c2", at("/removed/c2", serve("c2")));
+        QCOMPARE(run().start(params()), DownloadRun::Start::Started);
         files().clear();
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(log.targets.mid(3), QStringList{"c1"});
+        QCOMPARE(asked.targets.mid(3), QStringList{"c1"});
         QVERIFY(!state().isRunActive());
     }
 };
