@@ -127,7 +127,6 @@ private Q_SLOTS:
                                         << "cnl" << "9223372036854775807";
         // clang-format on
     }
-
     void responseHeadIsRead()
     {
         QFETCH(QByteArray, bytes);
@@ -164,7 +163,6 @@ private Q_SLOTS:
                                    << QByteArray("xn--f-eha.grp.example.test");
         // clang-format on
     }
-
     void sizeCheck()
     {
         QFETCH(QString, link);
@@ -248,7 +246,6 @@ private Q_SLOTS:
         QTest::newRow("the lowest idle slot") << 2 << "10,11"
                                               << "0:10 1:11"; // while 10 loads
     }
-
     void slotsTakePagesInMaskOrder()
     {
         QFETCH(int, threads);
@@ -309,7 +306,6 @@ private Q_SLOTS:
         QTest::newRow("sizes unknown") << GroupBase << normal << 200 << "" << 0 << QStringList{"", "", "5", "2"} << 1;
         // clang-format on
     }
-
     void failuresAreCounted()
     {
         QFETCH(QString, base);
