@@ -28,8 +28,8 @@ using Pairs = SettingsStore::Pairs;
 namespace {
 
 const QString App = SettingKeys::Application;
-const QString Yahoo = QStringLiteral("Yahoo");
-const QString Zing = QStringLiteral("Zing");
+constexpr Mode Yahoo = Mode::Yahoo;
+constexpr Mode Zing = Mode::Zing;
 
 QStringList numbered(int count)
 {
@@ -179,18 +179,18 @@ private Q_SLOTS:
         History::saveMRU(s, Zing, numbered(5));
         History::saveMRU(s, Zing, {"x", "y"});
         QCOMPARE(History::loadMRU(s, Zing), (QStringList{"x", "y"})); // the longer one is gone
-        QCOMPARE(s.RegGetAllSettings(App, SettingKeys::mruSection(Yahoo)),
+        QCOMPARE(s.RegGetAllSettings(App, SettingKeys::mruSection("Yahoo")),
                  (Pairs{{"MRU1", "http://b/"}, {"MRU2", "http://a/"}}));
         // The order of the stored entries counts, not their names.
-        s.RegSaveAllSettings(App, SettingKeys::mruSection(Yahoo), {{"b", "1st"}, {"a", "2nd"}});
+        s.RegSaveAllSettings(App, SettingKeys::mruSection("Yahoo"), {{"b", "1st"}, {"a", "2nd"}});
         QCOMPARE(History::loadMRU(s, Yahoo), (QStringList{"1st", "2nd"}));
 
         History::saveColumnWidths(s, Yahoo,
                                   {{"FileName", 3800}, {"HiddenSize", 10}, {"Size", 1200}});
         History::saveColumnWidths(s, Zing, {{"FileName", 5000}});
-        QCOMPARE(s.RegGetAllSettings(App, SettingKeys::columnsSection(Yahoo)),
+        QCOMPARE(s.RegGetAllSettings(App, SettingKeys::columnsSection("Yahoo")),
                  (Pairs{{"FileName", "3800"}, {"Size", "1200"}}));
-        save(s, SettingKeys::columnsSection(Yahoo), "Subject=abc|Size=");
+        save(s, SettingKeys::columnsSection("Yahoo"), "Subject=abc|Size=");
         QCOMPARE(History::loadColumnWidths(s, Yahoo, {"Subject", "MsgNo", "Size", "FileName"}),
                  (QList<int>{-1, -1, -1, 3800}));
         QCOMPARE(History::loadColumnWidths(s, Zing, {"FileName"}), QList<int>{5000});
