@@ -29,7 +29,9 @@ check_folder_clean() { # dir, expected names...
 queue="$work/q/list.tbq"
 mkdir -p "$work/q"
 "$writer" queue "$queue" & pid=$!
-sleep 0.5
+# The first whole save, however long a loaded machine takes for it.
+for _ in $(seq 1 100); do [ -s "$queue" ] && break; sleep 0.1; done
+sleep 0.2
 kill -9 "$pid"; wait "$pid" 2>/dev/null || true
 cp "$queue" "$work/whole1.tbq"
 for i in $(seq 1 15); do
