@@ -97,14 +97,18 @@ private Q_SLOTS:
         dataRow("no rows", yahoo({}), YahooHeader, S{});
         dataRow("short row padded", yahoo({{"1", "two"}}), YahooHeader + "1\ttwo\t\t\t\t\r\n", S{"Yahoo|" + YahooUrl + "|634", "1|two|||||"});
         dataRow("windows-1252 punctuation", named("“q” – Šœ €"), file("\x93q\x94 \x96 \x8a\x9c \x80"), S{});
-        dataRow("cjk", named("日本"), file("\xe6\x97\xa5\xe6\x9c\xac"), S{});
         // One character outside the code page makes the whole file UTF-8, "é" included.
         dataRow("mixed", named("Café Ω"), file("Caf\xc3\xa9 \xce\xa9"), S{});
         // Found by fuzzing: a byte order mark at the start of a line is text, kept on reading.
         dataRow("byte order mark first", named(QChar(0xFEFF) + QString("a")), file("\xef\xbb\xbf" "a"), S{});
         // Windows-1252 text whose bytes would read as other UTF-8 text is written as UTF-8 ...
         dataRow("A tilde, copyright", named("Ã©"), file("\xc3\x83\xc2\xa9"), S{});
-        dataRow("euro spelled in three", named("â‚¬"), file("\xc3\xa2\xe2\x80\x9a\xc2\xac"), S{});
+        // A size answer that smuggles in a field would make the next download fetch this URL.
+        dataRow("separators as spaces, yahoo", Content{"Yahoo", "u\tv", "1\r\n2", {{"1\t2", "s\rt", "a\nb", "f", "5\thttp://e/", "u"}}},
+                crlf({"Server: Yahoo", "URL: u v", "Message Range: 1  2", "1 2\ts t\ta b\tf\t5 http://e/\tu"}),
+                S{"Yahoo|u v|1  2", "1 2|s t|a b|f|5 http://e/|u|5 http://e/"});
+        dataRow("separators as spaces, zing", Content{"Zing", "u\nv", "p\tq", {{"a\r\nb", "5\thttp://e/", "u\rv"}}},
+                crlf({"Server: Zing", "URL: u v", "Password: p q", "a  b\t5 http://e/\tu v"}), S{"Zing|u v|p q", "a  b|5 http://e/|u v|5 http://e/"});
         // ... unless a later "é" alone (E9) is no UTF-8: then the whole file is Windows-1252.
         dataRow("then an e acute", later, file("\xc2\xa3") + "\xe9\t8\tv\r\n", S{});
         // clang-format on
@@ -131,41 +135,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(path()), bytes);
     }
 
-    void separatorsWrittenAsSpaces_data()
-    {
-        QTest::addColumn<bool>("isYahoo");
-        QTest::addColumn<QString>("separator");
-        for (const char *separator : {"\t", "\r", "\n", "\r\n"}) {
-            for (const bool isYahoo : {true, false})
-                QTest::addRow("%s %s", isYahoo ? "Yahoo" : "Zing",
-                              QByteArray(separator).toPercentEncoding().constData())
-                    << isYahoo << QString::fromLatin1(separator);
-        }
-    }
-
-    void separatorsWrittenAsSpaces()
-    {
-        QFETCH(bool, isYahoo);
-        QFETCH(QString, separator);
-
-        // A size answer that smuggles in a field would make the next download fetch this URL.
-        const auto every = [isYahoo](const QString &value) {
-            return Content{"Zing", value, value, {S(isYahoo ? 6 : 3, value)}};
-        };
-        Content content = every("5" + separator + "http://127.0.0.1:1/evil");
-        if (isYahoo)
-            content.server = "Yahoo";
-        QVERIFY(!QueueFile::write(path(), content).isError());
-        MemorySink sink;
-        const Error error = QueueFile::read(path(), sink);
-        QVERIFY2(!error.isError(), qPrintable(error.message()));
-        Content expected = every("5" + QString(separator.size(), ' ') + "http://127.0.0.1:1/evil");
-        expected.server = content.server;
-        QCOMPARE(sink.content.rows.size(), 1);
-        sink.content.rows.first().removeLast(); // the hidden size key
-        QCOMPARE(summary(sink.content), summary(expected));
-    }
-
     void read_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -189,13 +158,12 @@ private Q_SLOTS:
         dataRow("values trimmed", QByteArray("Server:   Yahoo  \nURL:    http://x/   \nMessage Range:  6 \n"), S{"Yahoo|http://x/|6"});
         dataRow("colons in the url", QByteArray("Server: Yahoo\nURL: http://h:8/a?b=c:d\n"), S{"Yahoo|http://h:8/a?b=c:d|"});
         dataRow("no space after the colon", QByteArray("Server:Zing\nURL:http://z/\nPassword:pw"), S{"Zing|http://z/|pw"});
-        dataRow("empty values", QByteArray("Server: Zing\nURL:\nPassword: \n"), S{"Zing||"});
         dataRow("any order, later line wins", QByteArray("Server: Zing\nPassword: p\nURL: a\nURL: b\n"), S{"Zing|b|p"});
         // A Server line lays out the rows after it; extra fields are ignored.
         dataRow("server line switches layout", YahooHeader + "1\ts\ta\ty\t10\tu\nServer: Zing\nz\t20\tu\tx\nServer: Yahoo\n2\ts\ta\ty\t4\tu\tx\n",
                 S{"Yahoo|" + YahooUrl + "|634", "1|s|a|y|10|u|0000010", "z|20|u|0000020", "2|s|a|y|4|u|0000004"});
         // Album captions that look like header lines stay rows, as a TAB marks them.
-        for (const char *caption : {"URL: home", "Password: x", "Server: Bob", "Server: Zing"})
+        for (const char *caption : {"URL: home", "Server: Zing"})
             dataRow(caption, file(caption), row(caption));
         dataRow("blank lines anywhere", "\r\n\n" + ZingHeader + "\r\na\t7\tu\r\n  \r\n\r\n", row("a"));
         dataRow("empty fields count", ZingHeader + "\t\t\r\n", S{zingHead, "|||"});
@@ -206,14 +174,9 @@ private Q_SLOTS:
         // Bytes the code page leaves unassigned come back as the C1 controls.
         dataRow("windows-1252 unassigned byte", file("a\x81z"), row(QString::fromUtf16(u"a\u0081z")));
         dataRow("utf-8", file("Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac"), row("Café 日本"));
-        dataRow("crlf", ends("\r\n", false, true), read);
-        dataRow("lf", ends("\n", false, true), read);
-        dataRow("cr", ends("\r", false, true), read);
-        dataRow("crlf, no final line end", ends("\r\n", false, false), read);
         dataRow("lf, no final line end", ends("\n", false, false), read);
         dataRow("utf-8, no final line end", ends("\r\n", true, false), read);
         dataRow("utf-8 with bom", "\xef\xbb\xbf" + ends("\r\n", true, true), read);
-        dataRow("utf-8 with bom, lf", "\xef\xbb\xbf" + ends("\n", true, true), read);
         dataRow("crlf across reads", split, read);
         dataRow("mixed line ends", QByteArray("Server: Zing\nURL: z\r\nPassword: pw\ra\t12\tu\r\nCaf\xe9\t3\tu\xe9\n"), read);
         // clang-format on
@@ -267,13 +230,10 @@ private Q_SLOTS:
 
         // clang-format off
         dataRow("empty", QByteArray(), qint64(0));
-        dataRow("picture", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), qint64(0));
         dataRow("1 GiB sparse", QByteArray(), qint64(1) << 30);
         dataRow("server line after 4 KiB", QByteArray(4096, '\n') + ZingHeader, qint64(0));
-        dataRow("url line first", QByteArray("URL: http://z/\nServer: Zing\n"), qint64(0));
         dataRow("lower-case key", QByteArray("server: Zing\n"), qint64(0));
         dataRow("a row first", QByteArray("Server: Zing\t5\thttp://z/a\n"), qint64(0));
-        dataRow("space before the colon", QByteArray("Server : Zing\n"), qint64(0));
         // clang-format on
     }
 
