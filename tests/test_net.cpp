@@ -110,10 +110,8 @@ private Q_SLOTS:
         // clang-format off
         const QStringList three{"Files.Example.TEST:80:127.0.0.1:1001", "files.example.test:80:127.0.0.2:1002",
                                 "files.example.test:443:127.0.0.3:1003"};
-        dataRow("extreme ports", QStringList{"a:1:b:65535"}, "a:1", "b:65535");
         dataRow("first rule wins", three, "FILES.example.test:80", "127.0.0.1:1001");
         dataRow("port is matched", three, "files.example.test:443", "127.0.0.3:1003");
-        dataRow("other port", three, "files.example.test:8080", "files.example.test:8080");
         dataRow("host containing the rule's", three, "sub.files.example.test:80", "sub.files.example.test:80");
         dataRow("one bad rule in a list", QStringList{"one.test:80:127.0.0.1:1000", "broken"}, "one.test:80", "");
         for (const char *bad : {"a:0:b:80", "a:80:b:65536", "a:80:b", ":80:b:81", "a:80::81", "a:+80:b:81"})
@@ -197,7 +195,6 @@ private Q_SLOTS:
 
         // clang-format off
         dataRow("404", int(Mode::Normal), 404, "HttpError 404 204800/-1 HTTP 404 Failed");
-        dataRow("500", int(Mode::Normal), 500, "HttpError 500 204800/-1 HTTP 500 Failed");
         dataRow("stall before answer", int(Mode::Stall), 200, "Timeout 0 0/-1 No data for 0.4 s");
         dataRow("stall after headers", int(Mode::StallAfterHeaders), 200, "Timeout 200 102400/204800 No data for 0.4 s");
         dataRow("reset mid body", int(Mode::ResetMidBody), 200, "NetworkError 200 \\d+/204800 .+");
@@ -253,18 +250,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body"); // empty: refused
 
         const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
-        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray gzip(
             "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00", 20);
         // clang-format off
         dataRow("gzip stored as served", ok + "Content-Encoding: gzip\r\nContent-Length: 20\r\n\r\n" + gzip, gzip);
         dataRow("the same length twice", ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello", QByteArray("hello"));
-        dataRow("chunk size zz", chunked + "zz\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunk size -5", chunked + "-5\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunk size huge", chunked + "fffffffffffffffffffff\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunked without its end", chunked + "5\r\nhello\r\n", QByteArray());
         dataRow("length of 5000 digits", ok + "Content-Length: " + QByteArray(5000, '9') + "\r\n\r\n", QByteArray());
-        dataRow("length -5", ok + "Content-Length: -5\r\n\r\nhello", QByteArray());
         dataRow("length abc", ok + "Content-Length: abc\r\n\r\nhello", QByteArray());
         dataRow("two lengths", ok + "Content-Length: 5\r\nContent-Length: 3\r\n\r\nhello", QByteArray());
         dataRow("body longer than length", ok + "Content-Length: 5\r\n\r\nhello and more", QByteArray());
@@ -286,16 +277,14 @@ private Q_SLOTS:
         QVERIFY(body.isEmpty() ? !rig.client.errorString().isEmpty() : rig.sink.data() == body);
     }
 
-    // Through a mapped host name the Host header keeps the name (and a port other than 80),
-    // across redirects too; cookies, loaded or set, belong to the name, never the address.
+    // Through a mapped host name the Host header keeps the name, across redirects too;
+    // cookies, loaded or set, belong to the name, never the address.
     void httpMappedHost()
     {
         Rig rig;
-        QVERIFY(rig.listening);
-        for (const int port : {80, 8080})
-            QVERIFY(HostMapping::global().add(QStringLiteral("files.example.test:%1:127.0.0.1:%2")
-                                                  .arg(port)
-                                                  .arg(rig.server.port())));
+        QVERIFY(rig.listening &&
+                HostMapping::global().add(
+                    QStringLiteral("files.example.test:80:127.0.0.1:%1").arg(rig.server.port())));
         QTemporaryDir dir;
         const QString cookies = dir.filePath(QStringLiteral("cookies.txt"));
         QVERIFY(writeFile(cookies, "files.example.test\tFALSE\t/\tFALSE\t0\tsid\tabc\n"));
@@ -317,9 +306,6 @@ private Q_SLOTS:
         const QByteArray last = rig.server.lastRequestHead();
         QVERIFY2(last.contains("sid=abc") && last.contains("session=xyz"), last.constData());
         QVERIFY(endsOnce(rig.seen()) && rig.seen().count(13) == 1);
-        QVERIFY(rig.run(QUrl(QStringLiteral("http://files.example.test:8080/final?x=1"))));
-        QCOMPARE(rig.client.body(), QByteArray("arrived"));
-        QCOMPARE(rig.server.lastHostHeader(), QByteArray("files.example.test:8080"));
         QVERIFY(rig.run(rig.url("/final?x=1")));
         QVERIFY(!rig.server.lastRequestHead().contains("Cookie"));
     }
@@ -330,7 +316,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("lastLocation");
         QTest::addColumn<bool>("ok");
 
-        dataRow("one redirect", 1, QByteArray("/end"), true);
         dataRow("ten redirects", 10, QByteArray("/end"), true);
         dataRow("eleven redirects", 11, QByteArray("/end"), false);
         dataRow("to ftp", 1, QByteArray("ftp://127.0.0.1/end"), false);
@@ -384,47 +369,18 @@ private Q_SLOTS:
         QCOMPARE(rig.states.size() + rig.progress.size(), signalCount);
     }
 
-    // Refused: one error, then closed. Closed by the client: at once, and a second close
-    // changes nothing. Deleted: no signal at all. The connection goes in every case.
-    void tcpConnectionEnds_data()
+    // Nothing listens: one error, then closed, so a size check ends at once.
+    void tcpConnectionRefused()
     {
-        QTest::addColumn<int>("by"); // 0: nothing listens, 1: close(), 2: delete
-        QTest::addColumn<QList<int>>("states");
-        dataRow("connection refused", 0, QList<int>{1, 0});
-        dataRow("client closes", 1, QList<int>{1, 2, 0});
-        dataRow("client deleted", 2, QList<int>{1, 2});
-    }
-
-    void tcpConnectionEnds()
-    {
-        QFETCH(int, by);
-        QFETCH(QList<int>, states);
-
-        TestServer server;
-        QVERIFY(server.listen());
-        auto socket = std::make_unique<TcpSocket>();
-        QSignalSpy seen(socket.get(), &TcpSocket::stateChanged);
-        QSignalSpy errors(socket.get(), &TcpSocket::error);
-        socket->connectToHost(QStringLiteral("127.0.0.1"), by ? server.port() : closedPort());
-        if (by == 0) {
-            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), 0, EndBoundMs);
-            QCOMPARE(errors.size(), 1);
-            QCOMPARE(errors.first().at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
-            QVERIFY(!errors.first().at(1).toString().isEmpty());
-        } else {
-            QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 1, EndBoundMs);
-            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), 2, EndBoundMs);
-            if (by == 1) {
-                socket->close();
-                QCOMPARE(socket->state(), 0);
-                socket->close();
-            } else {
-                socket.reset();
-            }
-            QVERIFY(errors.isEmpty());
-            QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, EndBoundMs);
-        }
-        QCOMPARE(statesOf(seen), states);
+        TcpSocket socket;
+        QSignalSpy states(&socket, &TcpSocket::stateChanged);
+        QSignalSpy errors(&socket, &TcpSocket::error);
+        socket.connectToHost(QStringLiteral("127.0.0.1"), closedPort());
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), 0, EndBoundMs);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.first().at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
+        QVERIFY(!errors.first().at(1).toString().isEmpty());
+        QCOMPARE(statesOf(states), (QList<int>{1, 0}));
     }
 };
 
