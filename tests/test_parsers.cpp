@@ -70,7 +70,6 @@ private Q_SLOTS:
         for (const auto &[mask, number] : singles)
             dataRow(mask, mask, Numbers{number}, "");
         dataRow("list and range", "634,635,650-680", Numbers{634, 635} + range(650, 680), "");
-        dataRow("bounds rounded", "1.4-3.6", Numbers{1, 2, 3, 4}, "");
         dataRow("up to the largest", "2147483645-2147483647", range(2147483645, 2147483647), "");
         dataRow("order and repeats kept", "7,3,1-3,2,7", Numbers{7, 3, 1, 2, 3, 2, 7}, "");
         // Refused, the piece named: no plain decimal, past 32 bits, no ascending range (the first
@@ -111,15 +110,12 @@ private Q_SLOTS:
         const QString as(10000, 'a');
         dataRow("whole text, case-sensitive", "ab", S{"ab"}, S{"abc", "a", "AB", "Ab", ""});
         dataRow("backslash is plain", "a\\b", S{"a\\b"}, S{"ab", "a/b"});
-        dataRow("empty pattern", "", S{""}, S{"a"});
         dataRow("star both sides", "*b*", S{"b", "abc"}, S{"acd", ""});
         dataRow("star inside", "a*c", S{"ac", "abc", "abcbc"}, S{"acb"});
         dataRow("extension", "*.jpg", S{"photo.jpg", ".jpg"}, S{"Photo.JPG", "photo.jpg.zip"});
         // A star gives back characters when a later part fails.
         dataRow("retry after partial", "*bc", S{"abcbc", "bc"}, S{"abcbd"});
         dataRow("second star retries", "*ss*ss*", S{"mississippi"}, S{"missip"});
-        dataRow("retry from inside a match", "a*bcy", S{"abcxbcy"}, S{"abcxbc"});
-        dataRow("star then question", "*?", S{"a", "ab"}, S{""});
         dataRow("question", "a?c", S{"abc", "a#c"}, S{"ac", "abbc"});
         dataRow("digit", "a#b", S{"a1b", "a0b", "a9b"}, S{"aXb", "a#b", "ab", "a\uFF15b"});
         dataRow("list", "[abc]", S{"a", "c"}, S{"d", "ab", ""});
@@ -127,13 +123,10 @@ private Q_SLOTS:
         dataRow("negated list", "[!abc]", S{"d"}, S{"a", ""});
         // Wildcard characters inside a list are plain characters.
         dataRow("wildcards in list", "[*?#]", S{"*", "?", "#"}, S{"x", "1", ""});
-        dataRow("open bracket in list", "[[]", S{"["}, S{"[]"});
-        dataRow("dash first", "[-a]", S{"-", "a"}, S{"b"});
         // An unclosed "[" makes the whole pattern match nothing.
         dataRow("unclosed list", "[abc", S{}, S{"[abc", "a"});
         // Backtracking into every star would take longer than the test's time limit here.
         dataRow("many stars", "*a*a*a*a*a*b", S{as + 'b'}, S{as});
-        dataRow("many lists", "*[a]*[!b]*[a-a]*#*", S{}, S{as});
         // clang-format on
     }
 
@@ -171,10 +164,6 @@ private Q_SLOTS:
         const QString tagged = messagePage("<a href=\"mailto:b@x\">Bob &amp; Co</a> ", "<i>&quot;R&quot;</i>&nbsp;p", "");
         dataRow("tags and entities in the fields", tagged, "", false, "Bob & Co|\"R\"p|");
         dataRow("address cut short", messagePage("<i>Ann &lt;a@x</i>", "Hi", ""), "", false, "Ann <a@x>|Hi|");
-        dataRow("only spaces are trimmed", messagePage(" \tAnn ", "Hi\t", ""), "", false, "\tAnn|Hi\t|");
-        // The subject is looked for after the author's line only.
-        dataRow("subject before author", "<b>Subject:</b> E<br>\n<b>From:</b> Ann<br>\n" + bare, "", false, "Ann||" + Z);
-        dataRow("exact link offsets", bare, "", false, "||" + Z);
         dataRow("other link spellings ignored", messagePage(ann, "Hi", otherLinks + attachment(jpg)), "", false, "Ann|Hi|" + J);
         dataRow("author filter passes", normal, "*Ann*", false, parts + Z + ' ' + J);
         dataRow("author filter is case-sensitive", normal, "*ann*", true, "Ann||");
@@ -188,7 +177,6 @@ private Q_SLOTS:
         // Malformed pages end without a crash and keep what could be read.
         dataRow("author line never ends", "<b>From:</b> Ann " + bare, "Bob", false, "||" + Z);
         dataRow("subject line never ends", "<b>From:</b> Ann<br><b>Subject:</b> Hi " + bare, "|Bye", false, "Ann||" + Z);
-        dataRow("last link never closes", bare + "<a href=\"http://f9.grp.example/c.zip>", "", false, "||" + Z);
         // clang-format on
     }
 
@@ -236,7 +224,6 @@ private Q_SLOTS:
         dataRow("quotes removed", album({P1, P2}, {"Bob's", "Bob\\'s"}), true, two, S{"Bobs", "Bobs"});
         dataRow("fewer captions", album({P1, P2, P3}, {"x"}), true, S{O1, O2, O3}, S{"x", "", ""});
         dataRow("no captions", urls, true, two, S{"", ""});
-        dataRow("captions never close", urls + "var imgCleanCaptions = new Array('x'", true, two, S{"", ""});
         dataRow("empty page", "", false, S{}, S{});
         dataRow("no list", "<html><body>Album not found</body></html>", false, S{}, S{});
         dataRow("list never closes", "var theUrls = new Array('" + P1 + "',\n'", true, S{}, S{});
