@@ -1,5 +1,4 @@
 #include <QBuffer>
-#include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -101,7 +100,7 @@ private Q_SLOTS:
         QStandardPaths::setTestModeEnabled(true);
     }
 
-    // Rules given one by one or in TRAWLBAY_CONNECT_TO (comma-separated) map the same way.
+    // The host matches case-insensitively and with its port; the first matching rule wins.
     void hostMapping_data()
     {
         QTest::addColumn<QStringList>("rules");
@@ -109,18 +108,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("to");   // "": some rule is refused
 
         // clang-format off
-        // Case-insensitive host, the port part of the match, the first matching rule wins.
         const QStringList three{"Files.Example.TEST:80:127.0.0.1:1001", "files.example.test:80:127.0.0.2:1002",
                                 "files.example.test:443:127.0.0.3:1003"};
-        dataRow("plain", QStringList{"files.example.test:80:127.0.0.1:8080"}, "files.example.test:80", "127.0.0.1:8080");
-        dataRow("extreme ports", QStringList{"a:1:b:65535"}, "a:1", "b:65535");
         dataRow("first rule wins", three, "FILES.example.test:80", "127.0.0.1:1001");
         dataRow("port is matched", three, "files.example.test:443", "127.0.0.3:1003");
-        dataRow("other port", three, "files.example.test:8080", "files.example.test:8080");
-        dataRow("host containing the rule's", three, "sub.files.example.test:80", "sub.files.example.test:80");
         dataRow("one bad rule in a list", QStringList{"one.test:80:127.0.0.1:1000", "broken"}, "one.test:80", "");
-        for (const char *bad : {"a:0:b:80", "a:80:b:65536", "a:80:b", "a:80:b:81:82", ":80:b:81", "a:80::81", "a:http:b:81",
-                                "a:+80:b:81", "a:80:b:-1"})
+        for (const char *bad : {"a:0:b:80", "a:80:b:65536", "a:80:b", ":80:b:81", "a:80::81", "a:+80:b:81"})
             dataRow(bad, QStringList{bad}, "a:80", "");
         // clang-format on
     }
@@ -131,101 +124,14 @@ private Q_SLOTS:
         QFETCH(QString, from);
         QFETCH(QString, to);
 
-        const auto resolved = [&from](const HostMapping &mapping) {
-            const auto t =
-                mapping.resolve(from.section(':', 0, 0), quint16(from.section(':', 1).toUInt()));
-            return t.host + ':' + QString::number(t.port);
-        };
-        HostMapping added;
+        HostMapping mapping;
         bool allAdded = true;
         for (const QString &rule : rules)
-            allAdded = added.add(rule) && allAdded;
+            allAdded = mapping.add(rule) && allAdded;
         QCOMPARE(allAdded, !to.isEmpty());
-        if (!to.isEmpty())
-            QCOMPARE(resolved(added), to);
-        else if (rules.size() == 1) // a refused rule maps nothing
-            QCOMPARE(resolved(added), from);
-
-        const QByteArray saved = qgetenv("TRAWLBAY_CONNECT_TO");
-        qputenv("TRAWLBAY_CONNECT_TO", rules.join(", ").toUtf8());
-        HostMapping fromEnvironment;
-        QCOMPARE(fromEnvironment.addFromEnvironment(), !to.isEmpty());
-        QVERIFY(to.isEmpty() || resolved(fromEnvironment) == to);
-        // Empty or unset: nothing mapped, and no error.
-        qputenv("TRAWLBAY_CONNECT_TO", "");
-        HostMapping none;
-        QVERIFY(none.addFromEnvironment() && none.isEmpty());
-        qunsetenv("TRAWLBAY_CONNECT_TO");
-        QVERIFY(none.addFromEnvironment() && none.isEmpty());
-        if (!saved.isNull())
-            qputenv("TRAWLBAY_CONNECT_TO", saved);
-    }
-
-    void cookieSentAndStoredThroughClient()
-    {
-        Rig rig;
-        QVERIFY(rig.listening);
-        QVERIFY(HostMapping::global().add(
-            QStringLiteral("cookie.example.test:80:127.0.0.1:%1").arg(rig.server.port())));
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cookies.txt"));
-        QVERIFY(writeFile(path, "# Netscape HTTP Cookie File\n"
-                                "cookie.example.test\tFALSE\t/\tFALSE\t0\tsid\tabc\n"
-                                "#HttpOnly_.example.test\tTRUE\t/\tFALSE\t0\tsecret\tthree\n"
-                                "elsewhere.test\tFALSE\t/\tFALSE\t0\tforeign\tno\n"));
-        QVERIFY(CurlMulti::instance().loadCookieFile(path));
-        QVERIFY(!CurlMulti::instance().loadCookieFile(dir.filePath(QStringLiteral("missing.txt"))));
-        QVERIFY(!CurlMulti::instance().loadCookieFile(dir.path()));
-        TestServer::Response login = serve("welcome");
-        login.headers.append({QByteArray("Set-Cookie"), QByteArray("session=xyz; Path=/")});
-        rig.server.route("/login", login);
-        rig.server.route("/next", serve("next page"));
-
-        const auto sent = [&rig](const QString &url) {
-            if (!rig.run(QUrl(url)) || rig.client.outcome() != Outcome::Success)
-                return QList<QByteArray>{"failed"};
-            const QByteArray head = rig.server.lastRequestHead();
-            const qsizetype at = head.indexOf("\r\nCookie: ") + 10;
-            QList<QByteArray> parts = at < 10
-                                          ? QList<QByteArray>()
-                                          : head.mid(at, head.indexOf('\r', at) - at).split(';');
-            for (QByteArray &part : parts)
-                part = part.trimmed();
-            std::sort(parts.begin(), parts.end());
-            return parts;
-        };
-        QCOMPARE(sent("http://cookie.example.test/login"),
-                 (QList<QByteArray>{"secret=three", "sid=abc"}));
-        // The cookie set by the response belongs to the real host, not the mapped address.
-        QCOMPARE(sent("http://cookie.example.test/next"),
-                 (QList<QByteArray>{"secret=three", "session=xyz", "sid=abc"}));
-        // The address the connection went to never gets the host's cookies.
-        QCOMPARE(sent(rig.server.baseUrl() + "/next"), QList<QByteArray>());
-    }
-
-    void httpGetStatesProgressAndHeaders()
-    {
-        Rig rig;
-        QVERIFY(rig.listening);
-        const QByteArray body = patternBody(3000);
-        rig.server.route("/file.bin?x=1", serve(body));
-        rig.client.abort(); // nothing to abort: silent
-        QCOMPARE(rig.states.size(), 0);
-        QCOMPARE(rig.client.outcome(), Outcome::None);
-        QVERIFY(rig.run(rig.url("/file.bin?x=1")));
-        QCOMPARE(rig.client.url(), rig.url("/file.bin?x=1"));
-        QCOMPARE(rig.seen(), (QList<int>{1, 2, 3, 4, 5, 7, 9, 13, 0}));
-        QCOMPARE(rig.ending(), "Success 200 3000/3000");
-        QCOMPARE(rig.client.body(), body);
-        QCOMPARE(rig.progress.last(), (QList<QVariant>{qint64(3000), qint64(3000)}));
-
-        const QByteArray head = rig.server.lastRequestHead();
-        QVERIFY2(head.startsWith("GET /file.bin?x=1 HTTP/1.1\r\n"), head.constData());
-        QVERIFY(head.contains("\r\nUser-Agent: Mozilla/5.0 (compatible; TrawlBay/1.0)\r\n"));
-        QVERIFY(head.contains("\r\nAccept: */*\r\n"));
-        QCOMPARE(rig.server.lastHostHeader(), "127.0.0.1:" + QByteArray::number(rig.server.port()));
-        QTest::qWait(100); // no signal after the final 0
-        QCOMPARE(rig.states.size(), 9);
+        const auto t = mapping.resolve(from.section(':', 0, 0), from.section(':', 1).toUShort());
+        if (!to.isEmpty() || rules.size() == 1) // a refused rule maps nothing
+            QCOMPARE(t.host + ':' + QString::number(t.port), to.isEmpty() ? from : to);
     }
 
     void httpBodyFraming_data()
@@ -240,11 +146,10 @@ private Q_SLOTS:
         dataRow("content-length", int(Mode::Normal), 20000, 0, true, false);
         dataRow("no length, close", int(Mode::NoLength), 20000, 0, false, false);
         dataRow("chunked", int(Mode::Chunked), 20000, 0, false, false);
-        dataRow("head in pieces", int(Mode::SplitHead), 20000, 3, true, false);
         dataRow("lower-case headers", int(Mode::LowerCaseHeaders), 20000, 0, true, false);
         dataRow("5 MiB into a sink", int(Mode::Normal), 5 << 20, 0, true, true);
         // Every piece arrives well within the inactivity timeout, the whole body well after it.
-        dataRow("slow but steady", int(Mode::Slow), 20 * 4096, 50, true, true);
+        dataRow("slow but steady", int(Mode::Slow), 16 * 4096, 40, true, true);
         // clang-format on
     }
 
@@ -259,9 +164,12 @@ private Q_SLOTS:
         Rig rig;
         QVERIFY(rig.listening && rig.sink.open(QIODevice::WriteOnly));
         const QByteArray body = patternBody(size);
-        rig.server.route("/body", serve(body, Mode(mode), delayMs, 4096));
-        rig.client.setInactivityTimeout(600);
-        QVERIFY(rig.run(rig.url("/body"), toSink));
+        rig.server.route("/file.bin?x=1", serve(body, Mode(mode), delayMs, 4096));
+        rig.client.setInactivityTimeout(ShortTimeoutMs);
+        rig.client.abort(); // nothing to abort: silent
+        QVERIFY(rig.run(rig.url("/file.bin?x=1"), toSink));
+        QCOMPARE(rig.client.url(), rig.url("/file.bin?x=1"));
+        QCOMPARE(rig.seen(), (QList<int>{1, 2, 3, 4, 5, 7, 9, 13, 0}));
         QCOMPARE(rig.ending(),
                  QStringLiteral("Success 200 %1/%2").arg(size).arg(announced ? size : -1));
         QVERIFY((toSink ? rig.sink.data() : rig.client.body()) == body);
@@ -270,8 +178,11 @@ private Q_SLOTS:
                  (QList<QVariant>{qint64(size), announced ? qint64(size) : 0}));
         for (qsizetype i = 1; i < rig.progress.size(); ++i) // counts only grow
             QVERIFY(rig.progress[i].at(0).toLongLong() >= rig.progress[i - 1].at(0).toLongLong());
-        QVERIFY(endsOnce(rig.seen()));
-        QVERIFY(rig.seen().indexOf(9) >= 0 && rig.seen().indexOf(9) < rig.seen().indexOf(13));
+        const QByteArray head = rig.server.lastRequestHead();
+        QVERIFY2(head.startsWith("GET /file.bin?x=1 HTTP/1.1\r\n"), head.constData());
+        QVERIFY(head.contains(
+            "\r\nUser-Agent: Mozilla/5.0 (compatible; TrawlBay/1.0)\r\nAccept: */*\r\n"));
+        QCOMPARE(rig.server.lastHostHeader(), "127.0.0.1:" + QByteArray::number(rig.server.port()));
     }
 
     void httpFailures_data()
@@ -282,12 +193,10 @@ private Q_SLOTS:
 
         // clang-format off
         dataRow("404", int(Mode::Normal), 404, "HttpError 404 204800/-1 HTTP 404 Failed");
-        dataRow("500", int(Mode::Normal), 500, "HttpError 500 204800/-1 HTTP 500 Failed");
         dataRow("stall before answer", int(Mode::Stall), 200, "Timeout 0 0/-1 No data for 0.4 s");
         dataRow("stall after headers", int(Mode::StallAfterHeaders), 200, "Timeout 200 102400/204800 No data for 0.4 s");
         dataRow("reset mid body", int(Mode::ResetMidBody), 200, "NetworkError 200 \\d+/204800 .+");
         dataRow("shorter than announced", int(Mode::WrongLength), 200, "NetworkError 200 204800/209800 .+");
-        dataRow("garbage", int(Mode::Garbage), 200, "NetworkError 0 0/-1 .+");
         dataRow("connection refused", -1, 200, "NetworkError 0 0/-1 .+");
         dataRow("sink refuses writes", -2, 200, "NetworkError 200 0/204800 write failed");
         // clang-format on
@@ -326,8 +235,10 @@ private Q_SLOTS:
             const QByteArray kept = rig.client.body();
             QVERIFY(!kept.isEmpty() && kept.size() <= 64 * 1024 && r.body.startsWith(kept));
         }
-        QTest::qWait(ShortTimeoutMs + 100); // nothing more arrives once the request has ended
-        QCOMPARE(rig.seen(), seen);
+        if (ending.startsWith("Timeout 200")) { // the timer that ended it fires no more
+            QTest::qWait(ShortTimeoutMs + 100);
+            QCOMPARE(rig.seen(), seen);
+        }
     }
 
     void httpWireFraming_data()
@@ -336,18 +247,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body"); // empty: refused
 
         const QByteArray ok = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
-        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray gzip(
             "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00", 20);
         // clang-format off
         dataRow("gzip stored as served", ok + "Content-Encoding: gzip\r\nContent-Length: 20\r\n\r\n" + gzip, gzip);
         dataRow("the same length twice", ok + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nhello", QByteArray("hello"));
-        dataRow("chunk size zz", chunked + "zz\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunk size -5", chunked + "-5\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunk size huge", chunked + "fffffffffffffffffffff\r\nhello\r\n0\r\n\r\n", QByteArray());
-        dataRow("chunked without its end", chunked + "5\r\nhello\r\n", QByteArray());
         dataRow("length of 5000 digits", ok + "Content-Length: " + QByteArray(5000, '9') + "\r\n\r\n", QByteArray());
-        dataRow("length -5", ok + "Content-Length: -5\r\n\r\nhello", QByteArray());
         dataRow("length abc", ok + "Content-Length: abc\r\n\r\nhello", QByteArray());
         dataRow("two lengths", ok + "Content-Length: 5\r\nContent-Length: 3\r\n\r\nhello", QByteArray());
         dataRow("body longer than length", ok + "Content-Length: 5\r\n\r\nhello and more", QByteArray());
@@ -369,81 +274,56 @@ private Q_SLOTS:
         QVERIFY(body.isEmpty() ? !rig.client.errorString().isEmpty() : rig.sink.data() == body);
     }
 
-    void httpSixteenAtOnceOnOneThread()
-    {
-        TestServer server;
-        QVERIFY(server.listen());
-        server.route("/s", serve(patternBody(4000), Mode::Slow, 30));
-        const auto threads = [] {
-            return QDir(QStringLiteral("/proc/self/task")).count();
-        };
-        const uint before = threads();
-        std::vector<std::unique_ptr<HttpClient>> clients;
-        for (int i = 0; i < 16; ++i) {
-            clients.push_back(std::make_unique<HttpClient>());
-            clients.back()->get(QUrl(server.baseUrl() + QStringLiteral("/s")));
-        }
-        // All sixteen talk to the one host at the same time, from this thread alone.
-        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 16, EndBoundMs);
-        QCOMPARE(threads(), before);
-        for (const auto &client : clients) {
-            QTRY_COMPARE_WITH_TIMEOUT(client->state(), 0, EndBoundMs);
-            QCOMPARE(client->outcome(), Outcome::Success);
-        }
-    }
-
-    // Through a mapped host name the Host header keeps the name (and a port other than 80),
-    // across redirects too.
-    void httpHostMappingKeepsHostHeader()
+    // Through a mapped host name the Host header keeps the name, across redirects too;
+    // cookies, loaded or set, belong to the name, never the address.
+    void httpMappedHost()
     {
         Rig rig;
-        QVERIFY(rig.listening);
-        for (const int port : {80, 8080})
-            QVERIFY(HostMapping::global().add(QStringLiteral("files.example.test:%1:127.0.0.1:%2")
-                                                  .arg(port)
-                                                  .arg(rig.server.port())));
-        rig.server.route("/r1", redirect("http://files.example.test/r2"));
+        QVERIFY(rig.listening &&
+                HostMapping::global().add(
+                    QStringLiteral("files.example.test:80:127.0.0.1:%1").arg(rig.server.port())));
+        QTemporaryDir dir;
+        const QString cookies = dir.filePath(QStringLiteral("cookies.txt"));
+        QVERIFY(writeFile(cookies, "files.example.test\tFALSE\t/\tFALSE\t0\tsid\tabc\n"));
+        QVERIFY(CurlMulti::instance().loadCookieFile(cookies));
+        QVERIFY(!CurlMulti::instance().loadCookieFile(dir.path()));
+        TestServer::Response first = redirect("http://files.example.test/r2");
+        first.headers.append({QByteArray("Set-Cookie"), QByteArray("session=xyz; Path=/")});
+        rig.server.route("/r1", first);
         rig.server.route("/r2", redirect("/final?x=1"));
         rig.server.route("/final?x=1", serve("arrived"));
         const QUrl url(QStringLiteral("http://files.example.test/r1"));
         QVERIFY(rig.run(url));
-        QCOMPARE(rig.client.outcome(), Outcome::Success);
+        QCOMPARE(rig.ending(), "Success 200 7/7");
         QCOMPARE(rig.client.body(), QByteArray("arrived"));
-        QCOMPARE(rig.client.received(), qint64(7));
         QCOMPARE(rig.client.url(), url);
         QCOMPARE(rig.server.requestHeads().size(), 3);
         for (const QByteArray &head : rig.server.requestHeads())
             QVERIFY2(head.contains("\r\nHost: files.example.test\r\n"), head.constData());
+        const QByteArray last = rig.server.lastRequestHead();
+        QVERIFY2(last.contains("sid=abc") && last.contains("session=xyz"), last.constData());
         QVERIFY(endsOnce(rig.seen()) && rig.seen().count(13) == 1);
-        QVERIFY(rig.run(QUrl(QStringLiteral("http://files.example.test:8080/final?x=1"))));
-        QCOMPARE(rig.client.body(), QByteArray("arrived"));
-        QCOMPARE(rig.server.lastHostHeader(), QByteArray("files.example.test:8080"));
+        QVERIFY(rig.run(rig.url("/final?x=1")));
+        QVERIFY(!rig.server.lastRequestHead().contains("Cookie"));
     }
 
     void httpRedirects_data()
     {
         QTest::addColumn<int>("hops");
-        QTest::addColumn<QByteArray>("lastLocation");
-        QTest::addColumn<bool>("ok");
-
-        dataRow("one redirect", 1, QByteArray("/end"), true);
-        dataRow("ten redirects", 10, QByteArray("/end"), true);
-        dataRow("eleven redirects", 11, QByteArray("/end"), false);
-        dataRow("to ftp", 1, QByteArray("ftp://127.0.0.1/end"), false);
+        dataRow("ten redirects", 10);
+        dataRow("eleven redirects", 11);
     }
 
     void httpRedirects()
     {
         QFETCH(int, hops);
-        QFETCH(QByteArray, lastLocation);
-        QFETCH(bool, ok);
+        const bool ok = hops <= 10;
 
         Rig rig;
         QVERIFY(rig.listening && rig.sink.open(QIODevice::WriteOnly));
         for (int i = 0; i < hops; ++i)
-            rig.server.route(
-                "/" + QByteArray::number(i),
-                redirect(i + 1 == hops ? lastLocation : "/" + QByteArray::number(i + 1)));
+            rig.server.route("/" + QByteArray::number(i),
+                             redirect(i + 1 == hops ? "/end" : "/" + QByteArray::number(i + 1)));
         rig.server.route("/end", serve("end"));
         QVERIFY(rig.run(rig.url("/0"), true));
         QCOMPARE(rig.client.outcome(), ok ? Outcome::Success : Outcome::NetworkError);
@@ -455,154 +335,43 @@ private Q_SLOTS:
         QVERIFY(!ok || rig.progress.last().at(0).toLongLong() == 3);
     }
 
-    // Aborting or deleting the client mid-body: no signal after, and the connection goes.
-    void httpStopMidTransfer_data()
-    {
-        QTest::addColumn<bool>("destroy");
-        dataRow("abort", false);
-        dataRow("destroy", true);
-    }
-
+    // Aborted mid-body: synchronous, nothing after, the connection goes. Deleted: the same.
     void httpStopMidTransfer()
     {
-        QFETCH(bool, destroy);
-
-        TestServer server;
-        QVERIFY(server.listen());
-        server.route("/endless", serve(QByteArray(), Mode::EndlessBody, 5));
-        auto *client = new HttpClient;
-        QList<int> states;
-        QObject watcher;
-        connect(client, &HttpClient::stateChanged, &watcher,
-                [&states](int state) { states.append(state); });
-        QSignalSpy progress(client, &HttpClient::progress);
-        client->get(QUrl(server.baseUrl() + QStringLiteral("/endless")));
-        QVERIFY(progress.wait(EndBoundMs));
-        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 1, EndBoundMs);
-        const qsizetype before = states.size();
-        if (destroy) {
-            delete client;
-            QCOMPARE(states.size(), before);
-        } else {
-            client->abort();
-            // Synchronous: the state and its signal are there when abort() returns.
-            QCOMPARE(client->state(), 0);
-            QCOMPARE(states.mid(before), QList<int>{0});
-            QCOMPARE(client->outcome(), Outcome::Aborted);
-            QCOMPARE(client->errorString(), QStringLiteral("Aborted"));
-            QVERIFY(!client->body().isEmpty()); // what arrived stays readable
-        }
-        const qsizetype signalCount = states.size() + progress.size();
-        QTest::qWait(300);
-        QCOMPARE(states.size() + progress.size(), signalCount);
-        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, EndBoundMs);
-        if (!destroy)
-            delete client;
-    }
-
-    void httpGetWhileRunningAbortsFirst()
-    {
         Rig rig;
         QVERIFY(rig.listening);
-        rig.server.route("/stall", serve("never", Mode::Stall));
-        rig.server.route("/ok", serve("second"));
-        rig.client.get(rig.url("/stall"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.server.requestCount("/stall"), 1, EndBoundMs);
-        QVERIFY(rig.run(rig.url("/ok")));
-        QCOMPARE(rig.client.outcome(), Outcome::Success);
-        QCOMPARE(rig.client.body(), QByteArray("second"));
-        // The first request ended (0) before the second began (1).
-        const QList<int> seen = rig.seen();
-        QCOMPARE(seen.count(0), 2);
-        QCOMPARE(seen.count(1), 2);
-        QVERIFY(seen.indexOf(0) < seen.lastIndexOf(1));
-        QCOMPARE(seen.last(), 0);
+        rig.server.route("/endless", serve(QByteArray(), Mode::EndlessBody, 5));
+        rig.client.get(rig.url("/endless"));
+        QVERIFY(rig.progress.wait(EndBoundMs));
+        const qsizetype before = rig.states.size();
+        rig.client.abort();
+        QCOMPARE(rig.client.state(), 0);
+        QCOMPARE(rig.seen().mid(before), QList<int>{0});
+        QVERIFY2(rig.ending().startsWith("Aborted 200 ") && rig.ending().endsWith("/-1 Aborted"),
+                 qPrintable(rig.ending()));
+        QVERIFY(!rig.client.body().isEmpty()); // what arrived stays readable
+        const qsizetype signalCount = rig.states.size() + rig.progress.size();
+        auto other = std::make_unique<HttpClient>();
+        QSignalSpy otherProgress(other.get(), &HttpClient::progress);
+        other->get(rig.url("/endless"));
+        QVERIFY(otherProgress.wait(EndBoundMs));
+        other.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.openConnections(), 0, EndBoundMs);
+        QCOMPARE(rig.states.size() + rig.progress.size(), signalCount);
     }
 
-    void httpNextRequestFromIdleSignal()
-    {
-        Rig rig;
-        QVERIFY(rig.listening);
-        rig.server.route("/one", serve("1"));
-        rig.server.route("/two", serve("22"));
-        rig.server.route("/three", serve("333"));
-        QStringList queue = {QStringLiteral("/two"), QStringLiteral("/three")};
-        QByteArray bodies;
-        connect(&rig.client, &HttpClient::stateChanged, &rig.client, [&](int state) {
-            if (state != 0)
-                return;
-            bodies += rig.client.body() + '|';
-            if (!queue.isEmpty())
-                rig.client.get(rig.url(queue.takeFirst()));
-        });
-        rig.client.get(rig.url("/one"));
-        QTRY_COMPARE_WITH_TIMEOUT(bodies, QByteArray("1|22|333|"), EndBoundMs);
-        QCOMPARE(rig.client.outcome(), Outcome::Success);
-        QCOMPARE(rig.server.openConnections(), 1); // one connection serves them all
-    }
-
+    // Nothing listens: one error, then closed, so a size check ends at once.
     void tcpConnectionRefused()
     {
         TcpSocket socket;
         QSignalSpy states(&socket, &TcpSocket::stateChanged);
         QSignalSpy errors(&socket, &TcpSocket::error);
         socket.connectToHost(QStringLiteral("127.0.0.1"), closedPort());
-        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, EndBoundMs);
         QTRY_COMPARE_WITH_TIMEOUT(socket.state(), 0, EndBoundMs);
+        QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.first().at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
         QVERIFY(!errors.first().at(1).toString().isEmpty());
         QCOMPARE(statesOf(states), (QList<int>{1, 0}));
-    }
-
-    // A connection ends when the server closes it, when the client closes it (twice changes
-    // nothing) or deletes the socket, which then sends no signal; never with an error.
-    void tcpConnectionEnds_data()
-    {
-        QTest::addColumn<int>("by"); // 0: the server, 1: close(), 2: delete
-        QTest::addColumn<QList<int>>("states");
-        dataRow("server closes", 0, QList<int>{1, 2, 0});
-        dataRow("client closes", 1, QList<int>{1, 2, 0});
-        dataRow("client deleted", 2, QList<int>{1, 2});
-    }
-
-    void tcpConnectionEnds()
-    {
-        QFETCH(int, by);
-        QFETCH(QList<int>, states);
-
-        TestServer server;
-        QVERIFY(server.listen());
-        server.route("/x.zip", serve(patternBody(1234), by ? Mode::Stall : Mode::SplitHead, 5));
-        auto socket = std::make_unique<TcpSocket>();
-        QList<int> seen;
-        QByteArray answer;
-        QObject watcher;
-        connect(socket.get(), &TcpSocket::stateChanged, &watcher, [&](int state) {
-            seen.append(state);
-            if (state == 2)
-                socket->send("HEAD /x.zip HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
-        });
-        connect(socket.get(), &TcpSocket::received, &watcher, [&] { answer += socket->receive(); });
-        QSignalSpy errors(socket.get(), &TcpSocket::error);
-        socket->connectToHost(QStringLiteral("127.0.0.1"), server.port());
-        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount("/x.zip"), 1, EndBoundMs);
-        if (by == 0) {
-            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), 0, EndBoundMs);
-            // The head arrived in pieces, whole; a HEAD answer has no body.
-            QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n") && answer.endsWith("\r\n\r\n"),
-                     answer.constData());
-            QVERIFY(answer.contains("\r\nContent-Length: 1234\r\n"));
-        } else if (by == 1) {
-            socket->close();
-            QCOMPARE(socket->state(), 0);
-            socket->close();
-        } else {
-            QVERIFY(errors.isEmpty());
-            socket.reset();
-        }
-        QCOMPARE(seen, states);
-        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, EndBoundMs);
-        QVERIFY(errors.isEmpty());
     }
 };
 

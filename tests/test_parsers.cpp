@@ -65,41 +65,25 @@ private Q_SLOTS:
         // clang-format off
         // Plain decimals, rounded half to even, within 32 bits.
         const std::pair<const char *, qint32> singles[] = {
-            {"634", 634}, {"-5", -5}, {"+7", 7}, {"  12  ", 12}, {"007", 7}, {"1e3", 1000}, {"1E2", 100}, {"2.5e1", 25},
-            {"1e-1", 0}, {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"-3.5", -4}, {"2.6", 3}, {".5", 0}, {"2147483647", 2147483647},
-            {"-2147483648", std::numeric_limits<qint32>::min()}, {"2147483646.5", 2147483646}};
+            {"634", 634}, {"-5", -5}, {"+7", 7}, {"  12  ", 12}, {"1e3", 1000}, {"2.5e1", 25}, {"1e-1", 0}, {"2.5", 2},
+            {"3.5", 4}, {"-3.5", -4}, {"2147483647", 2147483647}, {"-2147483648", std::numeric_limits<qint32>::min()}};
         for (const auto &[mask, number] : singles)
             dataRow(mask, mask, Numbers{number}, "");
         dataRow("list and range", "634,635,650-680", Numbers{634, 635} + range(650, 680), "");
-        dataRow("spaces everywhere", "634 , 640 - 642", Numbers{634, 640, 641, 642}, "");
-        dataRow("space before dash", "1 -3", Numbers{1, 2, 3}, "");
-        dataRow("from zero", "0-2", Numbers{0, 1, 2}, "");
-        dataRow("bounds rounded", "1.4-3.6", Numbers{1, 2, 3, 4}, "");
-        dataRow("bounds tie to even", "2.5-3.5", Numbers{2, 3, 4}, "");
         dataRow("up to the largest", "2147483645-2147483647", range(2147483645, 2147483647), "");
         dataRow("order and repeats kept", "7,3,1-3,2,7", Numbers{7, 3, 1, 2, 3, 2, 7}, "");
         // Refused, the piece named: no plain decimal, past 32 bits, no ascending range (the first
         // "-" splits a range, so a negative lower bound leaves the lower text empty), too large.
-        for (const char *bad :
-             {"2147483648", "-2147483649", "2147483647.5", "1e400",      "abc",         "63x4",
-              "0x10",       "1 2",         "1.2.3",        ".",          "+",           "1e",
-              "e5",         "inf",         "nan",          "1\t",        "\n1",         "1.6-2.4",
-              "5-5",        "10-5",        "5--3",         "a-b",        "1-2-3",       "1-",
-              "1-\t3",      "-3--1",       "-3-5",         "1-10000001", "0-2147483647"})
+        for (const char *bad : {"2147483648", "2147483647.5", "1e400", "63x4", "0x10", "1 2", "inf", "\n1", "1.6-2.4",
+                                "5-5", "10-5", "1-2-3", "1-", "-3-5", "1-10000001"})
             dataRow(bad, bad, Numbers{}, bad);
         for (const char *empty : {"", "   ", "1,,2", "1,", ",1"})
             dataRow(empty, empty, Numbers{}, "");
         // The first bad piece stops the reading, reported trimmed, and nothing is returned.
-        dataRow("dash between spaces", " - ", Numbers{}, "-");
         dataRow("bad piece in the middle", "1-3, abc ,9", Numbers{}, "abc");
         dataRow("bad range after good ones", "1-3,4-2", Numbers{}, "4-2");
         dataRow("pieces adding up past the cap", "1-6000000,1-5000000", Numbers{}, "1-5000000");
-        dataRow("one number past the cap", "1-10000000,5", Numbers{}, "5");
         // Large masks are read whole, up to ten million numbers.
-        QStringList pairs;
-        for (int n = 1; n < 200000; n += 2)
-            pairs.append(QString::number(n) + '-' + QString::number(n + 1));
-        dataRow("many small ranges", pairs.join(','), range(1, 200000), "");
         dataRow("ten million", "1-10000000", range(1, 10000000), "");
         // clang-format on
     }
@@ -126,56 +110,23 @@ private Q_SLOTS:
         const QString as(10000, 'a');
         dataRow("whole text, case-sensitive", "ab", S{"ab"}, S{"abc", "a", "AB", "Ab", ""});
         dataRow("backslash is plain", "a\\b", S{"a\\b"}, S{"ab", "a/b"});
-        dataRow("empty pattern", "", S{""}, S{"a"});
-        dataRow("star alone", "*", S{"", "abc"}, S{});
-        dataRow("star at end", "a*", S{"a", "abc"}, S{"ba"});
         dataRow("star both sides", "*b*", S{"b", "abc"}, S{"acd", ""});
         dataRow("star inside", "a*c", S{"ac", "abc", "abcbc"}, S{"acb"});
-        dataRow("double star", "a**a", S{"aa", "aba"}, S{"a"});
-        dataRow("trailing stars", "ab**", S{"ab", "abc"}, S{"a"});
         dataRow("extension", "*.jpg", S{"photo.jpg", ".jpg"}, S{"Photo.JPG", "photo.jpg.zip"});
         // A star gives back characters when a later part fails.
         dataRow("retry after partial", "*bc", S{"abcbc", "bc"}, S{"abcbd"});
-        dataRow("overlapping start", "*ab", S{"aab"}, S{"aba"});
         dataRow("second star retries", "*ss*ss*", S{"mississippi"}, S{"missip"});
-        dataRow("retry from inside a match", "a*bcy", S{"abcxbcy"}, S{"abcxbc"});
-        dataRow("star then question", "*?", S{"a", "ab"}, S{""});
-        dataRow("star then two questions", "*??", S{"ab"}, S{"a"});
         dataRow("question", "a?c", S{"abc", "a#c"}, S{"ac", "abbc"});
-        dataRow("non-ASCII character", "Z?rich", S{"Zürich"}, S{"Zrich"});
         dataRow("digit", "a#b", S{"a1b", "a0b", "a9b"}, S{"aXb", "a#b", "ab", "a\uFF15b"});
-        dataRow("camera name", "IMG_####*", S{"IMG_0042.jpg", "IMG_0042"}, S{"IMG_004a.jpg", "IMG_004"});
         dataRow("list", "[abc]", S{"a", "c"}, S{"d", "ab", ""});
         dataRow("range", "[a-z]", S{"a", "m", "z"}, S{"M", "-"});
-        dataRow("two ranges", "[a-cx-z]", S{"b", "y"}, S{"q", "-"});
-        dataRow("descending range holds nothing", "[z-a]", S{}, S{"m", "a", "z"});
-        dataRow("non-ASCII range", "[à-ü]", S{"é"}, S{"a"});
         dataRow("negated list", "[!abc]", S{"d"}, S{"a", ""});
-        dataRow("negated range", "[!a-z]", S{"M"}, S{"m"});
-        dataRow("lists in a name", "[A-Z][A-Z][A-Z]_#*.[jJ][pP][gG]", S{"DSC_12.JPG"}, S{"DSC_.jpg"});
         // Wildcard characters inside a list are plain characters.
-        dataRow("star in list", "[*]", S{"*"}, S{"x", ""});
-        dataRow("question in list", "[?]", S{"?"}, S{"x"});
-        dataRow("hash in list", "[#]", S{"#"}, S{"1"});
-        dataRow("open bracket in list", "[[]", S{"["}, S{"[]"});
-        dataRow("dash first", "[-a]", S{"-", "a"}, S{"b"});
-        dataRow("dash last", "[a-]", S{"-", "a"}, S{"b"});
-        dataRow("bang not first", "[a!]", S{"!"}, S{"b"});
-        dataRow("negated bang", "[!!]", S{"x"}, S{"!"});
-        dataRow("empty list", "[]", S{}, S{"a", ""});
-        dataRow("bracket after empty list", "[]]", S{}, S{"]"});
-        dataRow("empty negated list", "[!]", S{"a"}, S{""});
-        dataRow("closing bracket outside", "[a]]", S{"a]"}, S{"a"});
-        dataRow("closing bracket alone", "]", S{"]"}, S{""});
+        dataRow("wildcards in list", "[*?#]", S{"*", "?", "#"}, S{"x", "1", ""});
         // An unclosed "[" makes the whole pattern match nothing.
         dataRow("unclosed list", "[abc", S{}, S{"[abc", "a"});
-        dataRow("unclosed alone", "[", S{}, S{"", "["});
-        dataRow("unclosed after star", "*[", S{}, S{"abc"});
-        dataRow("unclosed negated", "[!a", S{}, S{"b"});
         // Backtracking into every star would take longer than the test's time limit here.
         dataRow("many stars", "*a*a*a*a*a*b", S{as + 'b'}, S{as});
-        dataRow("many questions", "*?*?*?*?*?*?*?*?*?*?b", S{}, S{as});
-        dataRow("many lists", "*[a]*[!b]*[a-a]*#*", S{}, S{as});
         // clang-format on
     }
 
@@ -213,36 +164,19 @@ private Q_SLOTS:
         const QString tagged = messagePage("<a href=\"mailto:b@x\">Bob &amp; Co</a> ", "<i>&quot;R&quot;</i>&nbsp;p", "");
         dataRow("tags and entities in the fields", tagged, "", false, "Bob & Co|\"R\"p|");
         dataRow("address cut short", messagePage("<i>Ann &lt;a@x</i>", "Hi", ""), "", false, "Ann <a@x>|Hi|");
-        dataRow("whole address kept", messagePage("Ann &lt;a@x&gt;", "Hi", ""), "", false, "Ann <a@x>|Hi|");
-        dataRow("only spaces are trimmed", messagePage(" \tAnn ", "Hi\t", ""), "", false, "\tAnn|Hi\t|");
-        dataRow("break right after the marker", "<b>From:<br> x<b>Subject:</b> Hi<br>", "", false, "|Hi|");
-        // The subject is looked for after the author's line only.
-        dataRow("subject before author", "<b>Subject:</b> E<br>\n<b>From:</b> Ann<br>\n" + bare, "", false, "Ann||" + Z);
-        dataRow("exact link offsets", bare, "", false, "||" + Z);
-        dataRow("one character after the prefix", "<a href=\"http://fX\">", "", false, "||http://fX fX");
-        dataRow("nothing after prefix", "<a href=\"http://f\"><a href=\"http://f\">", "", false, "||http://f f http://f f");
         dataRow("other link spellings ignored", messagePage(ann, "Hi", otherLinks + attachment(jpg)), "", false, "Ann|Hi|" + J);
-        dataRow("duplicates kept", attachment(zip) + attachment(zip), "", false, "||" + Z + ' ' + Z);
         dataRow("author filter passes", normal, "*Ann*", false, parts + Z + ' ' + J);
         dataRow("author filter is case-sensitive", normal, "*ann*", true, "Ann||");
         dataRow("subject filter passes", normal, "|CZ69*", false, parts + Z + ' ' + J);
         dataRow("subject filter is case-sensitive", messagePage(ann, "cz69", twoLinks), "|CZ69*", true, "Ann|cz69|");
         dataRow("file name filter", normal, "||*.jpg", false, parts + J);
-        dataRow("file name filter is case-sensitive", normal, "||*.JPG", false, parts);
         dataRow("empty file name fails a filter", noName, "||*.jpg", false, "Ann|Hi|");
-        dataRow("empty file name passes a star", noName, "||*", false, "Ann|Hi|http://f1.grp/a/ ");
-        dataRow("all filters pass", normal, "A??|*parts|*.zip", false, parts + Z);
         // A missing marker leaves its field empty and its filter unapplied.
         dataRow("empty page", "", "*x*|*x*", false, "||");
         dataRow("no author, name filter", twoLinks, "Ann", false, "||" + Z + ' ' + J);
-        dataRow("no subject, subject filter", "<b>From:</b> Ann<br>" + twoLinks, "|CZ*", false, "Ann||" + Z + ' ' + J);
         // Malformed pages end without a crash and keep what could be read.
         dataRow("author line never ends", "<b>From:</b> Ann " + bare, "Bob", false, "||" + Z);
         dataRow("subject line never ends", "<b>From:</b> Ann<br><b>Subject:</b> Hi " + bare, "|Bye", false, "Ann||" + Z);
-        dataRow("last link never closes", bare + "<a href=\"http://f9.grp.example/c.zip>", "", false, "||" + Z);
-        dataRow("page ends inside the marker", bare + "<a href=\"http://", "", false, "||" + Z);
-        dataRow("page ends right after the prefix", "<a href=\"http://f", "", false, "||");
-        dataRow("markers only", ">From:<>Subject:<", "", false, "||");
         // clang-format on
     }
 
@@ -275,38 +209,24 @@ private Q_SLOTS:
         const QString P2 = "http://www.zing.com/picture/a1/p2", O2 = P2 + ".orig.jpg";
         const QString P3 = "http://www.zing.com/picture/a1/p3", O3 = P3 + ".orig.jpg";
         const QString urls = "<script>var theUrls = " + scriptArray({P1, P2}) + ";\n";
-        const QString oneLine = "<script>var theUrls = new Array('" + P1 + "','" + P2 +
-                                "');\nvar imgCleanCaptions = new Array('Sunset','Boat');</script>";
-        const QString crlf = "<script>var theUrls = new Array('" + P1 + "',\r\n '" + P2 +
-                             "');\r\nvar imgCleanCaptions = new Array('a',\r\n 'b');</script>";
         const S two{O1, O2};
 
         dataRow("three", album({P1, P2, P3}, {"x", "y", "z"}), true, S{O1, O2, O3}, S{"x", "y", "z"});
-        dataRow("one line as on real pages", oneLine, true, two, S{"Sunset", "Boat"});
         // An item without the prefix keeps its place; the list ends at the last picture.
         dataRow("no picture inside", album({P1, "/s.gif", P3}, {"x", "y", "z"}), true, S{O1, "", O3}, S{"x", "y", "z"});
         dataRow("no picture last", album({P1, P2, "/end.gif"}, {"x", "y", "z"}), true, two, S{"x", "y"});
-        dataRow("no picture first", album({"/c.gif", P2}, {"x", "y"}), true, S{"", O2}, S{"x", "y"});
-        dataRow("no picture at all", album({"/a.gif", "/b.gif"}, {"x", "y"}), true, S{""}, S{"x"});
         dataRow("empty list", "<script>var theUrls = new Array();</script>", true, S{""}, S{""});
-        dataRow("prefix inside the item", album({"see " + P1}, {"x"}), true, S{"see " + O1}, S{"x"});
         dataRow("prefix is case-sensitive", album({P1.toUpper()}, {"x"}), true, S{""}, S{"x"});
-        dataRow("captions first", "var imgCleanCaptions = " + scriptArray({"x", "y"}) + ";" + urls, true, two, S{"x", "y"});
         dataRow("comma in a caption splits it", album({P1, P2}, {"Sun, red", "B"}), true, two, S{"Sun", " red"});
         // The caption list ends at ");", so a bracket inside a caption is kept.
         dataRow("bracket in a caption", album({P1, P2}, {"Me (l)", "Hi :)"}), true, two, S{"Me (l)", "Hi :)"});
         // The script's escaping backslash goes with the quote it escapes.
         dataRow("quotes removed", album({P1, P2}, {"Bob's", "Bob\\'s"}), true, two, S{"Bobs", "Bobs"});
-        dataRow("carriage returns and spaces stay", crlf, true, S{O1, "\r " + O2}, S{"a", "\r b"});
         dataRow("fewer captions", album({P1, P2, P3}, {"x"}), true, S{O1, O2, O3}, S{"x", "", ""});
         dataRow("no captions", urls, true, two, S{"", ""});
-        dataRow("captions never close", urls + "var imgCleanCaptions = new Array('x'", true, two, S{"", ""});
-        dataRow("captions never open", urls + "var imgCleanCaptions = [];", true, two, S{"", ""});
         dataRow("empty page", "", false, S{}, S{});
         dataRow("no list", "<html><body>Album not found</body></html>", false, S{}, S{});
-        dataRow("list never opens", "<script>var theUrls = [];</script>", true, S{}, S{});
         dataRow("list never closes", "var theUrls = new Array('" + P1 + "',\n'", true, S{}, S{});
-        dataRow("page ends at the marker", "var theUrls", true, S{}, S{});
         // clang-format on
     }
 
