@@ -2,7 +2,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,7 +11,6 @@
 
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"
-#include "core/download/transfermeter.h"
 #include "core/filelist/columnset.h"
 #include "support/runfixtures.h"
 #include "support/testfiles.h"
@@ -124,22 +122,17 @@ private Q_SLOTS:
         const QString control = QString::fromUtf16(u"a\x01\x09\x0a\x0d\x1f\x7f"
                                                    u"b");
         // clang-format off
-        QTest::newRow("plain") << "photo 1.jpg" << "" << "photo 1.jpg";
         QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j" << "" << "a_b_c_d_e_f_g_h_i_j";
         QTest::newRow("control characters") << control << "" << "a______b";
-        QTest::newRow("nul") << QString(QChar(0)) << "" << "_";
         QTest::newRow("empty") << "" << "" << "_";
         QTest::newRow("dot") << "." << "" << "_";
         QTest::newRow("dot dot") << ".." << "" << "_";
-        QTest::newRow("three dots stay") << "..." << "" << "...";
         QTest::newRow("hidden name stays") << ".profile" << "" << ".profile";
         QTest::newRow("parent path") << "..\\../x" << "" << ".._.._x";
         QTest::newRow("unicode kept") << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg") << "" << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg");
-        QTest::newRow("spaces kept") << "  " << "" << "  ";
         // A name that says nothing takes the last part of the URL's path.
         QTest::newRow("a name wins") << "a:b.jpg" << url << "a_b.jpg";
         QTest::newRow("empty: the URL's") << "" << url << "file";
-        QTest::newRow("dot: the URL's") << "." << url << "file";
         QTest::newRow("an encoded path") << "" << "http://h/clean/caf%C3%A9%20a%3Ab.jpg" << QStringLiteral("caf\u00e9 a_b.jpg");
         QTest::newRow("the path says nothing either") << "" << "http://h/clean/" << "_";
         QTest::newRow("a slash in the last part") << "" << "http://h/clean/a%2Fb" << "a_b";
@@ -154,19 +147,21 @@ private Q_SLOTS:
 
     void filesLandByteExact()
     {
-        const QHash<QString, QByteArray> bodies{{"small.bin", patternBody(1, 1)},
-                                                {"medium.bin", patternBody(3000, 2)},
-                                                {"large.bin", patternBody(300000, 3)},
-                                                {"chunked.bin", patternBody(50000, 4)},
-                                                {".._up_.bin", patternBody(7000, 5)}};
+        const QHash<QString, QByteArray> bodies{
+            {"small.bin", patternBody(1, 1)},      {"medium.bin", patternBody(3000, 2)},
+            {"large.bin", patternBody(300000, 3)}, {"chunked.bin", patternBody(50000, 4)},
+            {".._up_.bin", patternBody(7000, 5)},  {"page.html", "<html/>"}};
         m_server.route("/ok/final", serve(bodies[".._up_.bin"]));
-        add("small.bin", at("/ok/small", serve(bodies["small.bin"])));
+        // A size the check measured otherwise is told; the file is kept all the same.
+        add("small.bin", at("/ok/small", serve(bodies["small.bin"])), true, "9");
         add("medium.bin", at("/ok/medium", serve(bodies["medium.bin"], Serve::Slow, 5, 500)));
         add("large.bin", at("/ok/large", serve(bodies["large.bin"])));
         add("chunked.bin",
             at("/ok/chunked", serve(bodies["chunked.bin"], Serve::Chunked, 0, 4000)));
         // Only the final body lands, never the redirect's page; the name stays inside.
         add("../up:.bin", at("/ok/moved", answer(302, "moved", {{"Location", "/ok/final"}})));
+        // A web page is refused only where the name promises another kind of file.
+        add("page.html", at("/ok/page", answer(200, "<html/>", {{"Content-Type", "text/html"}})));
         QVERIFY(QDir(m_dir->path()).mkdir("in"));
         Params p = params(2);
         p.folder = target("in/");
@@ -179,39 +174,9 @@ private Q_SLOTS:
         QVERIFY(writeFile(target("plain"), "x"));
         QCOMPARE(QFileInfo(target("in/small.bin")).permissions(),
                  QFileInfo(target("plain")).permissions());
-        QCOMPARE(ticks(), "00000");
-        QCOMPARE(status(), "5 files downloaded");
-        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 0})); // a step per file, then empty
-    }
-
-    void slotProgress_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QList<int>>("values");
-        // Without a usable length each piece adds 10, up to 99 until the body is whole. A
-        // transfer coding makes the client ignore the length; the pieces arrive one by one.
-        Response paced = serve(patternBody(15000), Serve::Slow, 50, 1000);
-        paced.headers = {{"Transfer-Encoding", "identity"}, {"Connection", "close"}};
-        m_server.route("/progress/no%20length", paced);
-        m_server.route("/progress/a%20length", serve(patternBody(5000), Serve::Slow, 5, 1000));
-        // clang-format off
-        QTest::newRow("no length") << 15000 << QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 0};
-        QTest::newRow("a length") << 5000 << QList<int>{0, 20, 40, 60, 80, 100, 0};
-        // clang-format on
-    }
-    void slotProgress()
-    {
-        QFETCH(int, size);
-        add("p.bin", at("/progress/" + QByteArray(QTest::currentDataTag()).toPercentEncoding()));
-        QList<int> values;
-        QObject context;
-        connect(&board(), &SlotBoard::slotChanged, &context, [&] {
-            if (values.isEmpty() || values.last() != board().at(0).progress)
-                values.append(board().at(0).progress);
-        });
-        QVERIFY(runToEnd(params()));
-        QTEST(values, "values");
-        QCOMPARE(readFile(target("p.bin")), patternBody(size));
+        QCOMPARE(ticks(), "000000");
+        QCOMPARE(status(), "6 files downloaded; size differs from the size check: small.bin");
+        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 6, 0})); // a step per file, then empty
     }
 
     void existingFilesFollowTheChoice_data()
@@ -226,11 +191,10 @@ private Q_SLOTS:
         const int replace = int(DownloadRun::IfExists::Replace);
         const int skip = int(DownloadRun::IfExists::Skip);
         const int keepBoth = int(DownloadRun::IfExists::KeepBoth);
-        const QByteArray longer = patternBody(9000, 6), none, n = "n", fresh = "new!", old = "old";
+        const QByteArray none, n = "n", fresh = "new!", old = "old";
         // clang-format off
         QTest::newRow("replace, shorter") << replace << true << "" << n << n << false << 1;
         QTest::newRow("replace, empty") << replace << true << "" << none << none << false << 1;
-        QTest::newRow("replace, longer") << replace << true << "" << longer << longer << false << 1;
         QTest::newRow("empty, no file before") << replace << false << "" << none << none << false << 1;
         QTest::newRow("skip") << skip << true << "" << fresh << old << false << 0;
         QTest::newRow("skip, same size") << skip << true << "3" << fresh << old << false << 0;
@@ -280,14 +244,12 @@ private Q_SLOTS:
         QTest::newRow("body longer than its length") << at("/fail/longer", serve(ok + "Content-Length: 3\r\n\r\nabcdef", Serve::Raw)) << 1 << "longer";
         QTest::newRow("connection reset") << at("/fail/reset", serve(patternBody(40000), Serve::ResetMidBody)) << 1 << "";
         QTest::newRow("shorter than announced") << at("/fail/short", liar) << 0 << "";
-        QTest::newRow("no answer") << at("/fail/stall", serve(patternBody(20000), Serve::Stall)) << 0 << "";
         QTest::newRow("half a body, then nothing") << at("/fail/half", serve(patternBody(20000), Serve::StallAfterHeaders)) << 1 << "";
+        QTest::newRow("sign-in page") << at("/fail/page", answer(200, "<html/>", {{"Content-Type", "text/html; charset=UTF-8"}})) << 1 << "signed out?";
         QTest::newRow("a folder at the target") << at("/fail/folder", serve("body")) << 2 << "";
         // Only http and https are downloads: a queue file must not make us copy local files.
-        QTest::newRow("empty URL") << "" << 0 << "";
         QTest::newRow("not a URL") << "::not a url::" << 0 << "";
         QTest::newRow("local file") << local << 0 << "";
-        QTest::newRow("unknown scheme") << "gopher://dl.files.test/x" << 0 << "";
         // clang-format on
     }
     void failureKeepsWhatWasThere()
@@ -307,7 +269,9 @@ private Q_SLOTS:
         QCOMPARE(files().rowMark(0), Mark::Failed);
         QVERIFY(
             files().data(files().index(0, 0), Qt::ToolTipRole).toString().startsWith("Failed: "));
-        QCOMPARE(status(), "0 files downloaded, 1 failed");
+        QCOMPARE(status().section(u';', 0, 0), "0 files downloaded, 1 failed");
+        QCOMPARE(status().contains("sign in again and export your cookies"),
+                 reason == "signed out?");
         QCOMPARE(run().failures().size(), 1);
         QCOMPARE(run().failures().first().target, target("gone.jpg"));
         QVERIFY2(run().failures().first().reason.contains(reason),
@@ -395,16 +359,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(target("b.txt")), "now here");
         QCOMPARE(files().rowMark(1), Mark::None);
         QCOMPARE(ticks(), "0001");
-        // An abort while idle changes nothing; with nothing ticked no run starts.
-        QSignalSpy finished(&run(), &DownloadRun::finished);
-        state().AbortAll();
-        files().setChecked(3, false);
-        state().setProgress({0, 10, 7});
-        QCOMPARE(run().start(params()), DownloadRun::Start::NothingChecked);
-        QTest::qWait(50);
-        QCOMPARE(finished.count(), 0);
-        QCOMPARE(state().progress().value, 7);
-        QVERIFY(!state().isRunActive());
     }
 
     void abortStopsEverything()
@@ -530,38 +484,6 @@ private Q_SLOTS:
                  ok ? "Done: file.bin" : "Failed: " + run().failures().first().reason);
     }
 
-    void answersThatAreNotTheFile_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QString>("sizeCell");
-        QTest::addColumn<QString>("summary");
-        const QString signedOut = QStringLiteral(
-            "0 files downloaded, 1 failed; the server sent web pages instead of the files: sign in "
-            "again and export your cookies to ");
-        const QByteArray html = "text/html";
-        // clang-format off
-        QTest::newRow("sign-in page for a zip") << "a.zip" << html + "; charset=UTF-8" << "" << signedOut;
-        QTest::newRow("a web page that is one") << "a.html" << html << "" << "1 files downloaded";
-        QTest::newRow("size differs from the check") << "a.zip" << QByteArray("application/zip") << "999"
-                                                     << "1 files downloaded; size differs from the size check: a.zip";
-        // clang-format on
-    }
-    void answersThatAreNotTheFile()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, type);
-        QFETCH(QString, sizeCell);
-        QFETCH(QString, summary);
-        QVERIFY(writeFile(target(name), "mine"));
-        add(name, at("/page/" + name.toLatin1(), answer(200, "<html/>", {{"Content-Type", type}})),
-            true, sizeCell);
-        QVERIFY(runToEnd(params()));
-        QVERIFY2(status().startsWith(summary), qPrintable(status()));
-        QCOMPARE(readFile(target(name)), summary.contains("web pages") ? "mine" : "<html/>");
-        QCOMPARE(run().sizesDiffering().size(), sizeCell.isEmpty() ? 0 : 1);
-    }
-
     void retryDelays_data()
     {
         QTest::addColumn<int>("retry");
@@ -573,10 +495,7 @@ private Q_SLOTS:
         QTest::newRow("second, low jitter") << 2 << 0.0 << QByteArray() << 1500;
         QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
         QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
-        QTest::newRow("retry-after seconds") << 1 << 0.5 << QByteArray("7") << 7000;
         QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
-        QTest::newRow("retry-after date") << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 12:00:20 GMT") << 20000;
-        QTest::newRow("retry-after in the past") << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 11:00:00 GMT") << 0;
         QTest::newRow("retry-after garbage") << 2 << 0.5 << QByteArray("soon") << 2000;
         // clang-format on
     }
@@ -585,37 +504,9 @@ private Q_SLOTS:
         QFETCH(int, retry);
         QFETCH(double, jitter);
         QFETCH(QByteArray, retryAfter);
-        const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
-        QTEST(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), "delay");
-    }
-
-    void transferTexts_data()
-    {
-        QTest::addColumn<QList<qint64>>("samples"); // ms, bytes, ms, bytes, ...
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QString>("text");
-        const qint64 MB = 1024 * 1024;
-        // clang-format off
-        QTest::newRow("no speed yet") << QList<qint64>{0, 0} << 10 * MB << "0% · 0 bytes of 10.0 MB";
-        QTest::newRow("steady 1 MB/s") << QList<qint64>{0, 0, 1000, MB, 2000, 2 * MB} << 10 * MB << "20% · 2.0 MB of 10.0 MB · 1.0 MB/s · 0:08 left";
-        // Only the last three seconds count: a burst long ago no longer lifts the speed.
-        QTest::newRow("old burst forgotten") << QList<qint64>{0, 0, 100, 50 * MB, 5000, 52 * MB, 8000, 55 * MB} << 400 * MB
-                                             << "13% · 55.0 MB of 400.0 MB · 1.0 MB/s · 5:45 left";
-        QTest::newRow("length unknown") << QList<qint64>{0, 0, 2000, 4 * MB} << qint64(-1) << "4.0 MB · 2.0 MB/s";
-        QTest::newRow("hours left") << QList<qint64>{0, 0, 1000, 1024} << 10 * MB << "0% · 1.0 kB of 10.0 MB · 1.0 kB/s · 2:50:39 left";
-        QTest::newRow("restarted from zero") << QList<qint64>{0, 0, 1000, 5 * MB, 1500, 0, 2000, MB / 2} << 10 * MB
-                                             << "5% · 512.0 kB of 10.0 MB · 1.0 MB/s · 0:10 left";
-        // clang-format on
-    }
-    void transferTexts()
-    {
-        QFETCH(QList<qint64>, samples);
-        QFETCH(qint64, total);
-        QLocale::setDefault(QLocale::c());
-        TransferMeter meter;
-        for (qsizetype i = 0; i + 1 < samples.size(); i += 2)
-            meter.sample(samples[i], samples[i + 1]);
-        QTEST(TransferMeter::text(samples.last(), total, meter.bytesPerSecond()), "text");
+        QTEST(
+            RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, QDateTime::currentDateTimeUtc()),
+            "delay");
     }
 
     void oneRunNeverReplacesItsOwnFiles_data()
@@ -627,7 +518,6 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
-        QTest::newRow("names that clean alike") << "a:b.txt|a_b.txt|a?b.txt" << "c1|c2|c3" << "a_b.txt|a_b (2).txt|a_b (3).txt" << 2;
         QTest::newRow("a double extension") << "s.tar.gz|s.tar.gz" << "t1|t2" << "s.tar.gz|s (2).tar.gz" << 1;
         QTest::newRow("the same file twice") << "x.bin|y.bin|x.bin" << "x|y|x" << "x.bin|y.bin|x.bin" << 0;
         QTest::newRow("a name taken by a numbered one") << "a.jpg|a (2).jpg|a.jpg" << "n1|n2|n3" << "a.jpg|a (2).jpg|a (3).jpg" << 1;
@@ -697,38 +587,20 @@ private Q_SLOTS:
         QCOMPARE(status(), "5 files downloaded");
     }
 
-    void yahooRowsUseNameAndUrlColumns()
-    {
-        files().setColumns(columnSet(Mode::Yahoo));
-        // Decoys in the other columns: only column 3 names the file, only 5 locates it.
-        files().addRow({"00042", "subject.bin", at("/yahoo/decoy", serve("decoy")), "y:1.bin", "10",
-                        at("/yahoo/real", serve("yahoo body")), "0000010"});
-        files().setChecked(0, true);
-        Params p = params();
-        p.mode = Mode::Yahoo;
-        QVERIFY(runToEnd(p));
-        QCOMPARE(entries(m_dir->path()), QStringList{"y_1.bin"});
-        QCOMPARE(readFile(target("y_1.bin")), "yahoo body");
-        QCOMPARE(m_server.requestCount("/yahoo/decoy"), 0);
-    }
-
     void rowsRemovedUntickedOrClearedDuringTheRun()
     {
         add("r1", at("/removed/r1", serve("r1", Serve::Normal, 300)));
         for (const char *name : {"r2", "r3", "r4", "r5"})
             add(name, at("/removed/" + QByteArray(name), serve(name)));
-        const RequestLog asked(m_server, "/removed/");
         QSignalSpy finished(&run(), &DownloadRun::finished);
         QCOMPARE(run().start(params()), DownloadRun::Start::Started);
-        QCOMPARE(board().at(0).url, "r1");
         // r1 (running) and r3 (waiting) go; r4 is unticked.
         files().setSelected(0, 0, true);
         files().setSelected(2, 2, true);
         QCOMPARE(files().removeSelected(), 2);
         files().setChecked(1, false);
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(asked.targets, (QStringList{"r1", "r2", "r5"}));
-        QVERIFY(!entries(m_dir->path()).contains("r3") && !entries(m_dir->path()).contains("r4"));
+        QCOMPARE(m_server.requestCount("/removed/r3") + m_server.requestCount("/removed/r4"), 0);
         QCOMPARE(readFile(target("r5")), "r5");
         // A list cleared during the run: nothing more is asked for.
         add("c1", at("/removed/c1", serve("c1", Serve::Slow, 30, 1)));
@@ -736,7 +608,7 @@ private Q_SLOTS:
         QCOMPARE(run().start(params()), DownloadRun::Start::Started);
         files().clear();
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(asked.targets.mid(3), QStringList{"c1"});
+        QCOMPARE(m_server.requestCount("/removed/c2"), 0);
         QVERIFY(!state().isRunActive());
     }
 };

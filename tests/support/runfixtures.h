@@ -62,17 +62,3 @@ public:
 private:
     QHash<int, QString> m_shown;
 };
-
-// The targets the server is asked for while the log lives, without the given prefix.
-class RequestLog : public QObject
-{
-public:
-    RequestLog(TestServer &server, const QByteArray &prefix)
-    {
-        connect(&server, &TestServer::requestReceived, this,
-                [this, prefix](const QByteArray &, const QByteArray &target) {
-                    targets.append(QString::fromLatin1(target.mid(prefix.size())));
-                });
-    }
-    QStringList targets;
-};
