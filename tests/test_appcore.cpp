@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <utility>
 
 #include "core/app/commandline.h"
 #include "core/app/history.h"
@@ -21,8 +20,6 @@ using Pairs = SettingsStore::Pairs;
 namespace {
 
 const QString App = SettingKeys::Application;
-constexpr Mode Yahoo = Mode::Yahoo;
-constexpr Mode Zing = Mode::Zing;
 
 QStringList numbered(int count)
 {
@@ -49,11 +46,11 @@ class FakeWorker final : public SlotWorker
 public:
     explicit FakeWorker(bool finished) : m_finished(finished) {}
     bool IsFinished() const override { return m_finished; }
-    void abort() override { setFinished(true); }
-    void setFinished(bool finished)
+    void abort() override { finish(); }
+    void finish()
     {
-        if (std::exchange(m_finished, finished) != finished)
-            Q_EMIT finishedChanged();
+        m_finished = true;
+        Q_EMIT finishedChanged();
     }
     bool m_finished;
 };
@@ -84,8 +81,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, commandLine);
         QTEST(CommandLine::startupQueueFile(commandLine), "file");
-        QCOMPARE(CommandLine::fromArguments({"prog", "-tbq", "/x/a.tbq"}), "-tbq /x/a.tbq");
-        QCOMPARE(CommandLine::fromArguments({"prog"}), QString());
+        QCOMPARE(CommandLine::fromArguments({"prog"}) +
+                     CommandLine::fromArguments({"prog", "-tbq", "/x/a.tbq"}),
+                 "-tbq /x/a.tbq");
     }
 
     void programValues_data()
@@ -147,19 +145,21 @@ private Q_SLOTS:
     void mruAndColumnWidths()
     {
         const SettingsStore s = store();
-        History::saveMRU(s, Zing, numbered(5));
-        History::saveMRU(s, Zing, {"x", "y"});
-        QCOMPARE(History::loadMRU(s, Zing), (QStringList{"x", "y"})); // the longer one is gone
+        History::saveMRU(s, Mode::Zing, numbered(5));
+        History::saveMRU(s, Mode::Zing, {"x", "y"});
+        QCOMPARE(History::loadMRU(s, Mode::Zing),
+                 (QStringList{"x", "y"})); // the longer one is gone
         // The order of the stored entries counts, not their names.
         s.RegSaveAllSettings(App, SettingKeys::mruSection("Yahoo"), {{"b", "1st"}, {"a", "2nd"}});
-        QCOMPARE(History::loadMRU(s, Yahoo), (QStringList{"1st", "2nd"}));
-        History::saveColumnWidths(s, Yahoo,
+        QCOMPARE(History::loadMRU(s, Mode::Yahoo), (QStringList{"1st", "2nd"}));
+        History::saveColumnWidths(s, Mode::Yahoo,
                                   {{"FileName", 3800}, {"HiddenSize", 10}, {"Size", 1200}});
         QCOMPARE(s.RegGetAllSettings(App, SettingKeys::columnsSection("Yahoo")),
                  (Pairs{{"FileName", "3800"}, {"Size", "1200"}}));
         save(s, SettingKeys::columnsSection("Yahoo"), "Subject=abc|Size=");
-        QCOMPARE(History::loadColumnWidths(s, Yahoo, {"Subject", "MsgNo", "Size", "FileName"}),
-                 (QList<int>{-1, -1, -1, 3800}));
+        QCOMPARE(
+            History::loadColumnWidths(s, Mode::Yahoo, {"Subject", "MsgNo", "Size", "FileName"}),
+            (QList<int>{-1, -1, -1, 3800}));
     }
 
     void runState()
@@ -184,10 +184,10 @@ private Q_SLOTS:
         const QPointer<FakeWorker> watched(old);
         auto *current = new FakeWorker(false);
         state.replaceThreads({current, new FakeWorker(true)});
-        old->setFinished(true);
+        old->finish();
         QVERIFY(idle.isEmpty() && state.AnyThreadBusy());
         QTRY_VERIFY(watched.isNull()); // the replaced workers go
-        current->setFinished(true);
+        current->finish();
         QCOMPARE(idle.count(), 1);
         QVERIFY(!state.AnyThreadBusy());
     }

@@ -118,18 +118,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url"); // empty: the name cleaned alone
         QTest::addColumn<QString>("saved");
-        const QString url = QStringLiteral("http://h/clean/file");
-        const QString control = QString::fromUtf16(u"a\x01\x09\x0a\x0d\x1f\x7f"
-                                                   u"b");
         // clang-format off
         QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j" << "" << "a_b_c_d_e_f_g_h_i_j";
-        QTest::newRow("control characters") << control << "" << "a______b";
+        QTest::newRow("control characters") << QStringLiteral("a\x01\t\n\r\x1f\177b") << "" << "a______b";
         QTest::newRow("dot dot") << ".." << "" << "_";
         // A name that says nothing takes the last part of the URL's path.
-        QTest::newRow("a name wins") << "a:b.jpg" << url << "a_b.jpg";
-        QTest::newRow("empty: the URL's") << "" << url << "file";
+        QTest::newRow("empty: the URL's") << "" << "http://h/clean/file" << "file";
         QTest::newRow("an encoded path") << "" << "http://h/clean/caf%C3%A9%20a%3Ab.jpg" << QStringLiteral("caf\u00e9 a_b.jpg");
-        QTest::newRow("the path says nothing either") << "" << "http://h/clean/" << "_";
         QTest::newRow("a slash in the last part") << "" << "http://h/clean/a%2Fb" << "a_b";
         // clang-format on
     }
@@ -267,7 +262,6 @@ private Q_SLOTS:
         QCOMPARE(run().failures().first().target, target("gone.jpg"));
         QVERIFY2(run().failures().first().reason.contains(reason),
                  qPrintable(run().failures().first().reason));
-        QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{1, 0})); // a failure counts
     }
 
     void targetsThatAreNotOursAreKept_data()
