@@ -2,7 +2,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,7 +11,6 @@
 
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"
-#include "core/download/transfermeter.h"
 #include "core/filelist/columnset.h"
 #include "support/runfixtures.h"
 #include "support/testfiles.h"
@@ -120,28 +118,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url"); // empty: the name cleaned alone
         QTest::addColumn<QString>("saved");
-        const QString url = QStringLiteral("http://h/clean/file");
-        const QString control = QString::fromUtf16(u"a\x01\x09\x0a\x0d\x1f\x7f"
-                                                   u"b");
         // clang-format off
-        QTest::newRow("plain") << "photo 1.jpg" << "" << "photo 1.jpg";
         QTest::newRow("the nine") << "a\\b/c:d*e?f\"g<h>i|j" << "" << "a_b_c_d_e_f_g_h_i_j";
-        QTest::newRow("control characters") << control << "" << "a______b";
-        QTest::newRow("nul") << QString(QChar(0)) << "" << "_";
-        QTest::newRow("empty") << "" << "" << "_";
-        QTest::newRow("dot") << "." << "" << "_";
+        QTest::newRow("control characters") << QStringLiteral("a\x01\t\n\r\x1f\177b") << "" << "a______b";
         QTest::newRow("dot dot") << ".." << "" << "_";
-        QTest::newRow("three dots stay") << "..." << "" << "...";
-        QTest::newRow("hidden name stays") << ".profile" << "" << ".profile";
-        QTest::newRow("parent path") << "..\\../x" << "" << ".._.._x";
-        QTest::newRow("unicode kept") << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg") << "" << QStringLiteral("Strand \u00e9t\u00e9 \u6d77.jpg");
-        QTest::newRow("spaces kept") << "  " << "" << "  ";
         // A name that says nothing takes the last part of the URL's path.
-        QTest::newRow("a name wins") << "a:b.jpg" << url << "a_b.jpg";
-        QTest::newRow("empty: the URL's") << "" << url << "file";
-        QTest::newRow("dot: the URL's") << "." << url << "file";
+        QTest::newRow("empty: the URL's") << "" << "http://h/clean/file" << "file";
         QTest::newRow("an encoded path") << "" << "http://h/clean/caf%C3%A9%20a%3Ab.jpg" << QStringLiteral("caf\u00e9 a_b.jpg");
-        QTest::newRow("the path says nothing either") << "" << "http://h/clean/" << "_";
         QTest::newRow("a slash in the last part") << "" << "http://h/clean/a%2Fb" << "a_b";
         // clang-format on
     }
@@ -154,19 +137,21 @@ private Q_SLOTS:
 
     void filesLandByteExact()
     {
-        const QHash<QString, QByteArray> bodies{{"small.bin", patternBody(1, 1)},
-                                                {"medium.bin", patternBody(3000, 2)},
-                                                {"large.bin", patternBody(300000, 3)},
-                                                {"chunked.bin", patternBody(50000, 4)},
-                                                {".._up_.bin", patternBody(7000, 5)}};
+        const QHash<QString, QByteArray> bodies{
+            {"small.bin", patternBody(1, 1)},      {"medium.bin", patternBody(3000, 2)},
+            {"large.bin", patternBody(300000, 3)}, {"chunked.bin", patternBody(50000, 4)},
+            {".._up_.bin", patternBody(7000, 5)},  {"page.html", "<html/>"}};
         m_server.route("/ok/final", serve(bodies[".._up_.bin"]));
-        add("small.bin", at("/ok/small", serve(bodies["small.bin"])));
+        // A size the check measured otherwise is told; the file is kept all the same.
+        add("small.bin", at("/ok/small", serve(bodies["small.bin"])), true, "9");
         add("medium.bin", at("/ok/medium", serve(bodies["medium.bin"], Serve::Slow, 5, 500)));
         add("large.bin", at("/ok/large", serve(bodies["large.bin"])));
         add("chunked.bin",
             at("/ok/chunked", serve(bodies["chunked.bin"], Serve::Chunked, 0, 4000)));
         // Only the final body lands, never the redirect's page; the name stays inside.
         add("../up:.bin", at("/ok/moved", answer(302, "moved", {{"Location", "/ok/final"}})));
+        // A web page is refused only where the name promises another kind of file.
+        add("page.html", at("/ok/page", answer(200, "<html/>", {{"Content-Type", "text/html"}})));
         QVERIFY(QDir(m_dir->path()).mkdir("in"));
         Params p = params(2);
         p.folder = target("in/");
@@ -179,39 +164,9 @@ private Q_SLOTS:
         QVERIFY(writeFile(target("plain"), "x"));
         QCOMPARE(QFileInfo(target("in/small.bin")).permissions(),
                  QFileInfo(target("plain")).permissions());
-        QCOMPARE(ticks(), "00000");
-        QCOMPARE(status(), "5 files downloaded");
-        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 0})); // a step per file, then empty
-    }
-
-    void slotProgress_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QList<int>>("values");
-        // Without a usable length each piece adds 10, up to 99 until the body is whole. A
-        // transfer coding makes the client ignore the length; the pieces arrive one by one.
-        Response paced = serve(patternBody(15000), Serve::Slow, 50, 1000);
-        paced.headers = {{"Transfer-Encoding", "identity"}, {"Connection", "close"}};
-        m_server.route("/progress/no%20length", paced);
-        m_server.route("/progress/a%20length", serve(patternBody(5000), Serve::Slow, 5, 1000));
-        // clang-format off
-        QTest::newRow("no length") << 15000 << QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 0};
-        QTest::newRow("a length") << 5000 << QList<int>{0, 20, 40, 60, 80, 100, 0};
-        // clang-format on
-    }
-    void slotProgress()
-    {
-        QFETCH(int, size);
-        add("p.bin", at("/progress/" + QByteArray(QTest::currentDataTag()).toPercentEncoding()));
-        QList<int> values;
-        QObject context;
-        connect(&board(), &SlotBoard::slotChanged, &context, [&] {
-            if (values.isEmpty() || values.last() != board().at(0).progress)
-                values.append(board().at(0).progress);
-        });
-        QVERIFY(runToEnd(params()));
-        QTEST(values, "values");
-        QCOMPARE(readFile(target("p.bin")), patternBody(size));
+        QCOMPARE(ticks(), "000000");
+        QCOMPARE(status(), "6 files downloaded; size differs from the size check: small.bin");
+        QCOMPARE(m_progress, (QList<int>{0, 1, 2, 3, 4, 5, 6, 0})); // a step per file, then empty
     }
 
     void existingFilesFollowTheChoice_data()
@@ -223,14 +178,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("kept"); // what has.bin holds afterwards
         QTest::addColumn<bool>("both");       // the body went to "has (2).bin"
         QTest::addColumn<int>("requests");
-        const int replace = int(DownloadRun::IfExists::Replace);
-        const int skip = int(DownloadRun::IfExists::Skip);
-        const int keepBoth = int(DownloadRun::IfExists::KeepBoth);
-        const QByteArray longer = patternBody(9000, 6), none, n = "n", fresh = "new!", old = "old";
+        using If = DownloadRun::IfExists;
+        const int replace = int(If::Replace), skip = int(If::Skip), keepBoth = int(If::KeepBoth);
+        const QByteArray none, n = "n", fresh = "new!", old = "old";
         // clang-format off
         QTest::newRow("replace, shorter") << replace << true << "" << n << n << false << 1;
         QTest::newRow("replace, empty") << replace << true << "" << none << none << false << 1;
-        QTest::newRow("replace, longer") << replace << true << "" << longer << longer << false << 1;
         QTest::newRow("empty, no file before") << replace << false << "" << none << none << false << 1;
         QTest::newRow("skip") << skip << true << "" << fresh << old << false << 0;
         QTest::newRow("skip, same size") << skip << true << "3" << fresh << old << false << 0;
@@ -280,14 +233,12 @@ private Q_SLOTS:
         QTest::newRow("body longer than its length") << at("/fail/longer", serve(ok + "Content-Length: 3\r\n\r\nabcdef", Serve::Raw)) << 1 << "longer";
         QTest::newRow("connection reset") << at("/fail/reset", serve(patternBody(40000), Serve::ResetMidBody)) << 1 << "";
         QTest::newRow("shorter than announced") << at("/fail/short", liar) << 0 << "";
-        QTest::newRow("no answer") << at("/fail/stall", serve(patternBody(20000), Serve::Stall)) << 0 << "";
         QTest::newRow("half a body, then nothing") << at("/fail/half", serve(patternBody(20000), Serve::StallAfterHeaders)) << 1 << "";
+        QTest::newRow("sign-in page") << at("/fail/page", answer(200, "<html/>", {{"Content-Type", "text/html; charset=UTF-8"}})) << 1 << "signed out?";
         QTest::newRow("a folder at the target") << at("/fail/folder", serve("body")) << 2 << "";
         // Only http and https are downloads: a queue file must not make us copy local files.
-        QTest::newRow("empty URL") << "" << 0 << "";
         QTest::newRow("not a URL") << "::not a url::" << 0 << "";
         QTest::newRow("local file") << local << 0 << "";
-        QTest::newRow("unknown scheme") << "gopher://dl.files.test/x" << 0 << "";
         // clang-format on
     }
     void failureKeepsWhatWasThere()
@@ -305,14 +256,12 @@ private Q_SLOTS:
         QCOMPARE(entries(target("gone.jpg")), existing == 2 ? QStringList{"keep"} : QStringList());
         QVERIFY(files().isChecked(0)); // the next run tries it again
         QCOMPARE(files().rowMark(0), Mark::Failed);
-        QVERIFY(
-            files().data(files().index(0, 0), Qt::ToolTipRole).toString().startsWith("Failed: "));
-        QCOMPARE(status(), "0 files downloaded, 1 failed");
-        QCOMPARE(run().failures().size(), 1);
+        QCOMPARE(status().section(u';', 0, 0), "0 files downloaded, 1 failed");
+        QCOMPARE(status().contains("sign in again and export your cookies"),
+                 reason == "signed out?");
         QCOMPARE(run().failures().first().target, target("gone.jpg"));
         QVERIFY2(run().failures().first().reason.contains(reason),
                  qPrintable(run().failures().first().reason));
-        QCOMPARE(m_progress.mid(m_progress.size() - 2), (QList<int>{1, 0})); // a failure counts
     }
 
     void targetsThatAreNotOursAreKept_data()
@@ -370,7 +319,6 @@ private Q_SLOTS:
         Params p = params(3);
         p.folder.clear();
         QCOMPARE(run().start(p), DownloadRun::Start::NoFolder);
-        QCOMPARE(state().progress().maximum, 3); // only the overall bar learns the ticked rows
         QVERIFY(!state().isRunActive() && m_started.isEmpty() && m_multi.isEmpty());
         p.folder = target("no/such/folder");
         QVERIFY(runToEnd(p));
@@ -378,9 +326,7 @@ private Q_SLOTS:
         QCOMPARE(run().failures().first().target, p.folder + "/a.txt");
         QCOMPARE(m_server.requestCount("/next/a"), 0);
         QVERIFY(!QFileInfo::exists(p.folder));
-        QCOMPARE(m_started.size(), 3);
         QCOMPARE(ticks(), "1101");
-        QCOMPARE(files().rowMark(3), Mark::Failed);
         files().setChecked(2, true);
         m_progress.clear();
         QVERIFY(runToEnd(params(3)));
@@ -391,20 +337,9 @@ private Q_SLOTS:
         QVERIFY(runToEnd(params(3)));
         // The counts are those of this run alone.
         QCOMPARE(status(), "1 files downloaded, 1 failed");
-        QCOMPARE(run().succeeded(), 1);
         QCOMPARE(readFile(target("b.txt")), "now here");
         QCOMPARE(files().rowMark(1), Mark::None);
         QCOMPARE(ticks(), "0001");
-        // An abort while idle changes nothing; with nothing ticked no run starts.
-        QSignalSpy finished(&run(), &DownloadRun::finished);
-        state().AbortAll();
-        files().setChecked(3, false);
-        state().setProgress({0, 10, 7});
-        QCOMPARE(run().start(params()), DownloadRun::Start::NothingChecked);
-        QTest::qWait(50);
-        QCOMPARE(finished.count(), 0);
-        QCOMPARE(state().progress().value, 7);
-        QVERIFY(!state().isRunActive());
     }
 
     void abortStopsEverything()
@@ -426,7 +361,6 @@ private Q_SLOTS:
                                  EndBoundMs);
         state().AbortAll();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EndBoundMs); // not after the back-off
-        QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(status(), "Download aborted");
         QCOMPARE(readFile(target("had.bin")), before);
         // An abort is no failure of a file: ticked, in the normal colour.
@@ -471,12 +405,10 @@ private Q_SLOTS:
         m_server.routeSequence(path, {cut, whole});
         add("big.bin", at(path));
         QVERIFY(runToEnd(params()));
-        QCOMPARE(run().failures().size(), 1);
         // What arrived waits in a hidden part file; the target's name is not taken.
         QCOMPARE(entries(m_dir->path()), (QStringList{".big.bin.tbpart", ".big.bin.tbpart.json"}));
         QCOMPARE(QFileInfo(target(".big.bin.tbpart")).size(), BigSize / 2);
         QVERIFY(runToEnd(params()));
-        QVERIFY(run().failures().isEmpty());
         QCOMPARE(readFile(target("big.bin")), second);
         QCOMPARE(entries(m_dir->path()), QStringList{"big.bin"});
         const QList<QByteArray> heads = m_server.requestHeads();
@@ -495,7 +427,6 @@ private Q_SLOTS:
         QTest::newRow("a reset, then the rest") << QList<int>{0, 200} << 3 << 2 << true;
         QTest::newRow("429 beyond the retries") << QList<int>{429, 429, 429} << 2 << 3 << false;
         QTest::newRow("404 is final") << QList<int>{404, 200} << 3 << 1 << false;
-        QTest::newRow("no retries asked for") << QList<int>{500, 200} << 0 << 1 << false;
     }
     void failuresOnTheWayAreRetried()
     {
@@ -530,38 +461,6 @@ private Q_SLOTS:
                  ok ? "Done: file.bin" : "Failed: " + run().failures().first().reason);
     }
 
-    void answersThatAreNotTheFile_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QString>("sizeCell");
-        QTest::addColumn<QString>("summary");
-        const QString signedOut = QStringLiteral(
-            "0 files downloaded, 1 failed; the server sent web pages instead of the files: sign in "
-            "again and export your cookies to ");
-        const QByteArray html = "text/html";
-        // clang-format off
-        QTest::newRow("sign-in page for a zip") << "a.zip" << html + "; charset=UTF-8" << "" << signedOut;
-        QTest::newRow("a web page that is one") << "a.html" << html << "" << "1 files downloaded";
-        QTest::newRow("size differs from the check") << "a.zip" << QByteArray("application/zip") << "999"
-                                                     << "1 files downloaded; size differs from the size check: a.zip";
-        // clang-format on
-    }
-    void answersThatAreNotTheFile()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, type);
-        QFETCH(QString, sizeCell);
-        QFETCH(QString, summary);
-        QVERIFY(writeFile(target(name), "mine"));
-        add(name, at("/page/" + name.toLatin1(), answer(200, "<html/>", {{"Content-Type", type}})),
-            true, sizeCell);
-        QVERIFY(runToEnd(params()));
-        QVERIFY2(status().startsWith(summary), qPrintable(status()));
-        QCOMPARE(readFile(target(name)), summary.contains("web pages") ? "mine" : "<html/>");
-        QCOMPARE(run().sizesDiffering().size(), sizeCell.isEmpty() ? 0 : 1);
-    }
-
     void retryDelays_data()
     {
         QTest::addColumn<int>("retry");
@@ -569,15 +468,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("retryAfter");
         QTest::addColumn<int>("delay");
         // clang-format off
-        QTest::newRow("first, no jitter") << 1 << 0.5 << QByteArray() << 1000;
-        QTest::newRow("second, low jitter") << 2 << 0.0 << QByteArray() << 1500;
         QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
         QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
-        QTest::newRow("retry-after seconds") << 1 << 0.5 << QByteArray("7") << 7000;
         QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
-        QTest::newRow("retry-after date") << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 12:00:20 GMT") << 20000;
-        QTest::newRow("retry-after in the past") << 1 << 0.5 << QByteArray("Mon, 07 Dec 2026 11:00:00 GMT") << 0;
-        QTest::newRow("retry-after garbage") << 2 << 0.5 << QByteArray("soon") << 2000;
         // clang-format on
     }
     void retryDelays()
@@ -585,37 +478,9 @@ private Q_SLOTS:
         QFETCH(int, retry);
         QFETCH(double, jitter);
         QFETCH(QByteArray, retryAfter);
-        const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
-        QTEST(RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, now), "delay");
-    }
-
-    void transferTexts_data()
-    {
-        QTest::addColumn<QList<qint64>>("samples"); // ms, bytes, ms, bytes, ...
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QString>("text");
-        const qint64 MB = 1024 * 1024;
-        // clang-format off
-        QTest::newRow("no speed yet") << QList<qint64>{0, 0} << 10 * MB << "0% · 0 bytes of 10.0 MB";
-        QTest::newRow("steady 1 MB/s") << QList<qint64>{0, 0, 1000, MB, 2000, 2 * MB} << 10 * MB << "20% · 2.0 MB of 10.0 MB · 1.0 MB/s · 0:08 left";
-        // Only the last three seconds count: a burst long ago no longer lifts the speed.
-        QTest::newRow("old burst forgotten") << QList<qint64>{0, 0, 100, 50 * MB, 5000, 52 * MB, 8000, 55 * MB} << 400 * MB
-                                             << "13% · 55.0 MB of 400.0 MB · 1.0 MB/s · 5:45 left";
-        QTest::newRow("length unknown") << QList<qint64>{0, 0, 2000, 4 * MB} << qint64(-1) << "4.0 MB · 2.0 MB/s";
-        QTest::newRow("hours left") << QList<qint64>{0, 0, 1000, 1024} << 10 * MB << "0% · 1.0 kB of 10.0 MB · 1.0 kB/s · 2:50:39 left";
-        QTest::newRow("restarted from zero") << QList<qint64>{0, 0, 1000, 5 * MB, 1500, 0, 2000, MB / 2} << 10 * MB
-                                             << "5% · 512.0 kB of 10.0 MB · 1.0 MB/s · 0:10 left";
-        // clang-format on
-    }
-    void transferTexts()
-    {
-        QFETCH(QList<qint64>, samples);
-        QFETCH(qint64, total);
-        QLocale::setDefault(QLocale::c());
-        TransferMeter meter;
-        for (qsizetype i = 0; i + 1 < samples.size(); i += 2)
-            meter.sample(samples[i], samples[i + 1]);
-        QTEST(TransferMeter::text(samples.last(), total, meter.bytesPerSecond()), "text");
+        QTEST(
+            RetryPolicy::delayMs(retry, 1000, jitter, retryAfter, QDateTime::currentDateTimeUtc()),
+            "delay");
     }
 
     void oneRunNeverReplacesItsOwnFiles_data()
@@ -627,8 +492,6 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
-        QTest::newRow("names that clean alike") << "a:b.txt|a_b.txt|a?b.txt" << "c1|c2|c3" << "a_b.txt|a_b (2).txt|a_b (3).txt" << 2;
-        QTest::newRow("a double extension") << "s.tar.gz|s.tar.gz" << "t1|t2" << "s.tar.gz|s (2).tar.gz" << 1;
         QTest::newRow("the same file twice") << "x.bin|y.bin|x.bin" << "x|y|x" << "x.bin|y.bin|x.bin" << 0;
         QTest::newRow("a name taken by a numbered one") << "a.jpg|a (2).jpg|a.jpg" << "n1|n2|n3" << "a.jpg|a (2).jpg|a (3).jpg" << 1;
         // clang-format on
@@ -661,35 +524,23 @@ private Q_SLOTS:
         QCOMPARE(ticks(), QString(rows.size(), u'0'));
         // Every row saved under another name than its own is told, in the list and by signal.
         QTEST(int(savedAs.size()), "renamed");
-        for (const QList<QVariant> &signal : std::as_const(savedAs)) {
-            const QModelIndex index = files().index(files().rowOf(signal.at(0).value<RowId>()), 0);
-            QCOMPARE(index.data(Qt::ToolTipRole).toString(), "Saved as " + signal.at(2).toString());
-        }
+        for (const QList<QVariant> &signal : std::as_const(savedAs))
+            QCOMPARE(
+                files().index(files().rowOf(signal.at(0).value<RowId>()), 0).data(Qt::ToolTipRole),
+                "Saved as " + signal.at(2).toString());
     }
 
-    void slotsTakeRowsInListOrder_data()
-    {
-        QTest::addColumn<int>("threads");
-        QTest::addColumn<bool>("descending"); // the list sorted by name, descending
-        QTest::addColumn<QString>("taken");   // slot:name, in the order taken
-        QTest::newRow("one slot, as added") << 1 << false << "0:m 0:c 0:x 0:a 0:q";
-        QTest::newRow("one slot, sorted") << 1 << true << "0:x 0:q 0:m 0:c 0:a";
-        QTest::newRow("the lowest idle slot") << 5 << false << "0:m 1:c 2:x 3:a 4:q";
-    }
+    // Sorted by name, descending: the rows go in the list's order, each to the lowest idle slot.
     void slotsTakeRowsInListOrder()
     {
-        QFETCH(int, threads);
-        QFETCH(bool, descending);
         for (const char *name : {"m", "c", "x", "a", "q"})
             add(name, at("/order/" + QByteArray(name), serve(name, Serve::Normal, 10)));
-        if (descending) {
-            files().setSortKey(1);
-            files().columnClick(0);
-            files().columnClick(0);
-        }
+        files().setSortKey(1);
+        files().columnClick(0);
+        files().columnClick(0);
         const SlotLog log(board());
-        QVERIFY(runToEnd(params(threads)));
-        QTEST(log.taken.join(u' '), "taken");
+        QVERIFY(runToEnd(params(5)));
+        QCOMPARE(log.taken.join(u' '), "0:x 1:q 2:m 3:c 4:a");
         QList<RowId> ids;
         for (int row = 0; row < files().rowCount(); ++row)
             ids << files().idAt(row);
@@ -697,38 +548,20 @@ private Q_SLOTS:
         QCOMPARE(status(), "5 files downloaded");
     }
 
-    void yahooRowsUseNameAndUrlColumns()
-    {
-        files().setColumns(columnSet(Mode::Yahoo));
-        // Decoys in the other columns: only column 3 names the file, only 5 locates it.
-        files().addRow({"00042", "subject.bin", at("/yahoo/decoy", serve("decoy")), "y:1.bin", "10",
-                        at("/yahoo/real", serve("yahoo body")), "0000010"});
-        files().setChecked(0, true);
-        Params p = params();
-        p.mode = Mode::Yahoo;
-        QVERIFY(runToEnd(p));
-        QCOMPARE(entries(m_dir->path()), QStringList{"y_1.bin"});
-        QCOMPARE(readFile(target("y_1.bin")), "yahoo body");
-        QCOMPARE(m_server.requestCount("/yahoo/decoy"), 0);
-    }
-
     void rowsRemovedUntickedOrClearedDuringTheRun()
     {
         add("r1", at("/removed/r1", serve("r1", Serve::Normal, 300)));
         for (const char *name : {"r2", "r3", "r4", "r5"})
             add(name, at("/removed/" + QByteArray(name), serve(name)));
-        const RequestLog asked(m_server, "/removed/");
         QSignalSpy finished(&run(), &DownloadRun::finished);
         QCOMPARE(run().start(params()), DownloadRun::Start::Started);
-        QCOMPARE(board().at(0).url, "r1");
         // r1 (running) and r3 (waiting) go; r4 is unticked.
         files().setSelected(0, 0, true);
         files().setSelected(2, 2, true);
         QCOMPARE(files().removeSelected(), 2);
         files().setChecked(1, false);
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(asked.targets, (QStringList{"r1", "r2", "r5"}));
-        QVERIFY(!entries(m_dir->path()).contains("r3") && !entries(m_dir->path()).contains("r4"));
+        QCOMPARE(m_server.requestCount("/removed/r3") + m_server.requestCount("/removed/r4"), 0);
         QCOMPARE(readFile(target("r5")), "r5");
         // A list cleared during the run: nothing more is asked for.
         add("c1", at("/removed/c1", serve("c1", Serve::Slow, 30, 1)));
@@ -736,7 +569,7 @@ private Q_SLOTS:
         QCOMPARE(run().start(params()), DownloadRun::Start::Started);
         files().clear();
         QVERIFY(finished.wait(EndBoundMs));
-        QCOMPARE(asked.targets.mid(3), QStringList{"c1"});
+        QCOMPARE(m_server.requestCount("/removed/c2"), 0);
         QVERIFY(!state().isRunActive());
     }
 };

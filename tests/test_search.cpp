@@ -88,17 +88,12 @@ private Q_SLOTS:
     void init() { newSession(); }
     void cleanup() { m_session.reset(); }
 
-    void sizeCheckRequest()
+    // Nothing from a page may break the size check's request lines.
+    void sizeCheckRequestRefusesLineBreaks()
     {
-        const auto request = [](const char *host, const char *path) {
-            return cDsckLinkVerifier::request(QString::fromLatin1(host), QString::fromUtf8(path));
-        };
-        QCOMPARE(request("H", "/a b/é.jpg"),
-                 "HEAD /a%20b/%C3%A9.jpg HTTP/1.1\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 "
-                 "(compatible; MSIE 5.5; Windows 98; Win 9x 4.90)\r\nHost: H\r\nConnection: "
-                 "close\r\n\r\n");
-        // Nothing from a page may break the request's lines.
-        QCOMPARE(request("H", "/a\r\nX: y") + request("H\n", "/a") + request("H", "/a\tb"), "");
+        for (const char *path : {"/a\r\nX: y", "/a\tb", "/a\nb"})
+            QCOMPARE(cDsckLinkVerifier::request("H", QString::fromLatin1(path)), "");
+        QCOMPARE(cDsckLinkVerifier::request("H\n", "/a"), "");
     }
 
     void responseHeadIsRead_data()
@@ -107,24 +102,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("found"); // c complete, n name found, l a length
         QTest::addColumn<QString>("length");
-        const QByteArray ok = "200 OK";
+        const QByteArray ok = "200 OK", max = "9223372036854775807";
         // clang-format off
         QTest::newRow("plain") << head(ok, "Content-Length: 1234\r\n\r\n") << false << "cnl" << "1234";
         QTest::newRow("lower-case name") << head(ok, "content-length:42 \r\n\r\n") << false << "cnl" << "42";
         QTest::newRow("head not yet complete") << head(ok, "Content-Length: 9\r\n") << false << "" << "";
         QTest::newRow("closed before the blank line") << head(ok, "Content-Length: 9\r\n") << true << "cnl" << "9";
-        QTest::newRow("closed inside the value") << head(ok, "Content-Length: 9") << true << "cn" << "";
         QTest::newRow("no length") << head(ok, "Server: x\r\n\r\n") << false << "c" << "";
         QTest::newRow("name inside another line") << head(ok, "X-Content-Length: 5\r\n\r\n") << false << "c" << "";
         QTest::newRow("length in the body is not read") << head(ok, "\r\nContent-Length: 5\r\n") << false << "c" << "";
-        QTest::newRow("empty and closed") << QByteArray() << true << "c" << "";
         // Only a 2xx answer with a real number gives a size.
         QTest::newRow("404") << head("404 Not Found", "Content-Length: 345\r\n\r\n") << false << "cn" << "";
-        QTest::newRow("not all digits") << head(ok, "Content-Length: 5\thttp://x/evil\r\n\r\n") << false << "cn" << "";
         QTest::newRow("trailing letters") << head(ok, "Content-Length: 12abc\r\n\r\n") << false << "cn" << "";
         QTest::newRow("beyond 64 bits") << head(ok, "Content-Length: 9223372036854775808\r\n\r\n") << false << "cn" << "";
-        QTest::newRow("largest 64-bit") << head("206 Partial", "Content-Length: 9223372036854775807\r\n\r\n") << false
-                                        << "cnl" << "9223372036854775807";
+        QTest::newRow("largest 64-bit") << head("206 Partial", "Content-Length: " + max + "\r\n\r\n") << false << "cnl" << QString(max);
         // clang-format on
     }
     void responseHeadIsRead()
@@ -141,7 +132,6 @@ private Q_SLOTS:
     void sizeCheck_data()
     {
         QTest::addColumn<QString>("link");
-        QTest::addColumn<bool>("removed"); // the row went before the check
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("size");    // the size cell afterwards; "old" before
         QTest::addColumn<QByteArray>("host"); // the Host header; empty: no request
@@ -149,18 +139,15 @@ private Q_SLOTS:
         const QString shape = routed("/shape/a.zip", serve("abc"));
         const int size = int(Outcome::Size);
         // clang-format off
-        QTest::newRow("plain") << routed("/check/1", serve(QByteArray(1234, 'x'))) << false << size << "1234" << f1;
-        QTest::newRow("head over many reads") << routed("/check/2", serve(QByteArray(777, 'x'), Serve::SplitHead)) << false << size << "777" << f1;
-        QTest::newRow("never closes") << routed("/check/3", serve("12345", Serve::NeverClose)) << false << size << "5" << f1;
-        QTest::newRow("stalled") << routed("/check/4", serve("x", Serve::Stall)) << false << int(Outcome::TimedOut) << "old" << f1;
-        QTest::newRow("row removed") << routed("/check/5", serve("abc")) << true << size << "" << f1;
-        QTest::newRow("no path") << "http://f1.grp.example.test" << false << int(Outcome::Failed) << "old" << QByteArray();
-        QTest::newRow("fragment stays home") << shape + "#part2" << false << size << "3" << f1;
-        QTest::newRow("no user or password") << "http://ann:pw@f1.grp.example.test/shape/a.zip" << false << size << "3" << f1;
-        QTest::newRow("explicit port") << "http://f1.grp.example.test:8080/shape/a.zip" << false << size << "3"
-                                       << QByteArray("f1.grp.example.test:8080");
-        QTest::newRow("IDNA host") << QStringLiteral("http://f\u00fc.grp.example.test/shape/a.zip") << false << size << "3"
-                                   << QByteArray("xn--f-eha.grp.example.test");
+        QTest::newRow("plain") << routed("/check/1", serve(QByteArray(1234, 'x'))) << size << "1234" << f1;
+        QTest::newRow("head over many reads") << routed("/check/2", serve(QByteArray(777, 'x'), Serve::SplitHead)) << size << "777" << f1;
+        QTest::newRow("never closes") << routed("/check/3", serve("12345", Serve::NeverClose)) << size << "5" << f1;
+        QTest::newRow("stalled") << routed("/check/4", serve("x", Serve::Stall)) << int(Outcome::TimedOut) << "old" << f1;
+        QTest::newRow("row removed") << routed("/check/5", serve("abc")) << size << "" << f1;
+        QTest::newRow("no path") << "http://f1.grp.example.test" << int(Outcome::Failed) << "old" << QByteArray();
+        QTest::newRow("fragment stays home") << shape + "#part2" << size << "3" << f1;
+        QTest::newRow("explicit port") << "http://f1.grp.example.test:8080/shape/a.zip" << size << "3" << f1 + ":8080";
+        QTest::newRow("IDNA host") << QStringLiteral("http://f\u00fc.grp.example.test/shape/a.zip") << size << "3" << "xn--f-eha" + f1.mid(2);
         // clang-format on
     }
     void sizeCheck()
@@ -182,109 +169,63 @@ private Q_SLOTS:
         QTEST(int(check.outcome()), "outcome");
         QTEST(files().cell(0, 1), "size");
         QCOMPARE(m_server.requestHeads().size() - before, host.isEmpty() ? 0 : 1);
-        if (!host.isEmpty()) {
-            QVERIFY(m_server.lastRequestHead().startsWith("HEAD " + QUrl(link).path().toLatin1() +
-                                                          " HTTP/1.1\r\n"));
-            QCOMPARE(m_server.lastHostHeader(), host);
-        }
-    }
-
-    void fetcherStaysBusyUntilItsChecksEnd()
-    {
-        m_server.route(message(2), serve(groupPage("A", "S", QList<QByteArray>(12, "/busy.zip"))));
-        m_server.route("/busy.zip", serve("x", Serve::Stall));
-        session().setMode(Mode::Yahoo);
-        cHTTPLinkFinder fetcher(state(), board(), files(), 0);
-        fetcher.setCheckTimeout(600);
-        fetcher.start({GroupBase + "/message/2", Mode::Yahoo, 2, 1, {}});
-        QTRY_COMPARE_WITH_TIMEOUT(files().rowCount(), 12, 5000);
-        QTest::qWait(200);
-        QVERIFY(!fetcher.IsFinished()); // the page is in, its checks are not
-        // Waiting checks are plain records: no object (and socket) each.
-        QCOMPARE(fetcher.findChildren<cDsckLinkVerifier *>().size(),
-                 cHTTPLinkFinder::MaxChecksAtOnce);
-        QTRY_VERIFY_WITH_TIMEOUT(fetcher.IsFinished(), 5000);
+        const QByteArray line = "HEAD " + QUrl(link).path().toLatin1() + " HTTP/1.1\r\n";
+        QVERIFY(host.isEmpty() || m_server.lastRequestHead().startsWith(line));
+        QVERIFY(host.isEmpty() || m_server.lastHostHeader() == host);
     }
 
     void groupScanListsRowsWithSizes()
     {
         m_server.route(message(634), serve(groupPage("<span>Ann</span>", "Red &amp; blue",
-                                                     {"/g/red.jpg", "/g/blue.jpg"})));
-        m_server.route(message(635), serve("<html>no such message</html>", Serve::NoLength));
+                                                     {"/g/red.jpg", "/g/a.txt", "/g/blue.jpg"})));
+        m_server.route(message(635), serve(groupPage("Bob", "red", {"/g/b.jpg"})));
+        m_server.route(message(636), serve("<html>no such message</html>", Serve::NoLength));
         m_server.route("/g/red.jpg", serve(QByteArray(1234, 'r')));
         m_server.route("/g/blue.jpg", serve(QByteArray(99, 'b')));
-        QSignalSpy finished(&session(), &RunSession::searchFinished);
-        QVERIFY(!start(Mode::Yahoo, GroupBase, "634,635", 2)); // a "/" is added to the base
-        QVERIFY(state().isRunActive());
-        QVERIFY(finished.wait(8000));
-        QCOMPARE(finished.first().first().toBool(), false);
-        QCOMPARE(m_statuses, (QStringList{"Processing message 634", "Processing message 635",
-                                          "Finished search"}));
-        QCOMPARE(column(files(), 0), (QStringList{"00634", "00634"}));
-        QCOMPARE(column(files(), 1), (QStringList{"Red & blue", "Red & blue"}));
-        QCOMPARE(column(files(), 2), (QStringList{"Ann", "Ann"}));
-        QCOMPARE(column(files(), 3), (QStringList{"red.jpg", "blue.jpg"}));
-        QCOMPARE(column(files(), 4), (QStringList{"1234", "99"}));
-        QCOMPARE(column(files(), 6), (QStringList{"0001234", "0000099"}));
+        GroupParser::Filters filters;
+        filters.subject = QStringLiteral("Red*");
+        filters.fileName = QStringLiteral("*.jpg");
+        QVERIFY(search(Mode::Yahoo, GroupBase, "634-636", 2, SearchTimeouts{2000, 700}, filters));
+        QCOMPARE(m_statuses.first(), "Processing message 634");
+        QCOMPARE(status(), "Finished search");
+        QCOMPARE(column(files(), 3) + column(files(), 4),
+                 (QStringList{"red.jpg", "blue.jpg", "1234", "99"}));
         QCOMPARE((QList<int>{state().progress().value, state().progress().maximum}),
-                 (QList<int>{2, 2}));
+                 (QList<int>{3, 3}));
         QVERIFY(!state().isRunActive() && !state().AnyThreadBusy());
         QCOMPARE(board().at(0).status, "Idle");
-        QCOMPARE(board().at(0).progress, 0);
     }
 
-    void slotsTakePagesInMaskOrder_data()
+    void abortEndsTheSearchAtOnce_data()
     {
-        QTest::addColumn<int>("threads");
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("mask");
-        QTest::addColumn<QString>("taken"); // slot:page, in the order taken
-        m_server.route(message(10), serve("<html>a</html>", Serve::Normal, 300));
-        for (const int n : {1, 2, 3, 11})
-            m_server.route(message(n), serve("<html></html>"));
-        QTest::newRow("one slot") << 1 << "3,1,2"
-                                  << "0:3 0:1 0:2";
-        QTest::newRow("the lowest idle slot") << 2 << "10,11"
-                                              << "0:10 1:11"; // while 10 loads
-    }
-    void slotsTakePagesInMaskOrder()
-    {
-        QFETCH(int, threads);
-        QFETCH(QString, mask);
-        const SlotLog log(board());
-        QVERIFY(search(Mode::Yahoo, GroupBase, mask, threads));
-        QTEST(QStringList(log.taken).replaceInStrings(GroupBase + "/message/", "").join(u' '),
-              "taken");
-    }
-
-    void refusedMaskChangesNothing()
-    {
-        session().setMode(Mode::Yahoo);
-        files().addRow({"00001", "s", "a", "f", "1", "u", "0000001"});
-        state().setProgress({0, 50, 7});
-        GroupSearch search(state(), board(), files());
-        QSignalSpy refused(&search, &GroupSearch::maskRefused);
-        QVERIFY(!search.start({GroupBase, "1-3,abc,9", 2, {}, {}}));
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(refused.first().first().toString(), "abc");
-        QCOMPARE(m_statuses, QStringList{"Error parsing message mask"});
-        QCOMPARE(files().rowCount(), 1);
-        QCOMPARE(state().progress().value, 7);
-        QVERIFY(!state().isRunActive());
-    }
-
-    void abortDuringScanEndsWhenAllSlotsAreIdle()
-    {
+        QTest::addColumn<int>("asked"); // pages asked for before the abort
         for (int n = 20; n < 30; ++n)
             m_server.route(message(n), serve("x", Serve::Stall));
+        m_server.route("/album/?id=9&pwd=x&agree_accept=Y", serve("x", Serve::Stall));
+        // clang-format off
+        QTest::newRow("group") << Mode::Yahoo << GroupBase << "20-29" << 3;
+        QTest::newRow("album") << Mode::Zing << AlbumBase + "9" << "x" << 1;
+        // clang-format on
+    }
+    void abortEndsTheSearchAtOnce()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(QString, url);
+        QFETCH(QString, mask);
+        QFETCH(int, asked);
         QSignalSpy finished(&session(), &RunSession::searchFinished);
-        QVERIFY(!start(Mode::Yahoo, GroupBase, "20-29", 3, {60000, 30000}));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.openConnections(), 3, 5000);
+        const qsizetype before = m_server.requestHeads().size();
+        QVERIFY(!start(mode, url, mask, 3, {60000, 30000}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.openConnections(), asked, 5000);
         state().AbortAll();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000); // at once, not after the timeout
-        QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(status(), "Search aborted");
         QVERIFY(!state().AnyThreadBusy());
-        QCOMPARE(m_server.requestCount(message(23)), 0); // no page after the abort
+        QTest::qWait(100);
+        QCOMPARE(m_server.requestHeads().size() - before, asked); // no page after the abort
     }
 
     void failuresAreCounted_data()
@@ -303,7 +244,6 @@ private Q_SLOTS:
         QTest::newRow("refused") << refused << normal << 200 << "" << 2 << QStringList() << 0;
         QTest::newRow("stalled") << GroupBase << int(Serve::Stall) << 200 << "timed out" << 1 << QStringList{"2"} << 0;
         QTest::newRow("cut off") << GroupBase << int(Serve::EndlessBody) << 200 << "cut off at 16 MiB" << 1 << QStringList{"2"} << 0;
-        QTest::newRow("sizes unknown") << GroupBase << normal << 200 << "" << 0 << QStringList{"", "", "5", "2"} << 1;
         // clang-format on
     }
     void failuresAreCounted()
@@ -342,17 +282,6 @@ private Q_SLOTS:
         QTEST(int(report.checksTimedOut), "timedOut");
     }
 
-    void filtersApply()
-    {
-        m_server.route(message(50), serve(groupPage("Ann", "CZ69 red", {"/g/a.jpg", "/g/b.txt"})));
-        m_server.route(message(51), serve(groupPage("Bob", "cz69 blue", {"/g/c.jpg"})));
-        GroupParser::Filters filters;
-        filters.subject = QStringLiteral("CZ69*");
-        filters.fileName = QStringLiteral("*.jpg");
-        QVERIFY(search(Mode::Yahoo, GroupBase, "50-51", 2, SearchTimeouts{2000, 700}, filters));
-        QCOMPARE(column(files(), 3), QStringList{"a.jpg"});
-    }
-
     void albumSearchSpreadsChecksOverSlots()
     {
         m_server.route(
@@ -375,24 +304,6 @@ private Q_SLOTS:
                  (QList<int>{5, 5}));
         QCOMPARE(log.taken.filter(":Verifying ").replaceInStrings(":Verifying ", ":").join(u' '),
                  "0:One 1:Two 2:Bobs 0:Four 1:Five");
-        QCOMPARE(m_server.lastHostHeader(), "www.zing.com");
-    }
-
-    void albumAbortedThenWithoutPictureList()
-    {
-        m_server.route("/album/?id=9&pwd=x&agree_accept=Y", serve("x", Serve::Stall));
-        m_server.route("/album/?id=8&pwd=x&agree_accept=Y", serve("<html>wrong password</html>"));
-        QSignalSpy finished(&session(), &RunSession::searchFinished);
-        QVERIFY(!start(Mode::Zing, AlbumBase + "9", "x", 2));
-        QTest::qWait(100);
-        state().AbortAll();
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
-        QCOMPARE(status(), "Search aborted");
-        // The next search is not aborted.
-        QVERIFY(search(Mode::Zing, AlbumBase + "8", "x", 4));
-        QCOMPARE(status(), "Finished search");
-        QCOMPARE(files().rowCount(), 0);
-        QVERIFY(session().searchReport().noPictureList); // the command line warns of it
     }
 };
 

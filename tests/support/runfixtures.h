@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -23,11 +24,9 @@ protected:
     bool mapHosts(const QStringList &hostPorts)
     {
         const QString to = QStringLiteral(":127.0.0.1:") + QString::number(m_server.port());
-        for (const QString &hostPort : hostPorts) {
-            if (!HostMapping::global().add(hostPort + to))
-                return false;
-        }
-        return true;
+        return std::all_of(hostPorts.cbegin(), hostPorts.cend(), [&to](const QString &hostPort) {
+            return HostMapping::global().add(hostPort + to);
+        });
     }
 
     void newSession()
@@ -61,18 +60,4 @@ public:
 
 private:
     QHash<int, QString> m_shown;
-};
-
-// The targets the server is asked for while the log lives, without the given prefix.
-class RequestLog : public QObject
-{
-public:
-    RequestLog(TestServer &server, const QByteArray &prefix)
-    {
-        connect(&server, &TestServer::requestReceived, this,
-                [this, prefix](const QByteArray &, const QByteArray &target) {
-                    targets.append(QString::fromLatin1(target.mid(prefix.size())));
-                });
-    }
-    QStringList targets;
 };
