@@ -18,7 +18,6 @@ constexpr int kMsgNo = 0;
 constexpr int kSubject = 1;
 constexpr int kFileName = 3;
 constexpr int kSize = 4;
-constexpr int kHidden = 6;
 
 // A Yahoo row as a search fills it: the hidden size is derived from the size cell.
 QStringList yahooRow(const QString &msgNo, const QString &subject, const QString &size = {})
@@ -68,9 +67,9 @@ class TestFileList : public QObject
         return ids;
     }
     // The status bar's three texts: checked | selected | all.
-    QString totals(int sizeCol, const QLocale &locale = QLocale::c()) const
+    QString totals(int sizeCol) const
     {
-        const TotalsTexts texts = formatTotals(model->totals(sizeCol), locale);
+        const TotalsTexts texts = formatTotals(model->totals(sizeCol), QLocale::c());
         return texts.checked + u'|' + texts.selected + u'|' + texts.total;
     }
 
@@ -116,8 +115,7 @@ private Q_SLOTS:
         const QModelIndex first = model->index(0, 0);
         QCOMPARE(first.data(FileListModel::RowIdRole).value<RowId>(), full);
         QCOMPARE(first.data(FileListModel::RowMarkRole).toInt(), int(RowMark::Failed));
-        QCOMPARE(first.data(FileListModel::SelectedRole).toBool(), true);
-        QCOMPARE(model->index(1, kSize).data().toString(), QString());
+        QVERIFY(first.data(FileListModel::SelectedRole).toBool());
         QVERIFY(!model->index(0, 1).data(Qt::CheckStateRole).isValid());
 
         // Only the first column's check box can be set, and only a check through the view is
@@ -129,7 +127,6 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
         QVERIFY(model->setData(model->index(1, 0), int(Qt::Unchecked), Qt::CheckStateRole));
         QVERIFY(!model->setData(model->index(1, 1), int(Qt::Checked), Qt::CheckStateRole));
-        QVERIFY(!model->setData(model->index(1, 0), "x", Qt::EditRole));
         model->setChecked(0, true);
         QCOMPARE(flags(&FileListModel::isChecked), "10");
         QCOMPARE(user.count(), 2);
@@ -209,8 +206,6 @@ private Q_SLOTS:
                 model->addRow(row);
         QTEST(shown(kSubject), "subjects");
         QTEST(shown(kMsgNo), "numbers");
-        for (int row = 0; row < model->rowCount(); ++row)
-            QCOMPARE(model->rowOf(model->idAt(row)), row);
     }
 
     void idsAddressRows()
@@ -337,9 +332,6 @@ private Q_SLOTS:
         check("001011");
         QCOMPARE(totals(kSize), "3 checked, 1,500,000,025 bytes|3 selected, 3,000,000,000 bytes|"
                                 "6 files, 4,500,000,025 bytes");
-        QCOMPARE(totals(kHidden, QLocale(QLocale::German, QLocale::Germany)),
-                 "3 checked, 1.500.000.025 bytes|3 selected, 3.000.000.000 bytes|6 files, "
-                 "4.500.000.025 bytes");
 
         // A transfer learns the real size of a file, or finds none.
         QVERIFY(model->setCell(ids[3], kSize, "2500000000"));
