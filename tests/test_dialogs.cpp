@@ -1,4 +1,4 @@
-// The options dialog, the folder picker's callers and the advanced criteria dialog.
+// The options dialog and the window's answer to it.
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -7,7 +7,6 @@
 
 #include "core/settings/settingkeys.h"
 #include "gui/app/runcontrols.h"
-#include "gui/ui/advanceddialog.h"
 #include "gui/ui/optionsdialog.h"
 #include "support/windowparts.h"
 
@@ -46,14 +45,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
-        // clang-format off
         QTest::newRow("1") << "1" << true;
         QTest::newRow("16") << "16" << true;
         QTest::newRow("0") << "0" << false;
         QTest::newRow("17") << "17" << false;
         QTest::newRow("word") << "four" << false;
         QTest::newRow("4.0") << "4.0" << false;
-        // clang-format on
     }
     // A bad number keeps the dialog open with one warning and stores nothing.
     void okChecksTheThreadCount()
@@ -79,12 +76,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored"); // retries|if exists, "" for none
         QTest::addColumn<int>("retries");
         QTest::addColumn<QString>("choice");
-        // clang-format off
         QTest::newRow("defaults") << "|" << 3 << "Replace it";
         QTest::newRow("stored") << "10|skip" << 10 << "Skip it";
         QTest::newRow("any case") << " 0 |Keep-Both" << 0 << "Keep both";
         QTest::newRow("bad values") << "11|delete" << 3 << "Replace it";
-        // clang-format on
     }
     void retriesAndIfExistsLoadAndSave()
     {
@@ -119,7 +114,6 @@ private Q_SLOTS:
             return box->text();
         };
         QCOMPARE(leave(dialog->txtTBQFolder, "/home/me/queues"), "/home/me/queues/");
-        QCOMPARE(leave(dialog->txtTBQFolder, "/"), "/");
         QCOMPARE(leave(dialog->txtTBQFolder, ""), "");
         QVERIFY(m_warnings.isEmpty());
         leave(dialog->txtNoThreads, "abc");
@@ -158,23 +152,6 @@ private Q_SLOTS:
         QCOMPARE(p.threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
         QCOMPARE(p.threadsPage->rowCount(), 2);
-    }
-
-    // Patterns are kept as typed, spaces too; an empty one turns that filter off.
-    void advancedCriteriaStoreAsTyped()
-    {
-        ProgramValues values;
-        values.gFilterSubject = "CZ69*";
-        values.gFilterAuthor = " Ann";
-        frmAdvancedCriteria dialog(m_f->store, values);
-        QCOMPARE(dialog.txtSubject->text() + dialog.txtAuthor->text(), "CZ69* Ann");
-        dialog.txtFileName->setText("*.jpg ");
-        dialog.txtSubject->clear();
-        dialog.ok();
-        QCOMPARE(values.gFilterFilename + values.gFilterSubject, "*.jpg ");
-        QCOMPARE(setting(FilterSubject) + "|" + setting(FilterAuthor) + "|" +
-                     setting(FilterFilename),
-                 "| Ann|*.jpg ");
     }
 };
 

@@ -74,13 +74,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("queueFilter");
         QTest::addColumn<bool>("replace");
         QTest::addColumn<QString>("written");
-        // clang-format off
         QTest::newRow("queue filter adds .tbq") << "list" << true << true << "list.tbq";
         QTest::newRow("already .tbq") << "list.tbq" << true << true << "list.tbq";
         QTest::newRow("other case gets .tbq") << "list.TBQ" << true << true << "list.TBQ.tbq";
         QTest::newRow("all files keeps the name") << "list" << false << true << "list";
         QTest::newRow("added name there, kept") << "list" << true << false << "";
-        // clang-format on
     }
     void saveAsNamingRule()
     {

