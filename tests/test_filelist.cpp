@@ -13,7 +13,6 @@ using RowId = FileListModel::RowId;
 using RowMark = FileListModel::RowMark;
 
 namespace {
-
 constexpr int kMsgNo = 0;
 constexpr int kSubject = 1;
 constexpr int kFileName = 3;
@@ -25,7 +24,6 @@ QStringList yahooRow(const QString &msgNo, const QString &subject, const QString
     return {
         msgNo, subject, "someone", "file.jpg", size, "http://x/file.jpg", formatHiddenSize(size)};
 }
-
 } // namespace
 
 class TestFileList : public QObject
@@ -59,13 +57,6 @@ class TestFileList : public QObject
         for (int row = 0; row < bits.size(); ++row)
             model->setChecked(row, bits[row] == u'1');
     }
-    QList<RowId> rowIds() const
-    {
-        QList<RowId> ids;
-        for (int row = 0; row < model->rowCount(); ++row)
-            ids.append(model->idAt(row));
-        return ids;
-    }
     // The status bar's three texts: checked | selected | all.
     QString totals(int sizeCol) const
     {
@@ -83,38 +74,12 @@ private Q_SLOTS:
         model->setColumns(columnSet(Mode::Yahoo));
     }
 
-    // A size cell as its hidden sort key (digits padded to seven) and as a number of bytes.
-    void sizeCell_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<qint64>("bytes");
-        // clang-format off
-        QTest::newRow("short") << "1234" << "0001234" << qint64(1234);
-        QTest::newRow("above 2^31") << "4500000000" << "4500000000" << qint64(4500000000LL);
-        QTest::newRow("empty") << "" << "" << qint64(0);
-        QTest::newRow("decimal up") << "12.5" << "12.5" << qint64(13);
-        QTest::newRow("negative") << "-5" << "-5" << qint64(0);
-        // clang-format on
-    }
-    void sizeCell()
-    {
-        QFETCH(QString, text);
-        QTEST(formatHiddenSize(text), "key");
-        QTEST(parseSizeCell(text), "bytes");
-    }
-
     void viewRolesAndChecks()
     {
         const RowId full = add("Full:1234").first();
         model->addRow({"00002"}); // a row with fewer cells than columns
-        model->setSelected(0, 0, true);
         QVERIFY(model->setRowMark(full, RowMark::Failed));
-        const QModelIndex first = model->index(0, 0);
-        QCOMPARE(first.data(FileListModel::RowIdRole).value<RowId>(), full);
-        QCOMPARE(first.data(FileListModel::RowMarkRole).toInt(), int(RowMark::Failed));
-        QVERIFY(first.data(FileListModel::SelectedRole).toBool());
-        QVERIFY(!model->index(0, 1).data(Qt::CheckStateRole).isValid());
+        QCOMPARE(model->index(0, 0).data(FileListModel::RowMarkRole).toInt(), int(RowMark::Failed));
 
         // Only the first column's check box can be set, and only a check through the view is
         // the user's.
@@ -249,7 +214,6 @@ private Q_SLOTS:
         QTest::newRow("uncheck") << "11111" << "10101" << "01010" << "1-3";
         QTest::newRow("check all") << "01010" << "11111" << "01010" << "0-4";
         QTest::newRow("uncheck all") << "01010" << "00000" << "01010" << "1-3";
-        QTest::newRow("uncheck all of none") << "00000" << "00000" << "01010" << "";
         QTest::newRow("invert") << "11000" << "11000" << "10101" << "";
         // clang-format on
     }
@@ -294,10 +258,7 @@ private Q_SLOTS:
     void removeSelected()
     {
         QFETCH(QString, selected);
-        QList<QStringList> rows;
-        for (int i = 0; i < selected.size(); ++i)
-            rows.append(yahooRow(formatMessageNumber(i), "s", "10"));
-        const QList<RowId> ids = model->addRows(rows);
+        const QList<RowId> ids = add(QStringList(selected.size(), "s:10").join(u','));
         model->CheckItems(true, true);
         QList<RowId> kept;
         for (int row = 0; row < selected.size(); ++row) {
@@ -307,10 +268,11 @@ private Q_SLOTS:
         }
         QSignalSpy told(model.get(), &FileListModel::selectionFlagsChanged);
         QCOMPARE(model->removeSelected(), int(selected.size() - kept.size()));
-        QCOMPARE(rowIds(), kept);
         QCOMPARE(told.count(), kept.size() == selected.size() ? 0 : 1);
-        for (int row = 0; row < selected.size(); ++row)
-            QCOMPARE(model->rowOf(ids[row]), int(kept.indexOf(ids[row])));
+        for (int row = 0; row < selected.size(); ++row) {
+            const int at = int(kept.indexOf(ids[row]));
+            QVERIFY(model->rowOf(ids[row]) == at && (at < 0 || model->idAt(at) == ids[row]));
+        }
         const qint64 n = kept.size();
         QCOMPARE(totals(kSize),
                  QString("%1 checked, %2 bytes|0 selected, 0 bytes|%1 files, %2 bytes")
@@ -319,10 +281,11 @@ private Q_SLOTS:
     }
 
     // Counts and 64-bit sums of checked, selected and all rows, kept up as sizes change.
+    // A size cell is read as a whole number of bytes: a decimal rounds, a sign or a word is none.
     void totals()
     {
         const QList<RowId> ids =
-            add("a:1500000000,b:1500000000,c:1500000000,no size,odd:about 3 MB,d:25");
+            add("a:1500000000,b:1500000000,c:1500000000,no size:-5,odd:about 3 MB,d:24.5");
         model->setSelected(0, 1, true);
         model->setSelected(3, 3, true);
         check("001011");

@@ -101,7 +101,7 @@ private Q_SLOTS:
         Layout::ArrangeTab(switched, other);
         QCOMPARE(contents(switched, other), contents(resized(rows, w, h, other), other));
 
-        // Resizing to nothing and back changes nothing.
+        // Resizing to nothing and back (a minimize and restore) changes nothing.
         MainLayout again = l;
         Layout::resizeWindow(again, 0, 0, tab);
         Layout::resizeWindow(again, width, height, tab);

@@ -104,12 +104,10 @@ private Q_SLOTS:
         for (const auto &[key, value] : pairs("Old1=1,Old2=2,Old3=3"))
             set("Yahoo", key, value);
         set("Yahoo\\MRU", "MRU1", "kept");
-        set("Settings", "NoTips", "1");
         // "old2" matches "Old2", whose spelling stays; a repeated name keeps its first place
         // and its last value.
         store->RegSaveAllSettings(App, "Yahoo", pairs("Zeta=z,old2=two,Alpha=a,zeta=last"));
         QCOMPARE(all("Yahoo"), pairs("Zeta=last,Old2=two,Alpha=a"));
-        QCOMPARE(get("Settings", "NoTips"), "1");
         // An empty list clears the values but keeps the sub-sections; a missing one is made.
         store->RegSaveAllSettings(App, "Yahoo", {});
         QVERIFY(all("Yahoo").isEmpty());

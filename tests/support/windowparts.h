@@ -32,9 +32,7 @@ public:
     explicit WindowParts(const QWidget &w) : m_w(w) {}
 
     QComboBox *cmbServer = find<QComboBox>("cmbServer");
-    QLabel *lblURL = find<QLabel>("lblURL");
     QComboBox *cmbBaseURL = find<QComboBox>("cmbBaseURL");
-    QLabel *lblMask = find<QLabel>("lblMask");
     QLineEdit *txtMask = find<QLineEdit>("txtMask");
     QLineEdit *txtDownloadTo = find<QLineEdit>("txtDownloadTo");
     QTabWidget *SSTab1 = find<QTabWidget>("SSTab1");
