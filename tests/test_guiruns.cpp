@@ -141,6 +141,7 @@ private Q_SLOTS:
         w->showAsLoaded();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QTest::keyClick(p.txtMask, Qt::Key_Escape); // with nothing running, nothing changes
+        QVERIFY(!w->state().AbortRequested);
         w->modes().selectMode("Yahoo");
         p.cmbBaseURL->setEditText("http://groups.gui.test/group/keys");
         for (const char *mask : {"10-5", "1"}) {
