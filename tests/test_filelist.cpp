@@ -1,7 +1,5 @@
 #include <QAbstractItemModelTester>
-#include <QItemSelectionModel>
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -15,12 +13,10 @@ using RowId = FileListModel::RowId;
 using RowMark = FileListModel::RowMark;
 
 namespace {
-
 constexpr int kMsgNo = 0;
 constexpr int kSubject = 1;
 constexpr int kFileName = 3;
 constexpr int kSize = 4;
-constexpr int kHidden = 6;
 
 // A Yahoo row as a search fills it: the hidden size is derived from the size cell.
 QStringList yahooRow(const QString &msgNo, const QString &subject, const QString &size = {})
@@ -28,7 +24,6 @@ QStringList yahooRow(const QString &msgNo, const QString &subject, const QString
     return {
         msgNo, subject, "someone", "file.jpg", size, "http://x/file.jpg", formatHiddenSize(size)};
 }
-
 } // namespace
 
 class TestFileList : public QObject
@@ -62,17 +57,10 @@ class TestFileList : public QObject
         for (int row = 0; row < bits.size(); ++row)
             model->setChecked(row, bits[row] == u'1');
     }
-    QList<RowId> rowIds() const
-    {
-        QList<RowId> ids;
-        for (int row = 0; row < model->rowCount(); ++row)
-            ids.append(model->idAt(row));
-        return ids;
-    }
     // The status bar's three texts: checked | selected | all.
-    QString totals(int sizeCol, const QLocale &locale = QLocale::c()) const
+    QString totals(int sizeCol) const
     {
-        const TotalsTexts texts = formatTotals(model->totals(sizeCol), locale);
+        const TotalsTexts texts = formatTotals(model->totals(sizeCol), QLocale::c());
         return texts.checked + u'|' + texts.selected + u'|' + texts.total;
     }
 
@@ -86,60 +74,12 @@ private Q_SLOTS:
         model->setColumns(columnSet(Mode::Yahoo));
     }
 
-    void columnPositionsMatchKeys()
-    {
-        for (const Mode mode : {Mode::Yahoo, Mode::Zing}) {
-            model->setColumns(columnSet(mode));
-            QCOMPARE(model->columnIndex(ColumnKeys::Size), sizeColumn(mode));
-            QCOMPARE(model->columnIndex(ColumnKeys::FileURL), fileUrlColumn(mode));
-            QCOMPARE(model->columnIndex(ColumnKeys::FileName), fileNameColumn(mode));
-            QCOMPARE(model->columnIndex(ColumnKeys::HiddenSize), model->columnCount() - 1);
-            QCOMPARE(hiddenSizeColumn(mode), model->columnCount() - 1);
-        }
-    }
-
-    // A size cell as its hidden sort key (digits padded to seven) and as a number of bytes.
-    void sizeCell_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<qint64>("bytes");
-        // clang-format off
-        QTest::newRow("short") << "1234" << "0001234" << qint64(1234);
-        QTest::newRow("padded") << "0001234" << "0001234" << qint64(1234);
-        QTest::newRow("seven digits") << "1234567" << "1234567" << qint64(1234567);
-        QTest::newRow("above 2^31") << "4500000000" << "4500000000" << qint64(4500000000LL);
-        QTest::newRow("empty") << "" << "" << qint64(0);
-        QTest::newRow("spaces") << "  42 " << "  42 " << qint64(42);
-        QTest::newRow("plus") << "+7" << "+7" << qint64(7);
-        QTest::newRow("decimal down") << "12.4" << "12.4" << qint64(12);
-        QTest::newRow("decimal up") << "12.5" << "12.5" << qint64(13);
-        QTest::newRow("letters") << "12kb" << "12kb" << qint64(0);
-        QTest::newRow("exponent") << "1e5" << "1e5" << qint64(0);
-        QTest::newRow("negative") << "-5" << "-5" << qint64(0);
-        QTest::newRow("grouped") << "1,234" << "1,234" << qint64(0);
-        QTest::newRow("overflow") << "99999999999999999999" << "99999999999999999999" << qint64(0);
-        // clang-format on
-    }
-    void sizeCell()
-    {
-        QFETCH(QString, text);
-        QTEST(formatHiddenSize(text), "key");
-        QTEST(parseSizeCell(text), "bytes");
-    }
-
     void viewRolesAndChecks()
     {
         const RowId full = add("Full:1234").first();
         model->addRow({"00002"}); // a row with fewer cells than columns
-        model->setSelected(0, 0, true);
         QVERIFY(model->setRowMark(full, RowMark::Failed));
-        const QModelIndex first = model->index(0, 0);
-        QCOMPARE(first.data(FileListModel::RowIdRole).value<RowId>(), full);
-        QCOMPARE(first.data(FileListModel::RowMarkRole).toInt(), int(RowMark::Failed));
-        QCOMPARE(first.data(FileListModel::SelectedRole).toBool(), true);
-        QCOMPARE(model->index(1, kSize).data().toString(), QString());
-        QVERIFY(!model->index(0, 1).data(Qt::CheckStateRole).isValid());
+        QCOMPARE(model->index(0, 0).data(FileListModel::RowMarkRole).toInt(), int(RowMark::Failed));
 
         // Only the first column's check box can be set, and only a check through the view is
         // the user's.
@@ -148,10 +88,8 @@ private Q_SLOTS:
         QVERIFY(model->setData(model->index(1, 0), int(Qt::Checked), Qt::CheckStateRole));
         QCOMPARE(model->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed.at(0).at(0).toModelIndex(), model->index(1, 0));
         QVERIFY(model->setData(model->index(1, 0), int(Qt::Unchecked), Qt::CheckStateRole));
         QVERIFY(!model->setData(model->index(1, 1), int(Qt::Checked), Qt::CheckStateRole));
-        QVERIFY(!model->setData(model->index(1, 0), "x", Qt::EditRole));
         model->setChecked(0, true);
         QCOMPARE(flags(&FileListModel::isChecked), "10");
         QCOMPARE(user.count(), 2);
@@ -162,24 +100,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rows");
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<QString>("subjects"); // top to bottom after the clicks
-        QTest::addColumn<QString>("captions");
-        const QString subj = "Msg No.,%1Subject,Author,File Name,Size,File URL,";
-        const QString size = "Msg No.,Subject,Author,File Name,%1Size,File URL,";
-        const QString sizes = "a:10000,b:,c:12345678,d:999";
+        QTest::addColumn<QString>("marked");   // the captions with a sort mark
+        const char *sizes = "a:10000,b:,c:12345678,d:999";
         // clang-format off
-        QTest::newRow("subject") << "b,c,a" << QList{kSubject} << "a,b,c" << subj.arg('+');
-        QTest::newRow("twice") << "b,c,a" << QList{kSubject, kSubject} << "c,b,a" << subj.arg('-');
-        QTest::newRow("thrice") << "b,c,a" << QList{kSubject, kSubject, kSubject} << "a,b,c" << subj.arg('+');
-        QTest::newRow("ignoring case") << "banana,Cherry,apple,BANANA split,ärger2,ÄRGER" << QList{kSubject}
-                                       << "apple,banana,BANANA split,Cherry,ÄRGER,ärger2" << subj.arg('+');
-        QTest::newRow("mark moves") << "b,a" << QList{kSubject, kSubject, kFileName} << "b,a"
-                                    << "Msg No.,Subject,Author,+File Name,Size,File URL,";
+        QTest::newRow("subject") << "b,c,a" << QList{kSubject} << "a,b,c" << "+Subject";
+        QTest::newRow("twice") << "b,c,a" << QList{kSubject, kSubject} << "c,b,a" << "-Subject";
+        QTest::newRow("thrice") << "b,c,a" << QList{kSubject, kSubject, kSubject} << "a,b,c" << "+Subject";
+        QTest::newRow("ignoring case") << "b,C,a,B b,ä2,Ä" << QList{kSubject} << "a,b,B b,C,Ä,ä2" << "+Subject";
+        QTest::newRow("equal keys keep order") << "b,A,a,B" << QList{kSubject} << "A,a,b,B" << "+Subject";
+        QTest::newRow("mark moves") << "b,a" << QList{kSubject, kSubject, kFileName} << "b,a" << "+File Name";
         // Message numbers and sizes sort as numbers; the hidden size column never shows a mark.
-        QTest::newRow("message numbers") << "a,b,c,d,e,f,g,h,i,j" << QList{kSubject, kMsgNo, kMsgNo}
-                                         << "j,i,h,g,f,e,d,c,b,a" << "-Msg No.,Subject,Author,File Name,Size,File URL,";
-        QTest::newRow("size") << sizes << QList{kSize} << "b,d,a,c" << size.arg('+');
-        QTest::newRow("size down") << sizes << QList{kSize, kSize} << "c,a,d,b" << size.arg('-');
-        QTest::newRow("size after subject") << "a:5,b:300,c:40" << QList{kSubject, kSubject, kSize} << "a,c,b" << size.arg('+');
+        QTest::newRow("message numbers") << "a,b,c" << QList{kSubject, kMsgNo, kMsgNo} << "c,b,a" << "-Msg No.";
+        QTest::newRow("size") << sizes << QList{kSize} << "b,d,a,c" << "+Size";
+        QTest::newRow("size down") << sizes << QList{kSize, kSize} << "c,a,d,b" << "-Size";
+        QTest::newRow("after subject") << "a:5,b:300,c:40" << QList{kSubject, kSubject, kSize} << "a,c,b" << "+Size";
         // clang-format on
     }
     void columnClicks()
@@ -191,34 +125,14 @@ private Q_SLOTS:
         for (int click : clicks)
             model->columnClick(click);
         QTEST(shown(kSubject), "subjects");
-        QStringList captions;
-        for (int col = 0; col < model->columnCount(); ++col)
-            captions.append(model->headerData(col, Qt::Horizontal).toString());
-        QTEST(captions.join(u','), "captions");
-        QCOMPARE(headers.count(), clicks.size());
-    }
-
-    void equalKeysKeepTheirOrder()
-    {
-        // Enough rows that a sort that is not stable would show it; equal keys in case-folded
-        // form are told apart by their message number, which grows with the arrival order.
-        const QStringList words = {"same", "SAME", "Same", "other", "alpha", "Alpha"};
-        QRandomGenerator random(7);
-        QStringList subjects;
-        for (int i = 0; i < 300; ++i)
-            subjects.append(words[random.bounded(int(words.size()))]);
-        add(subjects.join(u','));
-        for (const bool descending : {false, true}) {
-            model->columnClick(kSubject);
-            for (int row = 1; row < model->rowCount(); ++row) {
-                const QString previous = model->cell(row - 1, kSubject).toLower();
-                const QString current = model->cell(row, kSubject).toLower();
-                if (previous == current)
-                    QVERIFY(model->cell(row - 1, kMsgNo) < model->cell(row, kMsgNo));
-                else
-                    QVERIFY(descending ? current < previous : previous < current);
-            }
+        QStringList marked;
+        for (int col = 0; col < model->columnCount(); ++col) {
+            const QString caption = model->headerData(col, Qt::Horizontal).toString();
+            if (caption.startsWith(u'+') || caption.startsWith(u'-'))
+                marked.append(caption);
         }
+        QTEST(marked.join(u','), "marked");
+        QCOMPARE(headers.count(), clicks.size());
     }
 
     void rowsAddedWhileSorted_data()
@@ -255,31 +169,6 @@ private Q_SLOTS:
                 model->addRow(row);
         QTEST(shown(kSubject), "subjects");
         QTEST(shown(kMsgNo), "numbers");
-        for (int row = 0; row < model->rowCount(); ++row)
-            QCOMPARE(model->rowOf(model->idAt(row)), row);
-    }
-
-    void viewSelectionFollowsRows()
-    {
-        const QList<RowId> ids = add("e,d,c,b,a");
-        QItemSelectionModel selection(model.get());
-        const auto select = QItemSelectionModel::Select | QItemSelectionModel::Rows;
-        selection.select(model->index(0, 0), select);                                        // "e"
-        selection.select(model->index(3, 0), select);                                        // "b"
-        selection.setCurrentIndex(model->index(1, kSubject), QItemSelectionModel::NoUpdate); // "d"
-        model->columnClick(kSubject);
-        QCOMPARE(shown(kSubject), "a,b,c,d,e");
-        QCOMPARE(model->idAt(4), ids[0]);
-        QCOMPARE(selection.currentIndex(), model->index(3, kSubject));
-        QVERIFY(selection.isRowSelected(1) && selection.isRowSelected(4));
-        QCOMPARE(selection.selectedRows().size(), 2);
-
-        // Rows that arrive and move into place keep the selection with its rows too.
-        add("0,bb");
-        QCOMPARE(shown(kSubject), "0,a,b,bb,c,d,e");
-        QCOMPARE(selection.currentIndex(), model->index(5, kSubject));
-        QVERIFY(selection.isRowSelected(2) && selection.isRowSelected(6));
-        QCOMPARE(selection.selectedRows().size(), 2);
     }
 
     void idsAddressRows()
@@ -290,33 +179,24 @@ private Q_SLOTS:
         QVERIFY(model->setCell(ids[0], kSize, "77"));
         QCOMPARE(shown(kSize), ",,77,");
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed.at(0).at(0).toModelIndex(), model->index(2, kSize));
         QVERIFY(model->setRowMark(ids[1], RowMark::Running));
-
-        // A changed sort cell keeps its place until the next sort.
-        QVERIFY(model->setCell(ids[0], kSubject, "0"));
-        QCOMPARE(shown(kSubject), "a,b,0,d");
         model->columnClick(kSubject);
-        QCOMPARE(shown(kSubject), "d,b,a,0");
 
         // Late writes to a removed row are dropped, not sent to the row now in its place.
-        model->setSelected(1, 1, true);
+        model->setSelected(2, 2, true);
         QCOMPARE(model->removeSelected(), 1);
-        QCOMPARE(model->rowOf(ids[2]), -1);
-        QCOMPARE(model->rowOf(ids[1]), 1);
         changed.clear();
         QVERIFY(!model->setCell(ids[2], kSubject, "late"));
         QVERIFY(!model->setRowMark(ids[2], RowMark::Failed));
         QCOMPARE(changed.count(), 0);
-        QCOMPARE(shown(kSubject), "d,a,0");
+        QCOMPARE(shown(kSubject), "d,c,a");
         QCOMPARE((QList{model->rowMark(0), model->rowMark(1), model->rowMark(2)}),
-                 (QList{RowMark::None, RowMark::Running, RowMark::None}));
+                 (QList{RowMark::None, RowMark::None, RowMark::Running}));
 
         // Ids are never reused, not even after the list is cleared.
         model->clear();
         QVERIFY(!model->setCell(ids[3], 0, "x"));
         const QList<RowId> fresh = add("e,f");
-        QVERIFY(fresh[0] != fresh[1]);
         for (RowId id : fresh)
             QVERIFY(id != 0 && !ids.contains(id));
         QCOMPARE(model->rowOf(fresh[0]), 1); // still sorted, descending
@@ -334,7 +214,6 @@ private Q_SLOTS:
         QTest::newRow("uncheck") << "11111" << "10101" << "01010" << "1-3";
         QTest::newRow("check all") << "01010" << "11111" << "01010" << "0-4";
         QTest::newRow("uncheck all") << "01010" << "00000" << "01010" << "1-3";
-        QTest::newRow("uncheck all of none") << "00000" << "00000" << "01010" << "";
         QTest::newRow("invert") << "11000" << "11000" << "10101" << "";
         // clang-format on
     }
@@ -367,104 +246,57 @@ private Q_SLOTS:
         QTEST(ranges.join(u' '), "changed");
     }
 
+    // One flag per row: '1' selected. More than a few runs of rows go by a model reset.
     void removeSelected_data()
     {
-        QTest::addColumn<QList<bool>>("selected");
-        const auto pattern = [](auto pick) {
-            QList<bool> rows(1000);
-            for (int row = 0; row < rows.size(); ++row)
-                rows[row] = pick(row);
-            return rows;
-        };
-        QRandomGenerator random(20240611);
-        // clang-format off
-        QTest::newRow("scattered") << pattern([&](int) { return random.bounded(2) == 1; });
-        QTest::newRow("few runs") << pattern([](int r) { return r < 10 || r / 100 == 5 || r >= 990; });
-        QTest::newRow("every other") << pattern([](int r) { return r % 2 == 1; });
-        QTest::newRow("none") << pattern([](int) { return false; });
-        QTest::newRow("all") << pattern([](int) { return true; });
-        // clang-format on
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("few runs") << "1101100010111";
+        QTest::newRow("many runs") << QString("011").repeated(40);
+        QTest::newRow("none") << "0000";
+        QTest::newRow("all") << "1111";
     }
     void removeSelected()
     {
-        QFETCH(QList<bool>, selected);
-        QList<QStringList> rows;
-        for (int i = 0; i < selected.size(); ++i)
-            rows.append(yahooRow(formatMessageNumber(i), "s", "10"));
-        const QList<RowId> ids = model->addRows(rows);
+        QFETCH(QString, selected);
+        const QList<RowId> ids = add(QStringList(selected.size(), "s:10").join(u','));
         model->CheckItems(true, true);
         QList<RowId> kept;
         for (int row = 0; row < selected.size(); ++row) {
-            model->setSelected(row, row, selected[row]);
-            if (!selected[row])
+            model->setSelected(row, row, selected[row] == u'1');
+            if (selected[row] == u'0')
                 kept.append(ids[row]);
         }
         QSignalSpy told(model.get(), &FileListModel::selectionFlagsChanged);
-
         QCOMPARE(model->removeSelected(), int(selected.size() - kept.size()));
-        QCOMPARE(rowIds(), kept);
         QCOMPARE(told.count(), kept.size() == selected.size() ? 0 : 1);
-        for (int row = 0; row < selected.size(); ++row)
-            QCOMPARE(model->rowOf(ids[row]), selected[row] ? -1 : int(kept.indexOf(ids[row])));
-        const Totals t = model->totals(kSize);
+        for (int row = 0; row < selected.size(); ++row) {
+            const int at = int(kept.indexOf(ids[row]));
+            QVERIFY(model->rowOf(ids[row]) == at && (at < 0 || model->idAt(at) == ids[row]));
+        }
         const qint64 n = kept.size();
-        QCOMPARE((QList{t.checkedCount, t.selectedCount, t.totalCount, t.totalBytes}),
-                 (QList{n, 0LL, n, n * 10}));
+        QCOMPARE(totals(kSize),
+                 QString("%1 checked, %2 bytes|0 selected, 0 bytes|%1 files, %2 bytes")
+                     .arg(n)
+                     .arg(n * 10));
     }
 
     // Counts and 64-bit sums of checked, selected and all rows, kept up as sizes change.
+    // A size cell is read as a whole number of bytes: a decimal rounds, a sign or a word is none.
     void totals()
     {
         const QList<RowId> ids =
-            add("a:1500000000,b:1500000000,c:1500000000,no size,odd:about 3 MB,d:25");
+            add("a:1500000000,b:1500000000,c:1500000000,no size:-5,odd:about 3 MB,d:24.5");
         model->setSelected(0, 1, true);
         model->setSelected(3, 3, true);
         check("001011");
         QCOMPARE(totals(kSize), "3 checked, 1,500,000,025 bytes|3 selected, 3,000,000,000 bytes|"
                                 "6 files, 4,500,000,025 bytes");
-        QCOMPARE(totals(kHidden, QLocale(QLocale::German, QLocale::Germany)),
-                 "3 checked, 1.500.000.025 bytes|3 selected, 3.000.000.000 bytes|6 files, "
-                 "4.500.000.025 bytes");
-        QCOMPARE(formatTotals(Totals{}, QLocale::c()).total, "0 files, 0 bytes");
 
         // A transfer learns the real size of a file, or finds none.
         QVERIFY(model->setCell(ids[3], kSize, "2500000000"));
         QVERIFY(model->setCell(ids[5], kSize, QString()));
         QCOMPARE(totals(kSize), "3 checked, 1,500,000,000 bytes|3 selected, 5,500,000,000 bytes|"
                                 "6 files, 7,000,000,000 bytes");
-        // In the Zing set the size sits in the second column, where these rows keep a subject.
-        model->setColumns(columnSet(Mode::Zing));
-        QVERIFY(model->setCell(ids[0], sizeColumn(Mode::Zing), "7"));
-        QCOMPARE(totals(sizeColumn(Mode::Zing)),
-                 "3 checked, 0 bytes|3 selected, 7 bytes|6 files, 7 bytes");
-        model->setColumns(columnSet(Mode::Yahoo));
-        QCOMPARE(model->totals(kSize).totalBytes, 7000000000LL);
-    }
-
-    void modeSwitchKeepsRows()
-    {
-        add("a:10,b:20");
-        model->columnClick(kSubject);
-        model->columnClick(kSubject);
-        model->setChecked(1, true);
-        const QList<QStringList> before = {model->cells(0), model->cells(1)};
-        const QList<RowId> ids = rowIds();
-        QSignalSpy reset(model.get(), &FileListModel::modelReset);
-
-        model->setColumns(columnSet(Mode::Zing));
-        QCOMPARE(reset.count(), 1);
-        QCOMPARE(rowIds(), ids);
-        QCOMPARE((QList{model->cells(0), model->cells(1)}), before);
-        QCOMPARE(flags(&FileListModel::isChecked), "01");
-        QVERIFY(!model->sortState().sorted);
-        // Cells stay in their positions, so column 0 now shows what the first cell holds.
-        QCOMPARE(shown(0), "00002,00001");
-
-        // What a mode switch does to sort the new list by its first column, ascending.
-        model->setSortKey(1);
-        model->columnClick(0);
-        QCOMPARE(model->caption(0), "+File Name");
-        QCOMPARE(shown(0), "00001,00002");
     }
 };
 

@@ -9,17 +9,13 @@
 #include "core/settings/settingkeys.h"
 #include "gui/app/modeswitch.h"
 #include "gui/app/runcontrols.h"
-#include "gui/ui/elidedlabel.h"
 #include "support/testfiles.h"
 #include "support/testserver.h"
 #include "support/windowparts.h"
 
 namespace {
-
-using Serve = TestServer::Mode;
 const QString Host = QStringLiteral("http://dl.gui.test"); // mapped to the test server
 constexpr int EndBoundMs = 8000; // upper bound for "the run ended"; never a timing expectation
-
 } // namespace
 
 class TestGuiRuns : public QObject
@@ -28,13 +24,13 @@ class TestGuiRuns : public QObject
 
     TestServer m_server;
     std::unique_ptr<WindowFixture> m_f;
-    QTemporaryDir m_downloads;
+    std::unique_ptr<QTemporaryDir> m_downloads;
 
     std::unique_ptr<frmDownload> window()
     {
         auto w = m_f->window();
         w->runs().setSearchTimeouts({3000, 1000});
-        WindowParts(*w).txtDownloadTo->setText(m_downloads.path());
+        WindowParts(*w).txtDownloadTo->setText(m_downloads->path());
         return w;
     }
     // Ticked Zing rows, one for each name=path.
@@ -49,8 +45,8 @@ class TestGuiRuns : public QObject
     QStringList downloaded() const
     {
         QStringList found;
-        for (const QString &name : entries(m_downloads.path()))
-            found.append(name + '=' + readFile(m_downloads.filePath(name)));
+        for (const QString &name : entries(m_downloads->path()))
+            found.append(name + '=' + readFile(m_downloads->filePath(name)));
         return found;
     }
     // How many of the six commands that start a run are enabled.
@@ -77,55 +73,53 @@ private Q_SLOTS:
     void init()
     {
         m_f = std::make_unique<WindowFixture>();
-        for (const QString &name : entries(m_downloads.path()))
-            QFile::remove(m_downloads.filePath(name));
+        m_downloads = std::make_unique<QTemporaryDir>();
     }
 
+    // A refused download shows why and starts nothing; without a folder the picker follows.
     // The stored options (keep both files, no retry) reach the run as the window starts.
     void downloadFromTheToolbar()
     {
-        m_server.route("/gui/a.bin", serve(QByteArray(3000, 'a'), Serve::Slow, 100, 1000));
+        m_server.route("/gui/a.bin", serve("a"));
         m_server.route("/gui/b.bin", serve("b"));
         TestServer::Response refused = serve("busy");
         refused.status = 503;
         m_server.routeSequence("/gui/e.bin", {refused, serve("e")});
-        QVERIFY(writeFile(m_downloads.filePath("a.bin"), "old"));
+        QVERIFY(writeFile(m_downloads->filePath("a.bin"), "old"));
         m_f->store.RegSaveSetting(SettingKeys::IfFileExists, "keep-both");
         m_f->store.RegSaveSetting(SettingKeys::Retries, "0");
         auto w = window();
         const WindowParts p(*w);
+        w->commands().tbDownload->trigger(); // nothing ticked
         addTicked(*w, {"a.bin=/gui/a.bin", "b:c.bin=/gui/b.bin", "e.bin=/gui/e.bin"});
+        p.txtDownloadTo->clear();
+        w->commands().tbDownload->trigger(); // the picker is cancelled
+        QCOMPARE(m_f->log.exclamations.join('|'),
+                 "Check files you want to download.|Please select download folder.");
+        QCOMPARE(m_f->log.folderStarts,
+                 QStringList{QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)});
+        p.txtDownloadTo->setText(m_downloads->path());
         w->commands().tbDownload->trigger();
-        // One run at a time, only Abort stays available, and the list shows one row.
-        QCOMPARE(startable(*w), 0);
-        QVERIFY(w->commands().tbAbort->isEnabled());
-        QCOMPARE(p.lvFiles->selectionMode(), QAbstractItemView::SingleSelection);
-        // The slot's bytes show on the Threads tab, whole in the tooltip.
-        QTRY_VERIFY(p.threadsPage->lblThreadDetail[0]->toolTip().contains(" of "));
+        // One run at a time: only Abort stays available.
+        QVERIFY(startable(*w) == 0 && w->commands().tbAbort->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "2 files downloaded, 1 failed",
                                   EndBoundMs);
         QCOMPARE(startable(*w), 6);
-        QCOMPARE(p.lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QCOMPARE(downloaded(),
-                 (QStringList{"a (2).bin=" + QString(3000, 'a'), "a.bin=old", "b_c.bin=b"}));
-        QCOMPARE(QList<bool>(
-                     {w->files().isChecked(0), w->files().isChecked(1), w->files().isChecked(2)}),
-                 QList<bool>({false, false, true}));
-        QCOMPARE(p.ProgressBar1->maximum(), 3);
-        QCOMPARE(p.ProgressBar1->value(), 0);             // empty again once the run ended
-        QVERIFY(p.ProgressBar1->text().contains(" in ")); // "3.0 KB in 0:01 …"
+        QCOMPARE(downloaded(), (QStringList{"a (2).bin=a", "a.bin=old", "b_c.bin=b"}));
+        QVERIFY(!w->files().isChecked(0) && !w->files().isChecked(1) && w->files().isChecked(2));
     }
 
     void searchKeepsTheStandingSort()
     {
-        // The sizes arrive after the rows: the rows must still end in the marked order.
+        // The sizes arrive after the rows: the rows must still end in the marked order, the
+        // sizes compared as numbers.
         m_server.route("/album/?id=2&pwd=pw&agree_accept=Y",
                        serve("<script>var theUrls = new Array('http://www.zing.com/picture/s1',"
                              "'http://www.zing.com/picture/s2','http://www.zing.com/picture/s3');\n"
                              "var imgCleanCaptions = new Array('Mid','Big','Small');</script>"));
         for (int i : {1, 2, 3})
             m_server.route("/picture/s" + QByteArray::number(i) + ".orig.jpg",
-                           serve(QByteArray(QList{3000, 40000, 20}[i - 1], 'p')));
+                           serve(QByteArray(QList{900, 40000, 20}[i - 1], 'p')));
         auto w = window();
         const WindowParts p(*w);
         w->files().addRows({{"old", "5", "u", "0000005"}});
@@ -134,36 +128,14 @@ private Q_SLOTS:
         p.cmbBaseURL->setEditText("http://www.zing.com/album/?id=2");
         p.txtMask->setText("pw");
         w->commands().tbSearch->trigger();
-        QCOMPARE(startable(*w), 0); // no second run under this one
         QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Finished search", EndBoundMs);
-        QCOMPARE(startable(*w), 6);
-        QCOMPARE(w->files().headerData(1, Qt::Horizontal).toString(), "-Size");
         QTRY_COMPARE(column(w->files(), 0), (QStringList{"Big", "Mid", "Small"}));
-        QTRY_COMPARE(p.panelTotal->text(), "3 files, 43,020 bytes");
-    }
-
-    // A refused download shows why and starts nothing; without a folder the picker follows.
-    void refusalsShowTheirMessage()
-    {
-        auto w = window();
-        addTicked(*w, {"r.bin=/gui/r.bin"});
-        w->files().setChecked(0, false);
-        w->commands().tbDownload->trigger();
-        w->files().setChecked(0, true);
-        WindowParts(*w).txtDownloadTo->clear();
-        w->commands().tbDownload->trigger();
-        QCOMPARE(m_f->log.exclamations.join('|'),
-                 "Check files you want to download.|Please select download folder.");
-        // In the user's Downloads folder; cancelled, nothing runs.
-        QCOMPARE(m_f->log.folderStarts,
-                 QStringList{QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)});
-        QVERIFY(startable(*w) == 6 && !w->state().isRunActive());
-        QCOMPARE(m_server.requestCount("/gui/r.bin"), 0);
+        QTRY_COMPARE(p.panelTotal->text(), "3 files, 40,920 bytes");
     }
 
     void enterStartsAndEscapeStops()
     {
-        m_server.route("/group/keys/message/1", serve({}, Serve::Stall));
+        m_server.route("/group/keys/message/1", serve({}, TestServer::Mode::Stall));
         auto w = window();
         const WindowParts p(*w);
         w->showAsLoaded();

@@ -4,7 +4,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,16 +75,13 @@ private Q_SLOTS:
     void writesNestAndKeepOrder()
     {
         QCOMPARE(get("Settings", "Threads", "4"), "4");
-        QVERIFY(store->RegGetSetting(App, "Window", "Top").isNull());
-        QVERIFY(all("Settings").isEmpty());
-        QVERIFY(!QFile::exists(path));
+        QVERIFY(all("Settings").isEmpty() && !QFile::exists(path));
 
         // A replaced value keeps its place; an empty value reads as "", not as the default.
         for (const auto &[key, value] : pairs("Top=10,Left=20,Width=30,left=21,State="))
             set("Window", key, value);
         QCOMPARE(all("Window"), pairs("Top=10,Left=21,Width=30,State="));
         QCOMPARE(get("Window", "State", "0"), "");
-        QCOMPARE(onDisk().keys(), QStringList{App});
 
         // "\" nests sections, and a sub-section is not a value of its parent.
         set("Yahoo\\Columns", "Subject", "3000");
@@ -95,7 +91,12 @@ private Q_SLOTS:
                                                       {"MRU", QJsonObject{{"MRU1", "group one"}}},
                                                       {"LastView", "2"}}));
         QCOMPARE(all("Yahoo"), pairs("LastView=2"));
-        QCOMPARE(all("Yahoo\\Columns"), pairs("Subject=3000"));
+
+        // A backslash in a key or a value is kept as it is, not taken for nesting.
+        set("Settings", "Größe\\Breite", "\\\\server\\Jürgen\\");
+        const Pairs written{{"Größe\\Breite", "\\\\server\\Jürgen\\"}};
+        QCOMPARE(SettingsStore(path).RegGetAllSettings(App, "Settings"), written);
+        QCOMPARE(onDisk({App, "Settings"}).value(written[0].first).toString(), written[0].second);
     }
 
     void saveAllLeavesExactlyThePairs()
@@ -103,12 +104,10 @@ private Q_SLOTS:
         for (const auto &[key, value] : pairs("Old1=1,Old2=2,Old3=3"))
             set("Yahoo", key, value);
         set("Yahoo\\MRU", "MRU1", "kept");
-        set("Settings", "NoTips", "1");
         // "old2" matches "Old2", whose spelling stays; a repeated name keeps its first place
         // and its last value.
         store->RegSaveAllSettings(App, "Yahoo", pairs("Zeta=z,old2=two,Alpha=a,zeta=last"));
         QCOMPARE(all("Yahoo"), pairs("Zeta=last,Old2=two,Alpha=a"));
-        QCOMPARE(get("Settings", "NoTips"), "1");
         // An empty list clears the values but keeps the sub-sections; a missing one is made.
         store->RegSaveAllSettings(App, "Yahoo", {});
         QVERIFY(all("Yahoo").isEmpty());
@@ -123,7 +122,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("read");
         // clang-format off
         QTest::newRow("lower then mixed") << "trawl bay|settings|threads" << "Trawl Bay|Settings|Threads";
-        QTest::newRow("mixed then upper") << "Trawl Bay|Window|State" << "TRAWL BAY|WINDOW|STATE";
         QTest::newRow("nested section") << "Trawl Bay|yahoo\\mru|mru1" << "Trawl Bay|YAHOO\\Mru|MRU1";
         QTest::newRow("non-ASCII") << "Trawl Bay|Ärger|Öl" << "Trawl Bay|äRGER|öL";
         // clang-format on
@@ -139,44 +137,14 @@ private Q_SLOTS:
         store->RegSaveSetting(r[0], r[1], r[2], "second");
         QCOMPARE(store->RegGetSetting(w[0], w[1], w[2]), "second");
         QCOMPARE(store->RegGetAllSettings(r[0], r[1]), Pairs({{w[2], "second"}}));
-        // On disk every name keeps the spelling it was first written with.
-        QJsonObject object = onDisk();
-        for (const QString &name : QStringList{w[0]} + w[1].split(u'\\')) {
-            QCOMPARE(object.keys(), QStringList{name});
-            object = object.value(name).toObject();
-        }
-        QCOMPARE(object, QJsonObject({{w[2], "second"}}));
-    }
-
-    void valuesRoundTrip_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        // clang-format off
-        QTest::newRow("backslashes in a path") << "Folder" << "\\\\server\\Jürgen\\Downloads\\";
-        QTest::newRow("CJK and emoji") << "Subject" << "写真 \U0001F4F7 фото";
-        QTest::newRow("line breaks, tabs, controls") << "Name" << "one\ntwo\r\n\tthree\u0001x\u007f";
-        QTest::newRow("JSON-looking text") << "Raw" << "{\"Trawl Bay\": [1, null], 'x': \"\\\"\"}";
-        QTest::newRow("non-ASCII key with backslash") << "Größe\\Breite" << "12";
-        // clang-format on
-    }
-    void valuesRoundTrip()
-    {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        set("Settings", key, value);
-        const SettingsStore reader(path);
-        QCOMPARE(reader.RegGetSetting(App, "Settings", key), value);
-        QCOMPARE(reader.RegGetAllSettings(App, "Settings"), Pairs({{key, value}}));
-        QCOMPARE(onDisk({App, "Settings"}).value(key).toString(), value);
+        // On disk the key keeps the spelling it was first written with.
+        QCOMPARE(onDisk(QStringList{w[0]} + w[1].split(u'\\')).keys(), QStringList{w[2]});
     }
 
     void brokenFileIsKeptAside_data()
     {
         QTest::addColumn<QByteArray>("content");
-        static const char garbage[] = "\x00\xff\xfe garbage {{{ \x01";
         // clang-format off
-        QTest::newRow("garbage bytes") << QByteArray(garbage, sizeof(garbage) - 1);
         QTest::newRow("truncated JSON") << QByteArray(R"({"Trawl Bay": {"Settings": {"NoTips": "1")");
         QTest::newRow("array at top level") << QByteArray(R"(["Trawl Bay", {"Settings": {}}])");
         QTest::newRow("string at top level") << QByteArray(R"("Trawl Bay")");
@@ -188,18 +156,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QVERIFY(plant(content));
         QCOMPARE(get("Settings", "NoTips", "0"), "0");
-        QVERIFY(all("Settings").isEmpty());
         QCOMPARE(readFile(path), content); // reading changes nothing
-        QVERIFY(brokenCopies().isEmpty());
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept it as"));
         set("Settings", "NoTips", "1");
         QCOMPARE(onDisk(),
                  QJsonObject({{App, QJsonObject{{"Settings", QJsonObject{{"NoTips", "1"}}}}}}));
-        const QString copy = brokenCopies().value(0);
-        QVERIFY2(
-            QRegularExpression(R"(^settings\.json\.broken-\d{8}-\d{6}$)").match(copy).hasMatch(),
-            qPrintable(copy));
+        QCOMPARE(brokenCopies().size(), 1);
 
         // A second broken file, usually within the same second, gets a copy of its own.
         QVERIFY(plant("not json"));
@@ -209,7 +172,6 @@ private Q_SLOTS:
         for (const QString &name : brokenCopies())
             kept.insert(readFile(QFileInfo(path).dir().filePath(name)));
         QCOMPARE(kept, QSet<QByteArray>({content, "not json"}));
-        QCOMPARE(get("Settings", "NoTips"), "2");
     }
 
     void valuesAndSectionsNeverReplaceEachOther()
@@ -219,37 +181,19 @@ private Q_SLOTS:
         // A value named like a sub-section is not written and does not read as the section.
         set("Yahoo", "mru", "x");
         store->RegSaveAllSettings(App, "Yahoo", pairs("MRU=x,Plain=w"));
-        QCOMPARE(get("Yahoo", "MRU"), "-");
-        QCOMPARE(get("Yahoo\\MRU", "MRU1"), "group");
+        QCOMPARE(get("Yahoo", "MRU") + get("Yahoo\\MRU", "MRU1"), "-group");
         QCOMPARE(all("Yahoo"), pairs("Plain=w"));
         // A section path through a value is not created over it.
         set("Yahoo\\Plain", "K", "x");
-        QCOMPARE(get("Yahoo", "Plain"), "w");
-        QCOMPARE(get("Yahoo\\Plain", "K"), "-");
+        QCOMPARE(get("Yahoo", "Plain") + get("Yahoo\\Plain", "K"), "w-");
 
         // Hand-edited members that are not strings read as missing and are not listed.
         QVERIFY(plant(
             R"({"Trawl Bay": {"Settings": {"N": 4, "S": "s", "L": [1]}, "Window": "flat"}})"));
         QCOMPARE(get("Settings", "N"), "-");
         QCOMPARE(all("Settings"), pairs("S=s"));
-        QVERIFY(all("Window").isEmpty());
-        set("Settings", "N", "5");
-        QCOMPARE(get("Settings", "N"), "5");
         set("Window", "Top", "1");
         QCOMPARE(onDisk({App}).value("Window").toString(), "flat");
-    }
-
-    // Nothing is cached: another store on the file, or an edit by hand, is seen at once.
-    void twoStoresSeeEachOthersWrites()
-    {
-        const SettingsStore other(path);
-        set("Settings", "A", "1");
-        QCOMPARE(other.RegGetSetting(App, "Settings", "A"), "1");
-        other.RegSaveSetting(App, "Settings", "B", "2");
-        set("Settings", "C", "3");
-        QCOMPARE(other.RegGetAllSettings(App, "Settings"), pairs("A=1,B=2,C=3"));
-        QVERIFY(plant(R"({"Trawl Bay": {"Settings": {"A": "edited"}}})"));
-        QCOMPARE(get("Settings", "A"), "edited");
     }
 
     void twoThreadsKeepEveryKey()
@@ -263,48 +207,8 @@ private Q_SLOTS:
         one.join();
         two.join();
         QCOMPARE(all("Shared").size(), 200);
-        for (int i = 0; i < 100; ++i) {
-            QCOMPARE(get("Shared", QString("one%1").arg(i)), "one");
-            QCOMPARE(get("Shared", QString("two%1").arg(i)), "two");
-        }
+        QCOMPARE(get("Shared", "one99") + get("Shared", "two0"), "onetwo");
         QVERIFY(!QFile::exists(path + ".lock"));
-    }
-
-    void readOnlyFolderDropsWrites()
-    {
-        if (runningAsRoot())
-            QSKIP("root ignores folder permissions");
-        const QString folder = QFileInfo(path).path();
-        const SettingsStore nested(folder + "/sub/settings.json");
-        set("Settings", "NoTips", "1");
-        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        const auto restore = qScopeGuard([&] {
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        });
-        set("Settings", "NoTips", "2");
-        set("Settings", "Threads", "9");
-        nested.RegSaveSetting(App, "Settings", "NoTips", "3");
-        QCOMPARE(get("Settings", "NoTips"), "1");
-        QCOMPARE(get("Settings", "Threads"), "-");
-        QCOMPARE(nested.RegGetSetting(App, "Settings", "NoTips", "-"), "-");
-        QCOMPARE(entries(folder), QStringList{"settings.json"});
-    }
-
-    void unreadableFileIsLeftAlone()
-    {
-        if (runningAsRoot())
-            QSKIP("root ignores file permissions");
-        set("Settings", "NoTips", "1");
-        const QByteArray before = readFile(path);
-        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
-        const auto restore =
-            qScopeGuard([&] { QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner); });
-        QCOMPARE(get("Settings", "NoTips"), "-");
-        // What cannot be read is not replaced, so the values in it are not lost.
-        set("Settings", "Threads", "9");
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(readFile(path), before);
-        QVERIFY(brokenCopies().isEmpty());
     }
 };
 

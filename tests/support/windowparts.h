@@ -5,10 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <memory>
 
 #include "core/settings/settingsstore.h"
@@ -34,13 +32,9 @@ public:
     explicit WindowParts(const QWidget &w) : m_w(w) {}
 
     QComboBox *cmbServer = find<QComboBox>("cmbServer");
-    QLabel *lblURL = find<QLabel>("lblURL");
     QComboBox *cmbBaseURL = find<QComboBox>("cmbBaseURL");
-    QLabel *lblMask = find<QLabel>("lblMask");
     QLineEdit *txtMask = find<QLineEdit>("txtMask");
     QLineEdit *txtDownloadTo = find<QLineEdit>("txtDownloadTo");
-    QToolButton *cmdBrowse = find<QToolButton>("cmdBrowse");
-    QProgressBar *ProgressBar1 = find<QProgressBar>("ProgressBar1");
     QTabWidget *SSTab1 = find<QTabWidget>("SSTab1");
     FileListView *lvFiles = find<FileListView>("lvFiles");
     SlotRows *threadsPage = find<SlotRows>("ThreadsPage");
@@ -54,12 +48,10 @@ public:
     void select(int first, int last, bool add = false) const
     {
         const QAbstractItemModel *m = lvFiles->model();
-        lvFiles->selectionModel()->setCurrentIndex(m->index(last, 0),
-                                                   QItemSelectionModel::NoUpdate);
-        lvFiles->selectionModel()->select(
-            QItemSelection(m->index(first, 0), m->index(last, 0)),
-            (add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
-                QItemSelectionModel::Rows);
+        QItemSelectionModel *s = lvFiles->selectionModel();
+        s->setCurrentIndex(m->index(last, 0), QItemSelectionModel::NoUpdate);
+        s->select(QItemSelection(m->index(first, 0), m->index(last, 0)),
+                  (add ? s->Select : s->ClearAndSelect) | s->Rows);
     }
 
     // The three totals panels in one string: "checked|selected|total".
