@@ -1,4 +1,5 @@
 // The options dialog and the window's answer to it.
+#include <QCheckBox>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -7,7 +8,9 @@
 
 #include "core/settings/settingkeys.h"
 #include "gui/app/runcontrols.h"
+#include "gui/ui/advanceddialog.h"
 #include "gui/ui/optionsdialog.h"
+#include "gui/ui/tipsdialog.h"
 #include "support/windowparts.h"
 
 using namespace SettingKeys;
@@ -150,6 +153,23 @@ private Q_SLOTS:
         QCOMPARE(p.threadsPage->rowCount(), 8);
         w->state().setRunActive(false);
         QCOMPARE(p.threadsPage->rowCount(), 2);
+    }
+
+    void tipsAndCriteriaStoreWhatWasChosen()
+    {
+        frmTips tips(m_f->store);
+        tips.chkNoTips->setChecked(true);
+        tips.show();
+        tips.close(); // the close box counts as well as OK
+        QCOMPARE(setting(NoTips), "1");
+        ProgramValues values;
+        values.gFilterAuthor = " Ann";
+        frmAdvancedCriteria criteria(m_f->store, values);
+        criteria.txtFileName->setText("*.jpg ");
+        criteria.ok();
+        QCOMPARE(setting(FilterAuthor) + '|' + setting(FilterFilename) + '|' +
+                     setting(FilterSubject),
+                 " Ann|*.jpg |"); // as typed, spaces and all
     }
 };
 

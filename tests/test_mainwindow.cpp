@@ -199,6 +199,21 @@ private Q_SLOTS:
         QCOMPARE(p.browserPage->pendingUrl(), QUrl("http://h/2"));
         QVERIFY(p.SSTab1->currentIndex() == 2 && p.browserPage->view()); // made with its tab
     }
+
+    void modeSwitchKeepsRowsAndShowsTipsForYahooOnly()
+    {
+        auto w = m_f->window();
+        w->files().addRow({"a.jpg", "10", "http://h/a.jpg"});
+        w->modes().selectMode("Yahoo");
+        w->modes().selectMode("Zing");
+        w->modes().selectMode("Yahoo");
+        w->modes().selectMode("Yahoo"); // selecting the mode shown runs the switch too
+        QCOMPARE(w->files().cell(0, 0), "a.jpg");
+        QCOMPARE(m_f->log.tipsShown, 3);
+        store(NoTips, "1");
+        w->modes().selectMode("Yahoo");
+        QCOMPARE(m_f->log.tipsShown, 3);
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

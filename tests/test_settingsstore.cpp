@@ -210,6 +210,21 @@ private Q_SLOTS:
         QCOMPARE(get("Shared", "one99") + get("Shared", "two0"), "onetwo");
         QVERIFY(!QFile::exists(path + ".lock"));
     }
+
+    void unreadableFileIsLeftAlone()
+    {
+        if (runningAsRoot())
+            QSKIP("root ignores file permissions");
+        set("Settings", "NoTips", "1");
+        const QByteArray before = readFile(path);
+        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+        QCOMPARE(get("Settings", "NoTips"), "-");
+        // What cannot be read is not replaced, so the values in it are not lost.
+        set("Settings", "Threads", "9");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(readFile(path), before);
+        QVERIFY(brokenCopies().isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
