@@ -9,10 +9,10 @@
 #include <cstdio>
 
 #include "cli/commonoptions.h"
-#include "cli/interrupt.h"
 #include "cli/progressprinter.h"
 #include "cli/queueerror.h"
 #include "cli/terminaltext.h"
+#include "core/app/interrupt.h"
 #include "core/app/runsession.h"
 #include "core/download/filedownloader.h"
 #include "core/download/transfermeter.h"

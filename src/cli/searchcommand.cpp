@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "cli/commonoptions.h"
-#include "cli/interrupt.h"
 #include "cli/progressprinter.h"
 #include "cli/queueerror.h"
 #include "cli/terminaltext.h"
+#include "core/app/interrupt.h"
 #include "core/app/runsession.h"
 #include "core/queue/queuefile.h"
 

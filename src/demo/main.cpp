@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/interrupt.h"
+#include "core/app/interrupt.h"
 #include "core/queue/queuefile.h"
 #include "demo/localserver.h"
 #include "demo/samplesite.h"

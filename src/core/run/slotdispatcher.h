@@ -35,7 +35,6 @@ public:
     void abort();
 
     bool isRunning() const { return m_running; }
-    bool isStopping() const { return m_stopping; }
     bool anyBusy() const;
 
 Q_SIGNALS:

@@ -31,7 +31,6 @@ bool GroupSearch::start(const Params &params)
     const MessageMask::Result mask = MessageMask::ParseMessageMask(params.mask);
     if (!mask.ok) {
         m_state.setStatusMessage(QStringLiteral("Error parsing message mask"));
-        Q_EMIT maskRefused(mask.badPiece);
         return false;
     }
     m_numbers = mask.numbers;

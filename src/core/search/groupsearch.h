@@ -35,14 +35,13 @@ public:
     GroupSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
 
     // Starts the scan. A refused mask changes nothing but the two run flags and the status
-    // line, sends maskRefused and returns false.
+    // line, and returns false.
     bool start(const Params &params);
     bool isRunning() const { return m_running; }
     // What went wrong in the current or last scan.
     const SearchReport &report() const { return m_report; }
 
 Q_SIGNALS:
-    void maskRefused(const QString &piece);
     void pageFailed(const QString &url, const QString &reason);
     void finished(bool aborted);
 

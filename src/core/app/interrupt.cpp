@@ -1,4 +1,4 @@
-#include "cli/interrupt.h"
+#include "core/app/interrupt.h"
 
 #include <QSocketNotifier>
 #include <csignal>
