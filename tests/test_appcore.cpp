@@ -11,6 +11,7 @@
 #include "core/app/history.h"
 #include "core/app/programvalues.h"
 #include "core/run/appstate.h"
+#include "core/run/slotdispatcher.h"
 #include "core/run/slotworker.h"
 #include "core/settings/settingkeys.h"
 #include "core/settings/settingsstore.h"
@@ -174,22 +175,30 @@ private Q_SLOTS:
                  "Aborting search...Aborting download...");
     }
 
-    // A worker of the last run finishing late says nothing about the current run.
-    void workersIdle()
+    // A retired run's worker that ends late reaches no one, and the workers go with their
+    // dispatcher; a worker that ends inside its own start is handed the next job.
+    void dispatcherOwnsItsWorkers()
     {
-        AppState state;
-        QSignalSpy idle(&state, &AppState::workersIdle);
-        auto *old = new FakeWorker(false);
-        state.replaceThreads({old});
-        const QPointer<FakeWorker> watched(old);
-        auto *current = new FakeWorker(false);
-        state.replaceThreads({current, new FakeWorker(true)});
-        old->finish();
-        QVERIFY(idle.isEmpty() && state.AnyThreadBusy());
-        QTRY_VERIFY(watched.isNull()); // the replaced workers go
-        current->finish();
-        QCOMPARE(idle.count(), 1);
-        QVERIFY(!state.AnyThreadBusy());
+        auto *crew = new SlotDispatcher;
+        auto *late = new FakeWorker(true);
+        crew->add(late);
+        crew->add(new FakeWorker(true));
+        const QPointer<FakeWorker> watched(late);
+        QSignalSpy finished(crew, &SlotDispatcher::finished);
+        QStringList jobs;
+        crew->start({[&jobs] { return jobs.size() < 3; },
+                     [&](int slot) {
+                         jobs.append(QString::number(slot));
+                         crew->worker<FakeWorker>(slot)->m_finished = slot == 1;
+                     }});
+        QCOMPARE(jobs.join(','), "0,1,1"); // slot 2 ended at once and took the third job
+        QVERIFY(finished.isEmpty() && crew->anyBusy());
+        int heard = 0;
+        connect(late, &SlotWorker::finishedChanged, this, [&heard] { ++heard; });
+        crew->retire();
+        late->finish();
+        QVERIFY(finished.isEmpty() && heard == 0);
+        QTRY_VERIFY(watched.isNull());
     }
 };
 

@@ -7,35 +7,22 @@
 #include <QTest>
 #include <QWebEngineView>
 
-#include "core/run/slotworker.h"
+#include "core/net/hostmapping.h"
 #include "core/settings/settingkeys.h"
 #include "gui/app/modeswitch.h"
 #include "gui/ui/twips.h"
 #include "support/testfiles.h"
+#include "support/testserver.h"
 #include "support/windowparts.h"
 
 using namespace SettingKeys;
-
-namespace {
-
-class FakeWorker final : public SlotWorker
-{
-public:
-    bool IsFinished() const override { return m_finished; }
-    void abort() override {}
-    void finish() { m_finished = true, Q_EMIT finishedChanged(); }
-
-private:
-    bool m_finished = false;
-};
-
-} // namespace
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<WindowFixture> m_f;
+    TestServer m_server;
 
     // The stored value, or "-" when nothing is stored.
     QString stored(const Setting &s) { return m_f->store.RegGetSetting({s.section, s.key, "-"}); }
@@ -46,6 +33,10 @@ private Q_SLOTS:
     {
         QStandardPaths::setTestModeEnabled(true);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        // A group page that answers only after a while keeps a search busy.
+        QVERIFY(m_server.listen() && HostMapping::global().add("groups.close.test:80:127.0.0.1:" +
+                                                               QString::number(m_server.port())));
+        m_server.route("/g/message/1", serve("<html></html>", TestServer::Mode::Normal, 600));
     }
     void init() { m_f = std::make_unique<WindowFixture>(); }
 
@@ -101,21 +92,27 @@ private Q_SLOTS:
         auto w = m_f->window();
         const WindowParts p(*w);
         w->showAsLoaded();
-        auto *worker = new FakeWorker;
-        w->state().replaceThreads({worker});
-        if (!busy)
-            worker->finish();
+        if (busy) {
+            w->modes().selectMode("Yahoo");
+            p.cmbBaseURL->setEditText("http://groups.close.test/g");
+            p.txtMask->setText("1");
+            w->commands().tbSearch->trigger();
+        }
         p.txtDownloadTo->setText("/after/");
         yes ? w->commands().mnuFileExit->trigger() : void(w->close());
         QCOMPARE(m_f->log.abortAsked, busy ? 1 : 0);
         QCOMPARE(w->isVisible(), busy);
-        QCOMPARE(p.panelMessage->text(), busy && yes ? "Aborting search..." : "");
+        // The stalled page ends at once on the abort; the window closes after it.
+        QCOMPARE(p.panelMessage->text(), !busy ? ""
+                                         : yes ? "Search aborted"
+                                               : "Processing message 1");
         QCOMPARE(stored(DownloadFolder), busy ? "-" : "/after/");
         if (!busy)
             return;
-        worker->finish();
-        if (!yes)
-            QVERIFY(w->close()); // idle now: no second question
+        if (!yes) {
+            QTRY_COMPARE(p.panelMessage->text(), "Finished search"); // the page came
+            QVERIFY(w->close());                                     // idle now: no second question
+        }
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(m_f->log.abortAsked, 1);
         QCOMPARE(stored(DownloadFolder), "/after/");

@@ -63,6 +63,10 @@ public:
     // What went wrong in the current or last search.
     const SearchReport &searchReport() const;
 
+    // A group search or a download has workers that have not ended. (The album search's
+    // single page is not waited for when the window closes.)
+    bool workersBusy() const { return m_groupSearch.isRunning() || m_download.isRunning(); }
+
 Q_SIGNALS:
     // A search's page could not be fetched whole.
     void pageFailed(const QString &url, const QString &reason);

@@ -12,6 +12,7 @@
 #include "core/net/httpclient.h"
 #include "core/run/appstate.h"
 #include "core/run/slotboard.h"
+#include "core/run/slotdispatcher.h"
 
 DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)
     : QObject(parent), m_state(state), m_board(board), m_files(files)
@@ -20,9 +21,18 @@ DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files
     connect(&m_bytesTimer, &QTimer::timeout, this, &DownloadRun::showBytes);
     connect(&m_state, &AppState::abortRequested, this, [this] {
         if (m_running)
-            m_dispatcher.abort();
+            m_crew->abort();
     });
-    connect(&m_dispatcher, &SlotDispatcher::finished, this, &DownloadRun::end);
+}
+
+// A run that is cut short keeps its part files for the next one; no downloader reports to
+// a half-gone run.
+DownloadRun::~DownloadRun()
+{
+    if (m_crew) {
+        m_crew->disconnect(this);
+        delete m_crew;
+    }
 }
 
 int DownloadRun::CountChecked() const
@@ -33,18 +43,19 @@ int DownloadRun::CountChecked() const
     return count;
 }
 
-void DownloadRun::CreateDownloaders(int threads)
+void DownloadRun::createDownloaders(int threads)
 {
-    QList<SlotWorker *> workers;
-    m_downloaders.clear();
+    if (m_crew)
+        m_crew->retire(); // the last run's, idle since it ended
+    m_crew = new SlotDispatcher(this);
     for (int slot = 0; slot < std::max(1, threads); ++slot) {
-        auto *downloader = new cHTTPDownloader(m_state, m_board, m_files, slot);
+        auto *downloader = new cHTTPDownloader(slot);
         downloader->client().setInactivityTimeout(m_params.timeoutMs);
         connect(downloader, &cHTTPDownloader::fileDone, this, &DownloadRun::onFileDone);
-        m_downloaders.append(downloader);
-        workers.append(downloader);
+        m_board.follow(downloader);
+        m_crew->add(downloader);
     }
-    m_state.replaceThreads(workers);
+    connect(m_crew, &SlotDispatcher::finished, this, &DownloadRun::end);
 }
 
 DownloadRun::Start DownloadRun::start(const Params &params)
@@ -53,7 +64,6 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_state.IsDownloading = true;
     m_params = params;
     const int checked = CountChecked();
-    CreateDownloaders(params.threads);
     if (checked < 1)
         return Start::NothingChecked;
     m_state.setProgress({0, checked, 0});
@@ -81,18 +91,23 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_bytesTimer.start();
     m_claims.clear();
     m_claimOf.clear();
+    m_sameFile.clear();
+    m_nextNumber.clear();
     m_expectedSize.clear();
     m_sizesDiffer.clear();
     m_succeeded = 0;
     m_failures.clear();
     m_running = true;
     m_state.setRunActive(true);
+    m_state.setStatusMessage(QString());
+    m_state.setRunDetail(QString());
+    m_board.clear();
     Q_EMIT multiSelectChanged(false);
-    m_dispatcher.start(QList<SlotWorker *>(m_downloaders.cbegin(), m_downloaders.cend()),
-                       {[this] { return hasRow(); },
-                        [this](int slot) {
-                            startRow(slot);
-                        }});
+    createDownloaders(params.threads);
+    m_crew->start({[this] { return hasRow(); },
+                   [this](int slot) {
+                       startRow(slot);
+                   }});
     return Start::Started;
 }
 
@@ -127,7 +142,7 @@ void DownloadRun::startRow(int slot)
     request.retryBaseMs = m_params.retryBaseMs;
     request.mayReplace = m_params.ifExists == IfExists::Replace;
     m_files.setRowMark(id, FileListModel::RowMark::Running);
-    m_downloaders.at(slot)->start(request);
+    m_crew->worker<cHTTPDownloader>(slot)->start(request);
 }
 
 bool DownloadRun::takenOnDisk(const QString &name) const
@@ -140,20 +155,25 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
                                int slot)
 {
     const QString name = downloadName(cell, url);
-    QString free = name;
-    int k = 2;
-    for (; m_claims.contains(free); ++k) {
-        Claim &claim = m_claims[free];
-        if (claim.url == url) {
-            if (claim.state == Claim::State::Running)
-                claim.followers.append(row);
-            else
-                settleFollower(row, claim.state == Claim::State::Written, m_params.folder + free,
-                               claim.reason);
-            return {};
-        }
-        free = numberedName(name, k);
+    const QString sameKey = name + QChar(0) + url;
+    if (const auto same = m_sameFile.constFind(sameKey); same != m_sameFile.cend()) {
+        Claim &claim = m_claims[*same];
+        if (claim.state == Claim::State::Running)
+            claim.followers.append(row);
+        else
+            settle(row, claim.state == Claim::State::Written, m_params.folder + *same,
+                   claim.reason);
+        return {};
     }
+    // Each name remembers how far its numbers are taken, so many rows of one name cost no
+    // more than as many rows of different names.
+    int &k = m_nextNumber[name];
+    const auto candidate = [&name, &k] {
+        return k < 2 ? name : numberedName(name, k);
+    };
+    QString free = candidate();
+    for (; m_claims.contains(free); free = candidate())
+        k = std::max(k, 1) + 1;
     if (takenOnDisk(free) && m_params.ifExists == IfExists::Skip) {
         // Left alone, unless it cannot be the same file: then both are kept.
         const auto expected = m_expectedSize.constFind(row);
@@ -161,20 +181,22 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
                               QFileInfo(m_params.folder + free).size() == *expected;
         if (sameSize) {
             m_claims[free] = Claim{url, row, Claim::State::Written, QString(), {}};
+            m_sameFile.insert(sameKey, free);
             m_board.setStatus(slot, QStringLiteral("Skipped: %1").arg(free));
             Q_EMIT skipped(row, m_params.folder + free);
-            settleFollower(row, true, m_params.folder + free, QString());
+            settle(row, true, m_params.folder + free, QString());
             return {};
         }
     }
     if (m_params.ifExists != IfExists::Replace) {
-        while (takenOnDisk(free) || m_claims.contains(free))
-            free = numberedName(name, k++);
+        for (; takenOnDisk(free) || m_claims.contains(free); free = candidate())
+            k = std::max(k, 1) + 1;
     }
     Claim &claim = m_claims[free];
     claim.url = url;
     claim.owner = row;
     m_claimOf.insert(row, free);
+    m_sameFile.insert(sameKey, free);
     const bool renamed = free != CleanFileName(cell);
     m_files.setToolTip(row, renamed ? tr("Saved as %1").arg(free) : QString());
     if (renamed)
@@ -195,7 +217,7 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
             Q_EMIT sizeDiffers(row, target, *expected, actual);
         }
     }
-    count(row, ok, target, reason);
+    settle(row, ok, target, reason);
     const auto name = m_claimOf.constFind(row);
     if (name == m_claimOf.cend())
         return;
@@ -203,32 +225,24 @@ void DownloadRun::onFileDone(FileListModel::RowId row, bool ok, const QString &t
     claim.state = ok ? Claim::State::Written : Claim::State::Failed;
     claim.reason = reason;
     for (const FileListModel::RowId follower : std::exchange(claim.followers, {}))
-        settleFollower(follower, ok, target, reason);
+        settle(follower, ok, target, reason);
 }
 
-void DownloadRun::settleFollower(FileListModel::RowId row, bool ok, const QString &target,
-                                 const QString &reason)
+void DownloadRun::settle(FileListModel::RowId row, bool ok, const QString &target,
+                         const QString &reason)
 {
-    // What a downloader does for its own row, done here for a row that had no transfer.
     const bool aborted = !ok && reason == cHTTPDownloader::abortedReason();
-    if (ok)
-        m_files.setChecked(m_files.rowOf(row), false);
-    m_files.setRowMark(row, ok || aborted ? FileListModel::RowMark::None
-                                          : FileListModel::RowMark::Failed);
-    m_state.setProgressValue(m_state.progress().value + 1);
-    count(row, ok, target, reason);
-}
-
-void DownloadRun::count(FileListModel::RowId row, bool ok, const QString &target,
-                        const QString &reason)
-{
     if (ok) {
         ++m_succeeded;
-    } else if (reason != cHTTPDownloader::abortedReason()) {
+        m_files.setChecked(m_files.rowOf(row), false);
+    } else if (!aborted) {
         // An abort is no failure of the file: it stays ticked for the next run.
         m_failures.append({target, reason});
         m_files.setToolTip(row, tr("Failed: %1").arg(reason));
     }
+    m_files.setRowMark(row, ok || aborted ? FileListModel::RowMark::None
+                                          : FileListModel::RowMark::Failed);
+    m_state.setProgressValue(m_state.progress().value + 1);
     Q_EMIT fileDone(row, ok, target, reason);
 }
 
@@ -236,7 +250,8 @@ void DownloadRun::showBytes()
 {
     qint64 done = m_bytesDone;
     qint64 total = m_knownTotal;
-    for (const cHTTPDownloader *downloader : std::as_const(m_downloaders)) {
+    for (int slot = 0; slot < m_crew->size(); ++slot) {
+        const auto *downloader = m_crew->worker<cHTTPDownloader>(slot);
         if (downloader->IsFinished())
             continue;
         done += downloader->bytesDone();

@@ -12,15 +12,15 @@
 #include "core/download/transfermeter.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/filelist/mode.h"
-#include "core/run/slotdispatcher.h"
 
 class AppState;
 class SlotBoard;
-class cHTTPDownloader;
+class SlotDispatcher;
 
 // The download run: hands every ticked row, in the list's order, to the lowest idle
 // transfer slot, and ends with "N files downloaded" (", M failed" when some failed) or
-// "Download aborted" once every slot is idle. Driven by its workers' signals.
+// "Download aborted" once every slot is idle. Driven by its workers' signals. Each start makes
+// its own downloaders; they report each file's end, and the run writes rows and progress.
 //
 // A run never replaces a file it wrote itself: a row whose name another row of the run has
 // taken is saved as "name (2).ext" and so on, and a row with the same name and URL as an
@@ -55,6 +55,7 @@ public:
     };
 
     DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
+    ~DownloadRun() override;
 
     // Starts the run; a refusal changes only the run flags (and, with no folder, the
     // overall progress), and the caller shows its message.
@@ -92,7 +93,7 @@ Q_SIGNALS:
     void finished(bool aborted);
 
 private:
-    void CreateDownloaders(int threads);
+    void createDownloaders(int threads);
     bool hasRow();
     void startRow(int slot);
     void end(bool aborted);
@@ -103,10 +104,9 @@ private:
     QString endMessage() const;
     void onFileDone(FileListModel::RowId row, bool ok, const QString &target,
                     const QString &reason);
-    void settleFollower(FileListModel::RowId row, bool ok, const QString &target,
-                        const QString &reason);
-    // Counts one row's end and tells it.
-    void count(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
+    // One row's end, with a transfer of its own or without (the same file as another row's,
+    // or a file left as it is): its tick, mark and tooltip, the bar, the counts.
+    void settle(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
 
     // A target name written by this run, and the rows that are the same file.
     struct Claim
@@ -124,13 +124,14 @@ private:
     };
     QHash<QString, Claim> m_claims;
     QHash<FileListModel::RowId, QString> m_claimOf; // the owner rows' names
+    QHash<QString, QString> m_sameFile; // name and URL of a claim's first row -> the claim
+    QHash<QString, int> m_nextNumber;   // per name: the number of the next free name to try
 
     AppState &m_state;
     SlotBoard &m_board;
     FileListModel &m_files;
     Params m_params;
-    QList<cHTTPDownloader *> m_downloaders;
-    SlotDispatcher m_dispatcher;
+    SlotDispatcher *m_crew = nullptr;    // this start's downloaders, owned
     QList<FileListModel::RowId> m_queue; // the ticked rows, in list order at the start
     qsizetype m_next = 0;
     int m_succeeded = 0;

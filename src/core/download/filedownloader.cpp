@@ -9,8 +9,6 @@
 #include "core/download/retrypolicy.h"
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 
 namespace {
 
@@ -24,10 +22,8 @@ bool namesAWebPage(const QString &name)
 
 } // namespace
 
-cHTTPDownloader::cHTTPDownloader(AppState &state, SlotBoard &board, FileListModel &files, int slot,
-                                 QObject *parent)
-    : SlotWorker(parent), m_state(state), m_board(board), m_files(files), m_slot(slot),
-      m_client(new HttpClient(this))
+cHTTPDownloader::cHTTPDownloader(int slot, QObject *parent)
+    : SlotWorker(parent), m_slot(slot), m_client(new HttpClient(this))
 {
     connect(m_client, &HttpClient::progress, this, &cHTTPDownloader::onProgress);
     connect(m_client, &HttpClient::stateChanged, this, &cHTTPDownloader::onState);
@@ -51,17 +47,24 @@ void cHTTPDownloader::setFinished(bool finished)
     Q_EMIT finishedChanged();
 }
 
+void cHTTPDownloader::showProgress(int percent)
+{
+    m_progress = percent;
+    Q_EMIT slotProgress(m_slot, percent);
+}
+
 void cHTTPDownloader::start(const FileRequest &request)
 {
     setFinished(false);
     m_request = request;
     m_retry = 0;
+    m_aborting = false;
     m_meter.reset();
     m_clock.start();
     m_detailShownMs = -DetailEveryMs;
     m_done = 0;
     m_total = -1;
-    m_board.setUrl(m_slot, m_request.fileName);
+    Q_EMIT slotUrl(m_slot, m_request.fileName);
     startAttempt();
 }
 
@@ -82,6 +85,9 @@ void cHTTPDownloader::startAttempt()
 
 void cHTTPDownloader::Abort()
 {
+    if (m_finished)
+        return;
+    m_aborting = true;
     if (m_retryTimer.isActive()) {
         // Waiting for the next attempt: the abort ends it at once.
         m_retryTimer.stop();
@@ -95,20 +101,19 @@ void cHTTPDownloader::Abort()
 
 void cHTTPDownloader::onProgress(qint64 count, qint64 size)
 {
-    if (m_slot >= m_board.count() || !m_target)
+    if (!m_target)
         return;
     // A resumed file counts what it had already.
     const qint64 offset = m_target->resumeOffset();
     m_done = offset + count;
     m_total = size > 0 ? offset + size : -1;
-    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, m_done,
-                                                        size > 0 ? m_total : size));
+    showProgress(TransferState::progress(m_progress, m_done, size > 0 ? m_total : size));
     // A few times a second is all a reader can take in; every 16 KiB would cost real time.
     const qint64 now = m_clock.elapsed();
     if (now - m_detailShownMs >= DetailEveryMs || m_done == m_total) {
         m_detailShownMs = now;
         m_meter.sample(now, m_done);
-        m_board.setDetail(m_slot, TransferMeter::text(m_done, m_total, m_meter.bytesPerSecond()));
+        Q_EMIT slotDetail(m_slot, TransferMeter::text(m_done, m_total, m_meter.bytesPerSecond()));
     }
 }
 
@@ -120,12 +125,12 @@ void cHTTPDownloader::onState(int state)
             onEnded();
         break;
     case HttpClient::ReceivedResponse:
-        m_board.setStatus(m_slot, TransferState::text(state));
+        Q_EMIT slotStatus(m_slot, TransferState::text(state));
         onHead();
         break;
     default:
         if (const QString text = TransferState::text(state); !text.isNull())
-            m_board.setStatus(m_slot, text);
+            Q_EMIT slotStatus(m_slot, text);
         break;
     }
 }
@@ -151,8 +156,8 @@ void cHTTPDownloader::onHead()
 
 void cHTTPDownloader::onEnded()
 {
-    if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
-        m_board.setProgress(m_slot, 100);
+    if (m_progress < 100)
+        showProgress(100);
     if (!m_refusal.isEmpty()) {
         const bool retry = m_refusal != signInPageText();
         retryOrFail(m_refusal, retry, {});
@@ -194,7 +199,7 @@ void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
     if (m_target)
         m_target->keep(); // a retry, or the next run, resumes from here
     m_target.reset();
-    if (!transient || m_retry >= m_request.retries || m_state.AbortRequested) {
+    if (!transient || m_retry >= m_request.retries || m_aborting) {
         complete(false, reason);
         return;
     }
@@ -203,7 +208,7 @@ void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,
                                           QRandomGenerator::global()->generateDouble(), retryAfter,
                                           QDateTime::currentDateTimeUtc());
     m_retryAt = QDateTime::currentMSecsSinceEpoch() + wait;
-    m_board.setProgress(m_slot, 0);
+    showProgress(0);
     m_retryTimer.start(std::min(wait, 1000));
     onRetryTick(); // shows the wait, or starts at once when there is none
 }
@@ -216,7 +221,7 @@ void cHTTPDownloader::onRetryTick()
         startAttempt();
         return;
     }
-    m_board.setStatus(m_slot, QStringLiteral("Retrying in %1 s (%2 of %3)")
+    Q_EMIT slotStatus(m_slot, QStringLiteral("Retrying in %1 s (%2 of %3)")
                                   .arg((left + 999) / 1000)
                                   .arg(m_retry)
                                   .arg(m_request.retries));
@@ -231,22 +236,13 @@ void cHTTPDownloader::complete(bool ok, const QString &reason)
         m_target.reset();
     }
     const bool aborted = !ok && reason == abortedReason();
-    if (ok) {
-        m_files.setChecked(m_files.rowOf(m_request.row), false);
-        m_files.setRowMark(m_request.row, FileListModel::RowMark::None);
-    } else {
-        // Still ticked, so the next run tries it again; an abort is no failure of the file.
-        m_files.setRowMark(m_request.row,
-                           aborted ? FileListModel::RowMark::None : FileListModel::RowMark::Failed);
-    }
-    m_state.setProgressValue(m_state.progress().value + 1);
     // The slot keeps the last outcome until the next run.
-    m_board.setStatus(m_slot, ok        ? QStringLiteral("Done: %1").arg(m_request.fileName)
+    Q_EMIT slotStatus(m_slot, ok        ? QStringLiteral("Done: %1").arg(m_request.fileName)
                               : aborted ? QStringLiteral("Aborted")
                                         : QStringLiteral("Failed: %1").arg(reason));
-    m_board.setUrl(m_slot, QString());
-    m_board.setProgress(m_slot, 0);
-    m_board.setDetail(m_slot, QString());
+    Q_EMIT slotUrl(m_slot, QString());
+    showProgress(0);
+    Q_EMIT slotDetail(m_slot, QString());
     Q_EMIT fileDone(m_request.row, ok, path, reason);
     setFinished(true);
 }

@@ -10,10 +10,8 @@
 #include "core/filelist/filelistmodel.h"
 #include "core/run/slotworker.h"
 
-class AppState;
 class DownloadTarget;
 class HttpClient;
-class SlotBoard;
 
 // One file for a slot to fetch, and where it goes.
 struct FileRequest
@@ -33,14 +31,14 @@ struct FileRequest
 // body of a 2xx response arrived; any other end leaves an existing file as it was and keeps
 // what arrived for the next attempt. Failures on the way (refused, reset, cut, timed out,
 // 408, 429, 5xx) are tried again after a back-off, resuming where the last attempt stopped.
+// It shows the transfer on its slot and reports each file's end; the run writes the rows.
 class cHTTPDownloader final : public SlotWorker
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(cHTTPDownloader)
 
 public:
-    cHTTPDownloader(AppState &state, SlotBoard &board, FileListModel &files, int slot,
-                    QObject *parent = nullptr);
+    explicit cHTTPDownloader(int slot, QObject *parent = nullptr);
     ~cHTTPDownloader() override;
 
     bool IsFinished() const override { return m_finished; }
@@ -62,7 +60,7 @@ public:
     static QString abortedReason() { return QStringLiteral("aborted"); }
 
 Q_SIGNALS:
-    // One file ended: written (ok) or not, with the reason.
+    // One file ended: written (ok) or not, with the reason (abortedReason() after an abort).
     void fileDone(FileListModel::RowId row, bool ok, const QString &target, const QString &reason);
 
 private:
@@ -75,10 +73,8 @@ private:
     void onRetryTick();
     void complete(bool ok, const QString &reason);
     void setFinished(bool finished);
+    void showProgress(int percent);
 
-    AppState &m_state;
-    SlotBoard &m_board;
-    FileListModel &m_files;
     const int m_slot;
     HttpClient *m_client = nullptr;
     std::unique_ptr<DownloadTarget> m_target;
@@ -88,6 +84,8 @@ private:
     qint64 m_retryAt = 0;
     QTimer m_retryTimer;
     bool m_finished = true;
+    bool m_aborting = false; // the file in hand was aborted: no retry
+    int m_progress = 0;      // what the slot's bar shows
     TransferMeter m_meter;
     QElapsedTimer m_clock;
     qint64 m_detailShownMs = 0;

@@ -1,38 +1,9 @@
 #include "core/run/appstate.h"
 
-#include "core/run/slotworker.h"
-
 AppState::AppState(QObject *parent) : QObject(parent)
 {}
 
 AppState::~AppState() = default;
-
-void AppState::replaceThreads(const QList<SlotWorker *> &workers)
-{
-    for (SlotWorker *old : std::as_const(m_threads)) {
-        if (workers.contains(old))
-            continue;
-        disconnect(old, nullptr, this, nullptr);
-        old->deleteLater();
-    }
-    m_threads = workers;
-    for (SlotWorker *worker : workers) {
-        worker->setParent(this);
-        disconnect(worker, &SlotWorker::finishedChanged, this, nullptr);
-        connect(worker, &SlotWorker::finishedChanged, this, &AppState::onWorkerFinishedChanged);
-    }
-    if (!AnyThreadBusy())
-        Q_EMIT workersIdle();
-}
-
-bool AppState::AnyThreadBusy() const
-{
-    for (const SlotWorker *worker : m_threads) {
-        if (!worker->IsFinished())
-            return true;
-    }
-    return false;
-}
 
 void AppState::AbortAll()
 {
@@ -74,10 +45,4 @@ void AppState::setProgressValue(int value)
 {
     m_progress.value = value;
     Q_EMIT progressChanged();
-}
-
-void AppState::onWorkerFinishedChanged()
-{
-    if (!AnyThreadBusy())
-        Q_EMIT workersIdle();
 }

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
 
-class SlotWorker;
-
 // The run state of the main window, free of widgets: the abort flag, the kind of the
-// current or last run, the workers of the transfer slots, the status line and the overall
-// progress. The GUI shows it; the command-line program prints it; tests read it.
+// current or last run, the status line and the overall progress. Only the runs write it;
+// their workers report to them. The GUI shows it; the command-line program prints it;
+// tests read it.
 class AppState final : public QObject
 {
     Q_OBJECT
@@ -28,11 +26,6 @@ public:
     bool AbortRequested = false;
     bool IsDownloading = false;
     QString QueueFileName;
-
-    // The workers of the current or last run. Replacing them deletes the old ones.
-    const QList<SlotWorker *> &colThreads() const { return m_threads; }
-    void replaceThreads(const QList<SlotWorker *> &workers);
-    bool AnyThreadBusy() const;
 
     // Asks the running search or download to stop; the driver reacts at its next step.
     void AbortAll();
@@ -59,13 +52,8 @@ Q_SIGNALS:
     void progressChanged();
     void runDetailChanged(const QString &text);
     void runActiveChanged(bool active);
-    // Every worker of colThreads is idle now (also sent when they are replaced by none).
-    void workersIdle();
 
 private:
-    void onWorkerFinishedChanged();
-
-    QList<SlotWorker *> m_threads;
     QString m_statusMessage;
     QString m_runDetail;
     Progress m_progress;

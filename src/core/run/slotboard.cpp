@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/run/slotworker.h"
+
 SlotBoard::SlotBoard(QObject *parent) : QObject(parent)
 {
     Slot first;
@@ -19,6 +21,24 @@ void SlotBoard::resize(int count)
         m_slots.append(slot);
     }
     Q_EMIT slotsReset();
+}
+
+void SlotBoard::clear()
+{
+    for (int index = 0; index < count(); ++index) {
+        setStatus(index, QStringLiteral("Idle"));
+        setUrl(index, QString());
+        setProgress(index, 0);
+        setDetail(index, QString());
+    }
+}
+
+void SlotBoard::follow(const SlotWorker *worker)
+{
+    connect(worker, &SlotWorker::slotStatus, this, &SlotBoard::setStatus);
+    connect(worker, &SlotWorker::slotUrl, this, &SlotBoard::setUrl);
+    connect(worker, &SlotWorker::slotProgress, this, &SlotBoard::setProgress);
+    connect(worker, &SlotWorker::slotDetail, this, &SlotBoard::setDetail);
 }
 
 void SlotBoard::setStatus(int index, const QString &text)

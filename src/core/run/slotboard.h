@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 
+class SlotWorker;
+
 // The transfer slots as rows of number, status text, URL text and progress (0-100).
-// Workers write here; the "Threads" tab shows it and the command-line program prints it.
+// A run shows its workers here; the "Threads" tab shows it and the command-line program prints it.
 class SlotBoard final : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,10 @@ public:
     // Keeps slot 1 as it is and rebuilds slots 2..n fresh ("Idle", no URL, 0 %), numbered
     // from 1. count is clamped to 1..16.
     void resize(int count);
+    // Every slot "Idle" again, with no URL, progress or detail: a new run starts.
+    void clear();
+    // Shows what the worker reports for its slots, for as long as the worker lives.
+    void follow(const SlotWorker *worker);
 
     void setStatus(int index, const QString &text);
     void setUrl(int index, const QString &text);

@@ -1,18 +1,30 @@
 #include "core/run/slotdispatcher.h"
 
+#include <algorithm>
+
 #include "core/run/slotworker.h"
 
 SlotDispatcher::SlotDispatcher(QObject *parent) : QObject(parent)
 {}
 
-void SlotDispatcher::start(const QList<SlotWorker *> &workers, Source source)
+// The workers go with their parent; none of them may call back into a half-gone dispatcher.
+SlotDispatcher::~SlotDispatcher()
 {
-    for (SlotWorker *old : std::as_const(m_workers))
-        disconnect(old, nullptr, this, nullptr);
-    m_workers = workers;
+    for (SlotWorker *worker : std::as_const(m_workers))
+        disconnect(worker, nullptr, this, nullptr);
+}
+
+void SlotDispatcher::add(SlotWorker *worker)
+{
+    worker->setParent(this);
+    m_workers.append(worker);
+    connect(worker, &SlotWorker::finishedChanged, this, &SlotDispatcher::onWorkerChanged);
+}
+
+void SlotDispatcher::start(Source source, int workers)
+{
+    m_active = workers < 0 ? size() : std::min(workers, size());
     m_source = std::move(source);
-    for (SlotWorker *worker : workers)
-        connect(worker, &SlotWorker::finishedChanged, this, &SlotDispatcher::onWorkerChanged);
     m_running = true;
     m_stopping = false;
     pump();
@@ -47,6 +59,16 @@ bool SlotDispatcher::anyBusy() const
     return false;
 }
 
+void SlotDispatcher::retire()
+{
+    m_running = false;
+    m_source = {};
+    for (SlotWorker *worker : std::as_const(m_workers))
+        worker->disconnect();
+    disconnect();
+    deleteLater();
+}
+
 void SlotDispatcher::pump()
 {
     // A worker may end inside startJob and call back here; the outer call goes on.
@@ -59,9 +81,9 @@ void SlotDispatcher::pump()
         m_pumpAgain = false;
         while (m_running && !m_stopping && m_source.hasJob()) {
             int slot = 0;
-            while (slot < m_workers.size() && !m_workers.at(slot)->IsFinished())
+            while (slot < m_active && !m_workers.at(slot)->IsFinished())
                 ++slot; // the lowest idle slot wins
-            if (slot == m_workers.size())
+            if (slot == m_active)
                 break; // a worker that becomes idle calls back
             m_source.startJob(slot);
         }

@@ -1,23 +1,31 @@
 #include "core/search/albumsearch.h"
 
 #include <QUrl>
+#include <memory>
 
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
 #include "core/run/appstate.h"
 #include "core/run/slotboard.h"
+#include "core/run/slotdispatcher.h"
 #include "core/search/pagefetcher.h"
 
 AlbumSearch::AlbumSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent)
     : QObject(parent), m_state(state), m_board(board), m_files(files)
 {
     connect(&m_state, &AppState::abortRequested, this, [this] {
-        if (m_running && m_fetcher && !m_fetcher->IsFinished())
-            m_fetcher->Abort();
+        if (m_running)
+            m_crew->abort();
     });
 }
 
-AlbumSearch::~AlbumSearch() = default;
+AlbumSearch::~AlbumSearch()
+{
+    if (m_crew) {
+        m_crew->disconnect(this);
+        delete m_crew;
+    }
+}
 
 QString AlbumSearch::pageUrl(const QString &albumUrl, const QString &password)
 {
@@ -38,37 +46,60 @@ void AlbumSearch::start(const Params &params)
     m_state.setStatusMessage(QStringLiteral("Getting album..."));
     m_report = {};
 
-    if (m_fetcher)
-        m_fetcher->deleteLater();
-    m_fetcher = new cHTTPLinkFinder(m_state, m_board, m_files, 0, this);
-    m_fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
-    m_fetcher->setCheckTimeout(params.timeouts.checkMs);
-    connect(m_fetcher, &SlotWorker::finishedChanged, this, &AlbumSearch::onFetcherChanged);
-    connect(m_fetcher, &cHTTPLinkFinder::pageFailed, this,
+    if (m_crew)
+        m_crew->retire(); // the last run's, idle since it ended
+    m_crew = new SlotDispatcher(this);
+    auto *fetcher =
+        new cHTTPLinkFinder(0, [this](const QList<QStringList> &rows) { return addRows(rows); });
+    fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
+    fetcher->setCheckTimeout(params.timeouts.checkMs);
+    connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
             [this](const QString &url, const QString &reason) {
                 ++m_report.pagesFailed;
                 Q_EMIT pageFailed(url, reason);
             });
-    connect(m_fetcher, &cHTTPLinkFinder::pictureListMissing, this,
+    connect(fetcher, &cHTTPLinkFinder::pictureListMissing, this,
             [this] { m_report.noPictureList = true; });
-    connect(m_fetcher, &cHTTPLinkFinder::checkEnded, this,
+    connect(fetcher, &cHTTPLinkFinder::checkEnded, this,
             [this](cDsckLinkVerifier::Outcome outcome) { countCheck(m_report, outcome); });
+    connect(fetcher, &cHTTPLinkFinder::sizeFound, this,
+            [this](FileListModel::RowId row, const QString &size) {
+                writeSize(m_files, Mode::Zing, row, size);
+            });
+    m_board.follow(fetcher);
+    m_crew->add(fetcher);
+    connect(m_crew, &SlotDispatcher::finished, this, &AlbumSearch::end);
+    m_board.clear();
+    m_state.setRunDetail(QString());
     m_running = true;
     m_state.setRunActive(true);
     PageRequest request;
     request.url = pageUrl(params.albumUrl, params.password);
     request.mode = Mode::Zing;
     request.checkSlots = std::max(1, params.threads);
-    m_fetcher->start(request);
-    onFetcherChanged();
+    auto asked = std::make_shared<bool>(false); // one page, on slot 1
+    m_crew->start({[asked] { return !*asked; },
+                   [this, asked, request](int slot) {
+                       *asked = true;
+                       m_crew->worker<cHTTPLinkFinder>(slot)->start(request);
+                   }});
 }
 
-void AlbumSearch::onFetcherChanged()
+QList<quint64> AlbumSearch::addRows(const QList<QStringList> &rows)
 {
-    if (!m_running || !m_fetcher || !m_fetcher->IsFinished())
+    AppState::Progress progress = m_state.progress();
+    progress.maximum = int(rows.size());
+    progress.value += int(rows.size());
+    m_state.setProgress(progress);
+    return m_files.addRows(rows);
+}
+
+void AlbumSearch::end(bool aborted)
+{
+    if (!m_running)
         return;
     m_running = false;
-    const bool aborted = m_state.AbortRequested;
+    aborted = aborted || m_state.AbortRequested;
     // A page without a picture list ends silently here; the command line warns of it.
     m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted") : m_report.finishedText());
     m_state.setRunActive(false);

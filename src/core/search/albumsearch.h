@@ -1,18 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "core/search/searchrun.h"
 
 class AppState;
 class FileListModel;
 class SlotBoard;
-class cHTTPLinkFinder;
+class SlotDispatcher;
 
 // The album search: fetches one album page with its password on slot 1 and lists every
-// picture, spreading the size checks over all slots. Its fetcher is its own, not one of
-// the run's slot workers.
+// picture, spreading the size checks over all slots. Each start makes its own fetcher; it
+// reports what it found, and the search writes the rows, their sizes and the progress.
 class AlbumSearch final : public QObject
 {
     Q_OBJECT
@@ -44,12 +46,13 @@ Q_SIGNALS:
     void finished(bool aborted);
 
 private:
-    void onFetcherChanged();
+    QList<quint64> addRows(const QList<QStringList> &rows);
+    void end(bool aborted);
 
     AppState &m_state;
     SlotBoard &m_board;
     FileListModel &m_files;
-    cHTTPLinkFinder *m_fetcher = nullptr;
+    SlotDispatcher *m_crew = nullptr; // this start's fetcher, owned
     SearchReport m_report;
     bool m_running = false;
 };

@@ -7,6 +7,7 @@
 #include "core/net/httpclient.h"
 #include "core/run/appstate.h"
 #include "core/run/slotboard.h"
+#include "core/run/slotdispatcher.h"
 #include "core/search/messagemask.h"
 #include "core/search/pagefetcher.h"
 
@@ -15,9 +16,16 @@ GroupSearch::GroupSearch(AppState &state, SlotBoard &board, FileListModel &files
 {
     connect(&m_state, &AppState::abortRequested, this, [this] {
         if (m_running)
-            m_dispatcher.abort();
+            m_crew->abort();
     });
-    connect(&m_dispatcher, &SlotDispatcher::finished, this, &GroupSearch::end);
+}
+
+GroupSearch::~GroupSearch()
+{
+    if (m_crew) {
+        m_crew->disconnect(this);
+        delete m_crew;
+    }
 }
 
 bool GroupSearch::start(const Params &params)
@@ -40,10 +48,14 @@ bool GroupSearch::start(const Params &params)
     m_announced = false;
     m_state.setProgress({0, int(std::min<qsizetype>(m_numbers.size(), INT_MAX)), 0});
 
-    QList<SlotWorker *> workers;
-    m_fetchers.clear();
+    if (m_crew)
+        m_crew->retire(); // the last run's, idle since it ended
+    m_crew = new SlotDispatcher(this);
+    const auto addRows = [this](const QList<QStringList> &rows) {
+        return m_files.addRows(rows);
+    };
     for (int slot = 0; slot < std::max(1, params.threads); ++slot) {
-        auto *fetcher = new cHTTPLinkFinder(m_state, m_board, m_files, slot);
+        auto *fetcher = new cHTTPLinkFinder(slot, addRows);
         fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
         fetcher->setCheckTimeout(params.timeouts.checkMs);
         connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
@@ -53,17 +65,25 @@ bool GroupSearch::start(const Params &params)
                 });
         connect(fetcher, &cHTTPLinkFinder::checkEnded, this,
                 [this](cDsckLinkVerifier::Outcome outcome) { countCheck(m_report, outcome); });
-        m_fetchers.append(fetcher);
-        workers.append(fetcher);
+        connect(fetcher, &cHTTPLinkFinder::sizeFound, this,
+                [this](FileListModel::RowId row, const QString &size) {
+                    writeSize(m_files, Mode::Yahoo, row, size);
+                });
+        connect(fetcher, &cHTTPLinkFinder::pageDone, this,
+                [this] { m_state.setProgressValue(m_state.progress().value + 1); });
+        m_board.follow(fetcher);
+        m_crew->add(fetcher);
     }
-    m_state.replaceThreads(workers);
+    connect(m_crew, &SlotDispatcher::finished, this, &GroupSearch::end);
     m_files.clear();
+    m_board.clear();
+    m_state.setRunDetail(QString());
     m_running = true;
     m_state.setRunActive(true);
-    m_dispatcher.start(workers, {[this] { return hasPage(); },
-                                 [this](int slot) {
-                                     startPage(slot);
-                                 }});
+    m_crew->start({[this] { return hasPage(); },
+                   [this](int slot) {
+                       startPage(slot);
+                   }});
     return true;
 }
 
@@ -89,9 +109,9 @@ void GroupSearch::startPage(int slot)
     request.mode = Mode::Yahoo;
     request.messageNumber = number;
     request.filters = m_filters;
-    m_fetchers.at(slot)->start(request);
+    m_crew->worker<cHTTPLinkFinder>(slot)->start(request);
     if (m_state.AbortRequested)
-        m_dispatcher.abort();
+        m_crew->abort();
 }
 
 void GroupSearch::end(bool aborted)

@@ -4,19 +4,20 @@
 #include <QObject>
 #include <QString>
 
-#include "core/run/slotdispatcher.h"
 #include "core/search/groupparser.h"
 #include "core/search/searchrun.h"
 
 class AppState;
 class FileListModel;
 class SlotBoard;
-class cHTTPLinkFinder;
+class SlotDispatcher;
 
 // The group scan: hands the message pages of a mask, in mask order, to the lowest idle
 // transfer slot, and ends with "Finished search" (", N pages failed" when some could not be
 // fetched whole) or, after an abort, "Search aborted" once every slot is idle and every
 // running size check has ended. Driven by its workers' signals; it never waits in a loop.
+// Each start makes its own page fetchers; they report what they found, and the scan writes
+// the rows, their sizes and the progress.
 class GroupSearch final : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
     };
 
     GroupSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
+    ~GroupSearch() override;
 
     // Starts the scan. A refused mask changes nothing but the two run flags and the status
     // line, and returns false.
@@ -57,8 +59,7 @@ private:
     QList<qint32> m_numbers;
     qsizetype m_next = 0;
     GroupParser::Filters m_filters;
-    QList<cHTTPLinkFinder *> m_fetchers;
-    SlotDispatcher m_dispatcher;
+    SlotDispatcher *m_crew = nullptr; // this start's page fetchers, owned
     SearchReport m_report;
     bool m_running = false;
     bool m_announced = false;

@@ -1,8 +1,6 @@
 #include "core/search/linkverifier.h"
 
-#include "core/filelist/columnset.h"
 #include "core/net/tcpsocket.h"
-#include "core/run/slotboard.h"
 #include "core/search/linktarget.h"
 #include "core/search/responsehead.h"
 
@@ -50,14 +48,9 @@ cDsckLinkVerifier::cDsckLinkVerifier(QObject *parent) : SlotWorker(parent)
 
 cDsckLinkVerifier::~cDsckLinkVerifier() = default;
 
-void cDsckLinkVerifier::bind(FileListModel *files, FileListModel::RowId row, int sizeColumn,
-                             int hiddenSizeColumn, SlotBoard *board, int slot)
+void cDsckLinkVerifier::bind(FileListModel::RowId row, int slot)
 {
-    m_files = files;
     m_row = row;
-    m_sizeColumn = sizeColumn;
-    m_hiddenSizeColumn = hiddenSizeColumn;
-    m_board = board;
     m_slot = slot;
 }
 
@@ -162,12 +155,10 @@ void cDsckLinkVerifier::readLength(bool final)
     m_head.clear();
     if (!head.nameFound)
         return;
-    if (head.hasLength && m_files) {
-        m_files->setCell(m_row, m_sizeColumn, head.length);
-        m_files->setCell(m_row, m_hiddenSizeColumn, formatHiddenSize(head.length));
-    }
-    if (head.hasLength)
+    if (head.hasLength) {
         m_headOutcome = Outcome::Size;
+        Q_EMIT sizeFound(m_row, head.length);
+    }
     setStatus(QStringLiteral("Link verified"));
 }
 
@@ -214,12 +205,10 @@ void cDsckLinkVerifier::finish(Outcome outcome)
 
 void cDsckLinkVerifier::setStatus(const QString &text)
 {
-    if (m_board)
-        m_board->setStatus(m_slot, text);
+    Q_EMIT slotStatus(m_slot, text);
 }
 
 void cDsckLinkVerifier::setUrlText(const QString &text)
 {
-    if (m_board)
-        m_board->setUrl(m_slot, text);
+    Q_EMIT slotUrl(m_slot, text);
 }

@@ -2,18 +2,16 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
 #include "core/filelist/filelistmodel.h"
 #include "core/run/slotworker.h"
 
-class SlotBoard;
 class TcpSocket;
 
 // The check of a found file's size: a bare HEAD request over a TCP socket of its own to the
-// link's host (port 80 unless the link names one), whose announced length is written into
+// link's host (port 80 unless the link names one), whose announced length is reported for
 // the row's size cells when the answer is a 2xx one. A check ends, whatever the outcome,
 // with IsFinished() true and finished() sent. One object can run many checks in turn: set
 // LinkURL and FileName, bind, GetHeader; its socket exists only while a check runs.
@@ -38,9 +36,8 @@ public:
     QString LinkURL;
     QString FileName;
 
-    // The row and the slot whose labels show the check.
-    void bind(FileListModel *files, FileListModel::RowId row, int sizeColumn, int hiddenSizeColumn,
-              SlotBoard *board, int slot);
+    // The row the check is for, and the slot whose labels show it.
+    void bind(FileListModel::RowId row, int slot);
 
     bool IsFinished() const override { return m_finished; }
     // Ends a running check at once, without a size.
@@ -57,6 +54,8 @@ public:
     static QByteArray request(const QString &host, const QString &path);
 
 Q_SIGNALS:
+    // The row's file has this size (digits only) by a 2xx answer.
+    void sizeFound(FileListModel::RowId row, const QString &size);
     void finished();
 
 private:
@@ -72,11 +71,7 @@ private:
     void finish(Outcome outcome);
 
     TcpSocket *Wsk1 = nullptr;
-    QPointer<FileListModel> m_files;
     FileListModel::RowId m_row = 0;
-    int m_sizeColumn = -1;
-    int m_hiddenSizeColumn = -1;
-    QPointer<SlotBoard> m_board;
     int m_slot = 0;
     QByteArray m_request;
     QByteArray m_head;

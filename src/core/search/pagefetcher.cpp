@@ -6,21 +6,30 @@
 #include "core/net/httpclient.h"
 #include "core/net/transferstate.h"
 #include "core/queue/textencoding.h"
-#include "core/run/appstate.h"
-#include "core/run/slotboard.h"
 #include "core/search/albumparser.h"
 
-cHTTPLinkFinder::cHTTPLinkFinder(AppState &state, SlotBoard &board, FileListModel &files, int slot,
-                                 QObject *parent)
-    : SlotWorker(parent), m_state(state), m_board(board), m_files(files), m_slot(slot),
+void writeSize(FileListModel &files, Mode mode, FileListModel::RowId row, const QString &size)
+{
+    files.setCell(row, sizeColumn(mode), size);
+    files.setCell(row, hiddenSizeColumn(mode), formatHiddenSize(size));
+}
+
+cHTTPLinkFinder::cHTTPLinkFinder(int slot, RowSink addRows, QObject *parent)
+    : SlotWorker(parent), m_slot(slot), m_addRows(std::move(addRows)),
       m_client(new HttpClient(this))
 {
     connect(m_client, &HttpClient::progress, this, &cHTTPLinkFinder::onProgress);
     connect(m_client, &HttpClient::stateChanged, this, &cHTTPLinkFinder::onState);
-    connect(&m_checkDispatcher, &SlotDispatcher::finished, this, &cHTTPLinkFinder::completePage);
+    connect(&m_checks, &SlotDispatcher::finished, this, &cHTTPLinkFinder::completePage);
 }
 
 cHTTPLinkFinder::~cHTTPLinkFinder() = default;
+
+void cHTTPLinkFinder::showProgress(int percent)
+{
+    m_progress = percent;
+    Q_EMIT slotProgress(m_slot, percent);
+}
 
 void cHTTPLinkFinder::setFinished(bool finished)
 {
@@ -36,7 +45,7 @@ void cHTTPLinkFinder::start(const PageRequest &request)
     m_capped = false;
     m_aborted = false;
     m_request = request;
-    m_board.setUrl(m_slot, request.url);
+    Q_EMIT slotUrl(m_slot, request.url);
     m_client->get(QUrl(request.url));
 }
 
@@ -47,7 +56,7 @@ void cHTTPLinkFinder::Abort()
     m_client->abort();
     if (m_completing) {
         // Checks that have not started yet never will; running ones end by themselves.
-        m_checkDispatcher.stop();
+        m_checks.stop();
         return;
     }
     if (m_client->state() == HttpClient::Idle)
@@ -62,9 +71,7 @@ void cHTTPLinkFinder::onProgress(qint64 count, qint64 size)
         QMetaObject::invokeMethod(
             this, [this] { m_client->abort(); }, Qt::QueuedConnection);
     }
-    if (m_slot >= m_board.count())
-        return; // a slot without a row shows nothing
-    m_board.setProgress(m_slot, TransferState::progress(m_board.at(m_slot).progress, count, size));
+    showProgress(TransferState::progress(m_progress, count, size));
 }
 
 QString cHTTPLinkFinder::failureReason() const
@@ -95,8 +102,8 @@ void cHTTPLinkFinder::onState(int state)
     case 0: {
         if (m_finished || m_completing)
             return; // an idle client reporting idle again
-        if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
-            m_board.setProgress(m_slot, 100);
+        if (m_progress < 100)
+            showProgress(100);
         m_completing = true;
         const QString failure = failureReason();
         m_pageWhole = failure.isEmpty() && !m_aborted;
@@ -108,7 +115,7 @@ void cHTTPLinkFinder::onState(int state)
     }
     default:
         if (const QString text = TransferState::text(state); !text.isNull())
-            m_board.setStatus(m_slot, text);
+            Q_EMIT slotStatus(m_slot, text);
         break;
     }
 }
@@ -136,10 +143,9 @@ void cHTTPLinkFinder::addGroupRows(const QString &page)
     for (const GroupParser::Link &link : parsed.links)
         rows.append(
             {number, parsed.subject, parsed.author, link.fileName, QString(), link.url, QString()});
-    const QList<FileListModel::RowId> ids = m_files.addRows(rows);
+    const QList<FileListModel::RowId> ids =
+        m_addRows ? m_addRows(rows) : QList<FileListModel::RowId>();
     rows = {};
-    m_sizeColumn = sizeColumn(Mode::Yahoo);
-    m_hiddenSizeColumn = hiddenSizeColumn(Mode::Yahoo);
     m_pending.reserve(parsed.links.size());
     for (qsizetype i = 0; i < parsed.links.size(); ++i)
         m_pending.append({parsed.links[i].url, parsed.links[i].fileName, ids.value(i), m_slot});
@@ -153,54 +159,51 @@ void cHTTPLinkFinder::addAlbumRows(const QString &page)
             Q_EMIT pictureListMissing();
         return;
     }
-    AppState::Progress progress = m_state.progress();
-    progress.maximum = int(parsed.pictures.size());
-    m_state.setProgress(progress);
-
     QList<QStringList> rows;
     rows.reserve(parsed.pictures.size());
     for (const AlbumParser::Picture &picture : parsed.pictures)
         rows.append({picture.caption, QString(), picture.url, QString()});
-    const QList<FileListModel::RowId> ids = m_files.addRows(rows);
+    const QList<FileListModel::RowId> ids =
+        m_addRows ? m_addRows(rows) : QList<FileListModel::RowId>();
     rows = {};
-    m_sizeColumn = sizeColumn(Mode::Zing);
-    m_hiddenSizeColumn = hiddenSizeColumn(Mode::Zing);
     const int slotCount = std::max(1, m_request.checkSlots);
     m_pending.reserve(parsed.pictures.size());
     // The checks are spread over the slots in turn.
     for (qsizetype k = 0; k < parsed.pictures.size(); ++k)
         m_pending.append(
             {parsed.pictures[k].url, parsed.pictures[k].caption, ids.value(k), int(k % slotCount)});
-    m_state.setProgressValue(m_state.progress().value + int(parsed.pictures.size()));
 }
 
 void cHTTPLinkFinder::startChecks()
 {
-    // Check objects are made as a page first needs them and kept for the next pages.
     const qsizetype wanted =
         std::min<qsizetype>(MaxChecksAtOnce, std::max<qsizetype>(1, m_pending.size()));
     while (m_checks.size() < wanted) {
-        auto *check = new cDsckLinkVerifier(this);
+        auto *check = new cDsckLinkVerifier;
         connect(check, &cDsckLinkVerifier::finished, this,
                 [this, check] { Q_EMIT checkEnded(check->outcome()); });
-        m_checks.append(check);
+        connect(check, &cDsckLinkVerifier::sizeFound, this, &cHTTPLinkFinder::sizeFound);
+        // A check may show on another slot than the page's; the run puts it there.
+        connect(check, &SlotWorker::slotStatus, this, &SlotWorker::slotStatus);
+        connect(check, &SlotWorker::slotUrl, this, &SlotWorker::slotUrl);
+        m_checks.add(check);
     }
-    m_checkDispatcher.start(QList<SlotWorker *>(m_checks.cbegin(), m_checks.cbegin() + wanted),
-                            {[this] { return m_nextCheck < m_pending.size(); },
-                             [this](int slot) {
-                                 startCheck(slot);
-                             }});
+    m_checks.start({[this] { return m_nextCheck < m_pending.size(); },
+                    [this](int slot) {
+                        startCheck(slot);
+                    }},
+                   int(wanted));
 }
 
 void cHTTPLinkFinder::startCheck(int slot)
 {
     // The record's texts go to the check, so the list shrinks in memory as checks start.
     PendingCheck record = std::move(m_pending[m_nextCheck++]);
-    cDsckLinkVerifier *check = m_checks.at(slot);
+    auto *check = m_checks.worker<cDsckLinkVerifier>(slot);
     check->LinkURL = std::move(record.url);
     check->FileName = std::move(record.fileName);
     check->setTimeout(m_checkTimeoutMs);
-    check->bind(&m_files, record.row, m_sizeColumn, m_hiddenSizeColumn, &m_board, record.slot);
+    check->bind(record.row, record.slot);
     check->GetHeader();
 }
 
@@ -211,10 +214,9 @@ void cHTTPLinkFinder::completePage()
     m_completing = false;
     m_pending = {};
     m_nextCheck = 0;
-    if (m_request.mode == Mode::Yahoo)
-        m_state.setProgressValue(m_state.progress().value + 1);
-    m_board.setStatus(m_slot, QStringLiteral("Idle"));
-    m_board.setUrl(m_slot, QString());
-    m_board.setProgress(m_slot, 0);
+    Q_EMIT slotStatus(m_slot, QStringLiteral("Idle"));
+    Q_EMIT slotUrl(m_slot, QString());
+    showProgress(0);
+    Q_EMIT pageDone();
     setFinished(true);
 }

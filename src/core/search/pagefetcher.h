@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "core/filelist/filelistmodel.h"
 #include "core/filelist/mode.h"
@@ -11,9 +13,7 @@
 #include "core/search/linkverifier.h"
 #include "core/search/searchrun.h"
 
-class AppState;
 class HttpClient;
-class SlotBoard;
 
 // One page for a slot to fetch, and how to read it.
 struct PageRequest
@@ -26,16 +26,19 @@ struct PageRequest
 };
 
 // The worker of one transfer slot during a search: fetches one page at a time, shows the
-// transfer on its slot, parses the page into result rows, and checks the size of every
-// file found. It is idle again only when all of those checks have ended.
+// transfer on its slot, parses the page into result rows, hands them to its run, and checks
+// the size of every file found. It is idle again only when all of those checks have ended.
 class cHTTPLinkFinder final : public SlotWorker
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(cHTTPLinkFinder)
 
 public:
-    cHTTPLinkFinder(AppState &state, SlotBoard &board, FileListModel &files, int slot,
-                    QObject *parent = nullptr);
+    // Adds a page's rows to the results and gives their ids, in order. The run that owns the
+    // fetcher provides it, so the run alone writes the list.
+    using RowSink = std::function<QList<FileListModel::RowId>(const QList<QStringList> &rows)>;
+
+    cHTTPLinkFinder(int slot, RowSink addRows, QObject *parent = nullptr);
     ~cHTTPLinkFinder() override;
 
     bool IsFinished() const override { return m_finished; }
@@ -58,6 +61,10 @@ Q_SIGNALS:
     // An album page that arrived whole has no picture list (a wrong password, say).
     void pictureListMissing();
     void checkEnded(cDsckLinkVerifier::Outcome outcome);
+    // A size check found the size of a row's file.
+    void sizeFound(FileListModel::RowId row, const QString &size);
+    // The page and all of its size checks ended.
+    void pageDone();
 
 private:
     // A found file whose size check has not started yet.
@@ -79,19 +86,17 @@ private:
     void startCheck(int slot);
     void completePage();
     void setFinished(bool finished);
+    void showProgress(int percent);
 
-    AppState &m_state;
-    SlotBoard &m_board;
-    FileListModel &m_files;
     const int m_slot;
+    const RowSink m_addRows;
     HttpClient *m_client = nullptr;
     PageRequest m_request;
     QList<PendingCheck> m_pending; // the page's files, in page order
     qsizetype m_nextCheck = 0;
-    QList<cDsckLinkVerifier *> m_checks; // at most MaxChecksAtOnce, reused page to page
-    SlotDispatcher m_checkDispatcher;
-    int m_sizeColumn = 0;
-    int m_hiddenSizeColumn = 0;
+    // The size checks, at most MaxChecksAtOnce, made as a page first needs them and reused.
+    SlotDispatcher m_checks;
+    int m_progress = 0; // what the slot's bar shows
     bool m_completing = false;
     bool m_finished = true;
     bool m_capped = false;
@@ -99,6 +104,9 @@ private:
     bool m_pageWhole = false; // the page arrived whole: no failure, no abort
     int m_checkTimeoutMs = 30000;
 };
+
+// Writes a size check's size into a row's size cells (the shown and the hidden sort key).
+void writeSize(FileListModel &files, Mode mode, FileListModel::RowId row, const QString &size);
 
 // Adds the end of a size check to a search's report: every check that gave no size counts.
 inline void countCheck(SearchReport &report, cDsckLinkVerifier::Outcome outcome)

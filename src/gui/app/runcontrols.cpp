@@ -34,7 +34,8 @@ RunControls::RunControls(QWidget &window, const Controls &controls, const Comman
         m_c.progress.setToolTip(text);
     });
     connect(&state, &AppState::runActiveChanged, this, &RunControls::onRunActiveChanged);
-    connect(&state, &AppState::workersIdle, this, &RunControls::onWorkersIdle);
+    connect(&m_session, &RunSession::searchFinished, this, &RunControls::onWorkersIdle);
+    connect(&m_session, &RunSession::downloadFinished, this, &RunControls::onWorkersIdle);
     wireDownload();
 }
 
@@ -126,8 +127,7 @@ void RunControls::threadsChanged()
 
 bool RunControls::mayClose()
 {
-    const AppState &state = m_session.state();
-    if (m_closeAllowed || !state.AnyThreadBusy())
+    if (m_closeAllowed || !m_session.workersBusy())
         return true;
     if (m_closeWhenIdle)
         return false; // already waiting for the workers to end
@@ -136,7 +136,7 @@ bool RunControls::mayClose()
     AbortAll();
     // The workers end their transfers by themselves; the window closes when the last is idle.
     m_closeWhenIdle = true;
-    if (!state.AnyThreadBusy())
+    if (!m_session.workersBusy())
         onWorkersIdle();
     return false;
 }
