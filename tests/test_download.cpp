@@ -471,6 +471,8 @@ private Q_SLOTS:
         QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
         QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
         QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
+        QTest::newRow("retry-after, 64 bits") << 1 << 0.5 << QByteArray("9223372036854775807") << 60000;
+        QTest::newRow("retry-after past 64 bits") << 1 << 0.5 << QByteArray("99999999999999999999") << 60000;
         // clang-format on
     }
     void retryDelays()
