@@ -126,6 +126,10 @@ private Q_SLOTS:
         QTest::newRow("empty: the URL's") << "" << "http://h/clean/file" << "file";
         QTest::newRow("an encoded path") << "" << "http://h/clean/caf%C3%A9%20a%3Ab.jpg" << QStringLiteral("caf\u00e9 a_b.jpg");
         QTest::newRow("a slash in the last part") << "" << "http://h/clean/a%2Fb" << "a_b";
+        // Never the name of another row's part file or record.
+        QTest::newRow("like a part file") << ".b.bin.tbpart" << "http://h/x" << "_b.bin.tbpart";
+        QTest::newRow("like a record") << ".c.bin.TbPart.JSON" << "http://h/x" << "_c.bin.TbPart.JSON";
+        QTest::newRow("a URL's like a part file") << "" << "http://h/.d.tbpart" << "_d.tbpart";
         // clang-format on
     }
     void fileNames()
@@ -495,6 +499,7 @@ private Q_SLOTS:
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
         QTest::newRow("the same file twice") << "x.bin|y.bin|x.bin" << "x|y|x" << "x.bin|y.bin|x.bin" << 0;
+        QTest::newRow("a name like a part file") << "b.bin|.b.bin.tbpart" << "b1|b2" << "b.bin|_b.bin.tbpart" << 1;
         QTest::newRow("a name taken by a numbered one") << "a.jpg|a (2).jpg|a.jpg" << "n1|n2|n3" << "a.jpg|a (2).jpg|a (3).jpg" << 1;
         // clang-format on
     }
