@@ -153,6 +153,12 @@ void cHTTPDownloader::onEnded()
 {
     if (m_slot < m_board.count() && m_board.at(m_slot).progress < 100)
         m_board.setProgress(m_slot, 100);
+    if (m_target && m_target->wantsWholeFile()) {
+        // The part belongs to another version of the file: the whole new one, at once.
+        m_target.reset();
+        startAttempt();
+        return;
+    }
     if (!m_refusal.isEmpty()) {
         const bool retry = m_refusal != signInPageText();
         retryOrFail(m_refusal, retry, {});
