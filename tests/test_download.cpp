@@ -9,6 +9,9 @@
 #include <QUrl>
 #include <optional>
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include "core/download/filename.h"
 #include "core/download/retrypolicy.h"
 #include "core/filelist/columnset.h"
@@ -126,6 +129,10 @@ private Q_SLOTS:
         QTest::newRow("empty: the URL's") << "" << "http://h/clean/file" << "file";
         QTest::newRow("an encoded path") << "" << "http://h/clean/caf%C3%A9%20a%3Ab.jpg" << QStringLiteral("caf\u00e9 a_b.jpg");
         QTest::newRow("a slash in the last part") << "" << "http://h/clean/a%2Fb" << "a_b";
+        // Never the name of another row's part file or record.
+        QTest::newRow("like a part file") << ".b.bin.tbpart" << "http://h/x" << "_b.bin.tbpart";
+        QTest::newRow("like a record") << ".c.bin.TbPart.JSON" << "http://h/x" << "_c.bin.TbPart.JSON";
+        QTest::newRow("a URL's like a part file") << "" << "http://h/.d.tbpart" << "_d.tbpart";
         // clang-format on
     }
     void fileNames()
@@ -267,26 +274,35 @@ private Q_SLOTS:
     void targetsThatAreNotOursAreKept_data()
     {
         QTest::addColumn<bool>("during"); // planted during the transfer, else before the run
-        QTest::addColumn<int>("kind");    // 0 a link to a file outside, 1 a dangling link, 2 a file
+        QTest::addColumn<int>("kind"); // 0 a link outside, 1 a dangling link, 2 a file, 3 a folder
+        QTest::addColumn<int>("choice");
         QTest::addColumn<QString>("reason");
         const QString link = QStringLiteral("target is a symbolic link");
+        using If = DownloadRun::IfExists;
+        const int replace = int(If::Replace), skip = int(If::Skip), keepBoth = int(If::KeepBoth);
         // clang-format off
-        QTest::newRow("link to a file outside the folder") << false << 0 << link;
-        QTest::newRow("dangling link") << false << 1 << link;
-        QTest::newRow("link planted during the transfer") << true << 0 << link;
-        QTest::newRow("file that appeared during the transfer, keeping both") << true << 2 << "was kept";
+        QTest::newRow("link to a file outside the folder") << false << 0 << replace << link;
+        QTest::newRow("dangling link") << false << 1 << replace << link;
+        // Only a file is already there: nothing else is skipped as if it were the row's.
+        QTest::newRow("dangling link, skipping") << false << 1 << skip << link;
+        QTest::newRow("a folder, skipping") << false << 3 << skip << "a folder is in the way";
+        QTest::newRow("link planted during the transfer") << true << 0 << replace << link;
+        QTest::newRow("file that appeared during the transfer, keeping both") << true << 2 << keepBoth << "was kept";
         // clang-format on
     }
     void targetsThatAreNotOursAreKept()
     {
         QFETCH(bool, during);
         QFETCH(int, kind);
+        QFETCH(int, choice);
         QFETCH(QString, reason);
         const QString inner = target("inner"), outside = target("outside"), name = inner + "/evil";
         QVERIFY(QDir(m_dir->path()).mkdir("inner"));
         QVERIFY(kind == 1 || writeFile(outside, "keep me"));
         const auto plant = [&] {
-            return kind == 2 ? writeFile(name, "theirs") : QFile::link(outside, name);
+            return kind == 2   ? writeFile(name, "theirs")
+                   : kind == 3 ? QDir(inner).mkdir("evil")
+                               : QFile::link(outside, name);
         };
         QVERIFY(during || plant());
         add("evil", at("/link/evil", serve("attacker", Serve::Normal, during ? 300 : 0)));
@@ -295,7 +311,7 @@ private Q_SLOTS:
             connect(&m_server, &TestServer::requestReceived, &context, [&] { QVERIFY(plant()); });
         Params p = params();
         p.folder = inner;
-        p.ifExists = kind == 2 ? DownloadRun::IfExists::KeepBoth : p.ifExists;
+        p.ifExists = DownloadRun::IfExists(choice);
         QVERIFY(runToEnd(p));
         QCOMPARE(run().failures().size(), 1);
         QVERIFY2(run().failures().first().reason.contains(reason),
@@ -303,9 +319,56 @@ private Q_SLOTS:
         QCOMPARE(readFile(outside), kind == 1 ? "<unreadable>" : "keep me");
         if (kind == 2)
             QCOMPARE(readFile(name), "theirs");
+        else if (kind == 3)
+            QVERIFY(QFileInfo(name).isDir() && entries(name).isEmpty());
         else
             QCOMPARE(QFileInfo(name).symLinkTarget(), outside);
         QCOMPARE(entries(inner), QStringList{"evil"});
+    }
+
+    void partFilesAreOursAlone_data()
+    {
+        QTest::addColumn<int>("kind"); // what another program did with the row's part file
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QStringList>("left"); // the folder afterwards
+        const QString part = ".f.bin.tbpart", record = part + ".json";
+        // clang-format off
+        dataRow("held by another process", 0, QString("being downloaded by another process"), QStringList{part, record});
+        dataRow("a FIFO as the part file", 1, QString("part file is not a regular file"), QStringList{part});
+        dataRow("a FIFO as the record", 2, QString("record is not a regular file"), QStringList{record});
+        dataRow("written to during the transfer", 3, QString("part file changed"), QStringList());
+        // clang-format on
+    }
+    void partFilesAreOursAlone()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, reason);
+        const QString part = target(".f.bin.tbpart"), record = part + ".json";
+        const QByteArray theirs = patternBody(5000, 6);
+        QFile held(part);
+        QVERIFY(kind != 0 || (writeFile(record, "{}") && writeFile(part, theirs) &&
+                              held.open(QIODevice::ReadWrite) &&
+                              ::flock(held.handle(), LOCK_EX | LOCK_NB) == 0));
+        QVERIFY((kind != 1 && kind != 2) ||
+                ::mkfifo(QFile::encodeName(kind == 1 ? part : record).constData(), 0600) == 0);
+        const QByteArray path = "/held/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
+        add("f.bin", at(path, serve(patternBody(BigSize), Serve::Chunked))); // no length to check
+        QObject context;
+        connect(&board(), &SlotBoard::slotChanged, &context, [&] { // once bytes arrived
+            if (kind == 3 && !held.isOpen() && QFileInfo(part).size() > 0)
+                QVERIFY(held.open(QIODevice::ReadWrite | QIODevice::Unbuffered) &&
+                        held.seek(BigSize * 2) && held.write("x") == 1);
+        });
+        QVERIFY(runToEnd(params()));
+        QCOMPARE(run().failures().size(), 1);
+        QVERIFY2(run().failures().first().reason.contains(reason),
+                 qPrintable(run().failures().first().reason));
+        QTEST(entries(m_dir->path()), "left");
+        QCOMPARE(m_server.requestCount(path), kind == 3 ? 1 : 0);
+        if (kind == 0)
+            QCOMPARE(readFile(part) + readFile(record), theirs + "{}");
+        else if (kind != 3) // the FIFO stays as it was
+            QVERIFY(!QFileInfo(kind == 1 ? part : record).isFile());
     }
 
     // Refused, then every row failing inside start(), then a mixed run, then its failed rows.
@@ -381,11 +444,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ranges");         // the server honours Range
         QTest::addColumn<qint64>("sizeThen");     // the file's size by then
         QTest::addColumn<bool>("lastAskedRange"); // the last request carried Range
-        const QByteArray v1 = "\"v1\"";
-        QTest::newRow("same file: the rest") << v1 << true << BigSize << true;
-        QTest::newRow("changed file: from zero") << QByteArray("\"v2\"") << true << BigSize << true;
-        QTest::newRow("no range support: from zero") << v1 << false << BigSize << true;
-        QTest::newRow("416: from zero") << v1 << true << BigSize / 4 << false;
+        QTest::addColumn<QByteArray>("partEtag"); // a 206 sent whatever If-Range says, its ETag
+        const QByteArray v1 = "\"v1\"", v2 = "\"v2\"", none;
+        QTest::newRow("same file: the rest") << v1 << true << BigSize << true << none;
+        QTest::newRow("changed file: from zero") << v2 << true << BigSize << true << none;
+        QTest::newRow("no range support: from zero") << v1 << false << BigSize << true << none;
+        QTest::newRow("416: from zero") << v1 << true << BigSize / 4 << false << none;
+        // A 206 of another version (a cache that ignores If-Range) is never appended.
+        QTest::newRow("206 of another version: from zero") << v2 << true << BigSize << false << v2;
+        QTest::newRow("206, weak tag: from zero") << v2 << true << BigSize << false << "W/" + v1;
     }
     void cutTransfersResume()
     {
@@ -393,6 +460,7 @@ private Q_SLOTS:
         QFETCH(bool, ranges);
         QFETCH(qint64, sizeThen);
         QFETCH(bool, lastAskedRange);
+        QFETCH(QByteArray, partEtag);
         const QByteArray first = patternBody(BigSize, 1);
         const QByteArray second =
             etagThen == "\"v1\"" && sizeThen == BigSize ? first : patternBody(sizeThen, 2);
@@ -402,7 +470,14 @@ private Q_SLOTS:
         whole.ranges = ranges;
         const QByteArray path =
             "/resume/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
-        m_server.routeSequence(path, {cut, whole});
+        QList<Response> answers{cut, whole};
+        if (!partEtag.isEmpty())
+            answers.insert(1, serve("HTTP/1.1 206 Partial Content\r\nETag: " + partEtag +
+                                        "\r\nContent-Range: bytes 100000-199999/200000\r\n"
+                                        "Content-Length: 100000\r\n\r\n" +
+                                        second.mid(BigSize / 2),
+                                    Serve::Raw));
+        m_server.routeSequence(path, answers);
         add("big.bin", at(path));
         QVERIFY(runToEnd(params()));
         // What arrived waits in a hidden part file; the target's name is not taken.
@@ -471,6 +546,8 @@ private Q_SLOTS:
         QTest::newRow("third, high jitter") << 3 << 1.0 << QByteArray() << 5000;
         QTest::newRow("capped") << 12 << 0.5 << QByteArray() << 60000;
         QTest::newRow("retry-after capped") << 1 << 0.5 << QByteArray("3600") << 60000;
+        QTest::newRow("retry-after, 64 bits") << 1 << 0.5 << QByteArray("9223372036854775807") << 60000;
+        QTest::newRow("retry-after past 64 bits") << 1 << 0.5 << QByteArray("99999999999999999999") << 60000;
         // clang-format on
     }
     void retryDelays()
@@ -493,6 +570,7 @@ private Q_SLOTS:
         QTest::newRow("three empty captions") << "||" << "1/|2/|3/" << "_|_ (2)|_ (3)" << 2;
         QTest::newRow("the same name") << "a.jpg|a.jpg" << "a1|a2" << "a.jpg|a (2).jpg" << 1;
         QTest::newRow("the same file twice") << "x.bin|y.bin|x.bin" << "x|y|x" << "x.bin|y.bin|x.bin" << 0;
+        QTest::newRow("a name like a part file") << "b.bin|.b.bin.tbpart" << "b1|b2" << "b.bin|_b.bin.tbpart" << 1;
         QTest::newRow("a name taken by a numbered one") << "a.jpg|a (2).jpg|a.jpg" << "n1|n2|n3" << "a.jpg|a (2).jpg|a (3).jpg" << 1;
         // clang-format on
     }

@@ -7,9 +7,11 @@
 #include "cli/searchcommand.h"
 #include "cli/terminaltext.h"
 #include "core/app/appinfo.h"
+#include "core/app/standardstreams.h"
 
 int main(int argc, char *argv[])
 {
+    StandardStreams::ensureOpen();
     QCoreApplication app(argc, argv);
     AppInfo::setApplicationIdentity();
 

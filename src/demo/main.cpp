@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "core/app/interrupt.h"
+#include "core/app/standardstreams.h"
 #include "core/queue/queuefile.h"
 #include "demo/localserver.h"
 #include "demo/samplesite.h"
@@ -72,6 +73,7 @@ bool writeManifest(const QString &path, const QList<SampleSite::Entry> &entries)
 
 int main(int argc, char *argv[])
 {
+    StandardStreams::ensureOpen();
     // The sample's pictures and documents are drawn with the system's fonts, which takes a
     // QGuiApplication; the server never shows a window, so it needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");

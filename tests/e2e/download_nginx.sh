@@ -104,6 +104,16 @@ later=$(grep -n '^done: .*we_ird_.txt' "$work/err" | cut -d: -f1)
 check_folder "$out" "${names[@]}" "we_ird_.txt"
 same_file "$out/file29.txt" "$root/f/file29.txt"
 
+# Started with its standard streams closed, the program's own lines never land in a file.
+closed="$work/closed"
+mkdir "$closed"
+status=0
+"$cli" download "$queue" --to "$closed" --threads 4 "${map[@]}" >&- 2>&- || status=$?
+[ "$status" -eq 1 ] || { echo "download with closed streams exited $status"; exit 1; }
+for name in "${names[@]}"; do
+    same_file "$closed/$name" "$root/f/$name"
+done
+
 # Only the files the pattern names; none of them fails, so exit 0.
 only="$work/only"
 mkdir "$only"

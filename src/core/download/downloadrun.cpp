@@ -174,7 +174,9 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
     QString free = candidate();
     for (; m_claims.contains(free); free = candidate())
         k = std::max(k, 1) + 1;
-    if (takenOnDisk(free) && m_params.ifExists == IfExists::Skip) {
+    // Only a file can be the row's file already; anything else fails the row as when replacing.
+    const bool skip = m_params.ifExists == IfExists::Skip && isRegularFile(m_params.folder + free);
+    if (skip) {
         // Left alone, unless it cannot be the same file: then both are kept.
         const auto expected = m_expectedSize.constFind(row);
         const bool sameSize = expected == m_expectedSize.cend() ||
@@ -188,7 +190,7 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
             return {};
         }
     }
-    if (m_params.ifExists != IfExists::Replace) {
+    if (skip || m_params.ifExists == IfExists::KeepBoth) {
         for (; takenOnDisk(free) || m_claims.contains(free); free = candidate())
             k = std::max(k, 1) + 1;
     }

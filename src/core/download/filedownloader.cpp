@@ -158,6 +158,12 @@ void cHTTPDownloader::onEnded()
 {
     if (m_progress < 100)
         showProgress(100);
+    if (m_target && m_target->wantsWholeFile()) {
+        // The part belongs to another version of the file: the whole new one, at once.
+        m_target.reset();
+        startAttempt();
+        return;
+    }
     if (!m_refusal.isEmpty()) {
         const bool retry = m_refusal != signInPageText();
         retryOrFail(m_refusal, retry, {});

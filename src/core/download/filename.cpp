@@ -20,6 +20,16 @@ bool saysNothing(const QString &name)
     return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
 }
 
+// Part files and their records are ".NAME.tbpart" and ".NAME.tbpart.json": a row of such a
+// name would take another row's, so its leading dot becomes "_".
+QString notOurHiddenName(const QString &name)
+{
+    const bool hidden = name.startsWith(QLatin1Char('.')) &&
+                        (name.endsWith(QLatin1String(".tbpart"), Qt::CaseInsensitive) ||
+                         name.endsWith(QLatin1String(".tbpart.json"), Qt::CaseInsensitive));
+    return hidden ? QLatin1Char('_') + name.mid(1) : name;
+}
+
 } // namespace
 
 QString CleanFileName(const QString &name)
@@ -32,10 +42,11 @@ QString downloadName(const QString &name, const QString &url)
 {
     const QString clean = replaceForbidden(name);
     if (!saysNothing(clean))
-        return clean;
+        return notOurHiddenName(clean);
     // Split before decoding, so an encoded "/" stays inside the last part (and is cleaned).
     const QByteArray path = QUrl(url).path(QUrl::FullyEncoded).toUtf8();
-    return CleanFileName(QUrl::fromPercentEncoding(path.mid(path.lastIndexOf('/') + 1)));
+    return notOurHiddenName(
+        CleanFileName(QUrl::fromPercentEncoding(path.mid(path.lastIndexOf('/') + 1))));
 }
 
 QString numberedName(const QString &name, int k)

@@ -18,8 +18,11 @@ int delayMs(int retry, int baseMs, double jitter, const QByteArray &retryAfter,
     if (!after.isEmpty()) {
         bool isNumber = false;
         const qint64 seconds = after.toLongLong(&isNumber);
+        // Capped before multiplying, so no count of seconds overflows into a negative wait.
         if (isNumber && seconds >= 0)
-            return int(std::min<qint64>(seconds * 1000, MaxDelayMs));
+            return int(std::min<qint64>(seconds, MaxDelayMs / 1000) * 1000);
+        if (std::all_of(after.cbegin(), after.cend(), [](char c) { return c >= '0' && c <= '9'; }))
+            return MaxDelayMs; // more seconds than 64 bits hold
         // An HTTP date: "Wed, 21 Oct 2026 07:28:00 GMT".
         const QDateTime when = QLocale::c().toDateTime(QString::fromLatin1(after).chopped(4),
                                                        QStringLiteral("ddd, dd MMM yyyy HH:mm:ss"));

@@ -3,6 +3,7 @@
 #include "core/app/appinfo.h"
 #include "core/app/commandline.h"
 #include "core/app/programvalues.h"
+#include "core/app/standardstreams.h"
 #include "core/net/hostmapping.h"
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    StandardStreams::ensureOpen();
     QApplication app(argc, argv);
     AppInfo::setApplicationIdentity();
     // No display name: the window system would append it to every caption.
