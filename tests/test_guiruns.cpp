@@ -2,13 +2,17 @@
 // the window's wiring; the runs themselves are the core tests' business.
 #include <QAction>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
+#include "core/download/transfermeter.h"
+#include "core/filelist/columnset.h"
 #include "core/net/hostmapping.h"
 #include "core/settings/settingkeys.h"
 #include "gui/app/modeswitch.h"
 #include "gui/app/runcontrols.h"
+#include "gui/ui/optionsdialog.h"
 #include "support/testfiles.h"
 #include "support/testserver.h"
 #include "support/windowparts.h"
@@ -25,6 +29,8 @@ class TestGuiRuns : public QObject
     TestServer m_server;
     std::unique_ptr<WindowFixture> m_f;
     std::unique_ptr<QTemporaryDir> m_downloads;
+    QHash<QString, QByteArray> m_bodies; // every served file by URL
+    int m_run = 0;                       // numbers each step's files, across sessions
 
     std::unique_ptr<frmDownload> window()
     {
@@ -60,6 +66,62 @@ class TestGuiRuns : public QObject
         return enabled;
     }
 
+    // This step's files at path (%1 the step, %2 the file), with a validator and ranges; a
+    // file to be cut is large and crawls, until its resumed request.
+    QStringList serveFiles(const QString &host, const QString &path, bool cut = false)
+    {
+        QStringList urls;
+        for (int k = 1; k <= 2 - int(cut); ++k) {
+            const QString at = path.arg(m_run).arg(k);
+            TestServer::Response r = serve(patternBody(cut ? 2 << 20 : 700 * k + m_run, m_run));
+            r.headers = {{"ETag", "\"v1\""}};
+            r.ranges = true;
+            TestServer::Response first = r;
+            if (cut)
+                std::tie(first.mode, first.delayMs, first.chunkSize) =
+                    std::tuple(TestServer::Mode::Slow, 20, 8192);
+            m_server.routeSequence(at.toLatin1(), {first, r});
+            urls.append(host + at);
+            m_bodies.insert(urls.last(), r.body);
+        }
+        return urls;
+    }
+    // Shows the mode and routes this step's search page, one that never answers when the
+    // search is to be aborted; the page's request target and the URLs it lists.
+    std::pair<QByteArray, QStringList> prepareSearch(frmDownload &w, bool yahoo, bool stall)
+    {
+        const QString run = QString::number(m_run);
+        const QStringList urls =
+            yahoo ? serveFiles("http://f1.gui.test", "/f/y%1-%2.bin")
+                  : serveFiles("http://www.zing.com", "/picture/z%1-%2.orig.jpg");
+        QString page = "var theUrls = new Array('" +
+                       QStringList(urls).replaceInStrings(".orig.jpg", "").join("','") +
+                       "');\nvar imgCleanCaptions = new Array('z" + run + "-1','z" + run + "-2');";
+        if (yahoo)
+            page = "<b>From:</b> a<br><b>Subject:</b> s<br><a href=\"" +
+                   urls.join("\">f</a><a href=\"") + "\">f</a>";
+        const QByteArray target = (yahoo ? "/group/s" + run + "/message/1"
+                                         : "/album/?id=" + run + "&pwd=pw&agree_accept=Y")
+                                      .toLatin1();
+        m_server.route(target, stall ? serve({}, TestServer::Mode::Stall) : serve(page.toLatin1()));
+        w.modes().selectMode(yahoo ? "Yahoo" : "Zing");
+        w.modes().setUrl(yahoo ? "http://groups.gui.test/group/s" + run
+                               : "http://www.zing.com/album/?id=" + run);
+        w.modes().setMask(yahoo ? "1" : "pw");
+        return {target, stall ? QStringList() : urls}; // an aborted search lists nothing
+    }
+    // Slots whose texts are not among those a step may leave, as "slot: status url".
+    static QStringList slotsBeyond(frmDownload &w, const QStringList &allowed)
+    {
+        QStringList beyond;
+        for (int s = 0; s < w.slotBoard().count(); ++s) {
+            const SlotBoard::Slot &slot = w.slotBoard().at(s);
+            if (!allowed.contains(slot.status) || !slot.url.isEmpty())
+                beyond.append(QString::number(s) + ": " + slot.status + ' ' + slot.url);
+        }
+        return beyond;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -67,7 +129,7 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY(m_server.listen());
         const QString to = ":80:127.0.0.1:" + QString::number(m_server.port());
-        for (const char *host : {"dl.gui.test", "groups.gui.test", "www.zing.com"})
+        for (const char *host : {"dl.gui.test", "groups.gui.test", "f1.gui.test", "www.zing.com"})
             QVERIFY(HostMapping::global().add(host + to));
     }
     void init()
@@ -153,6 +215,124 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, EndBoundMs);
         QTest::keyClick(p.txtMask, Qt::Key_Escape);
         QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Search aborted", EndBoundMs);
+    }
+
+    void sessionsInOneWindow_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        dataRow("search, download, twice", QStringList{"yahoo", "download", "yahoo", "download"});
+        dataRow("cut download resumes", QStringList{"download", "abort", "download"});
+        dataRow("slots 4, 16, 1",
+                QStringList{"yahoo", "threads 4", "threads 16", "threads 1", "download"});
+        dataRow("both modes", QStringList{"yahoo", "zing", "download"});
+        dataRow("new and open queue", QStringList{"download", "new", "open", "download"});
+        dataRow("aborted search", QStringList{"yahoo", "abort", "yahoo"});
+    }
+
+    // Runs in any order in one window: each step ends with its own status, slot texts,
+    // progress text, rows and files, never those of the step before.
+    void sessionsInOneWindow()
+    {
+        QFETCH(const QStringList, steps);
+        auto w = window();
+        const WindowParts p(*w);
+        const CommandTable &c = w->commands();
+        QMap<QString, QByteArray> onDisk; // the download folder as it must be
+        QString summary;                  // the last download's text on the bar
+        // STALE: texts left over from the step before, told at the end so that a crash in a
+        // later step still shows. The current code fails these; the lead decides.
+        QStringList stale, urls; // and the rows the list must hold
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            const QString step = steps.at(i), at = QString::number(i) + ' ' + step + ": ",
+                          before = p.panelMessage->text();
+            const bool search = step == "yahoo" || step == "zing",
+                       cut = steps.value(i + 1) == "abort";
+            QByteArray page;
+            QMap<QString, QByteArray> files; // a download's, by name
+            ++m_run;
+            if (search) {
+                std::tie(page, urls) = prepareSearch(*w, step == "yahoo", cut);
+            } else if (step == "download") {
+                if (urls.isEmpty()) { // nothing listed yet: rows of its own
+                    urls = serveFiles(Host, "/d/d%1-%2.bin", cut);
+                    for (const QString &url : std::as_const(urls))
+                        w->files().addRow({url.section('/', -1), {}, url, {}});
+                }
+                p.select(0, w->files().rowCount() - 1);
+                p.lvFiles->mnuPopupCheckSelected->trigger();
+                const Mode mode = w->session().mode();
+                for (int row = 0; row < w->files().rowCount(); ++row)
+                    files.insert(w->files().cell(row, fileNameColumn(mode)),
+                                 m_bodies.value(w->files().cell(row, fileUrlColumn(mode))));
+            } else if (step == "new") {
+                c.tbNew->trigger();
+                urls.clear();
+            } else if (step == "open") {
+                urls = serveFiles(Host, "/q/q%1-%2.bin");
+                m_f->log.openAnswer = m_f->dir.filePath("session.tbq");
+                QVERIFY(writeFile(m_f->log.openAnswer,
+                                  "Server: Zing\r\nURL: u\r\nPassword: p\r\nq-1\t\t" +
+                                      urls.join("\r\nq-2\t\t").toLatin1()));
+                c.tbOpen->trigger();
+            } else if (step.startsWith("threads")) { // as the options dialog sets it
+                frmOptions options(m_f->store, w->values(), [&w] { w->runs().threadsChanged(); });
+                options.txtNoThreads->setText(step.section(' ', 1));
+                options.ok();
+                QCOMPARE(p.threadsPage->rowCount(), step.section(' ', 1).toInt());
+            }
+            if (search || !files.isEmpty() || step == "abort") {
+                (search ? c.tbSearch : files.isEmpty() ? c.tbAbort : c.tbDownload)->trigger();
+                // STALE: a download shows no status of its own while it runs.
+                if (step != "abort" && !before.isEmpty() && p.panelMessage->text() == before)
+                    stale.append(at + "status " + before);
+                if (cut) { // cut once the page was asked for, or the first bytes are in
+                    QTRY_VERIFY_WITH_TIMEOUT(search ? m_server.requestCount(page) == 1
+                                                    : w->slotBoard().at(0).progress > 0,
+                                             EndBoundMs);
+                    continue;
+                }
+                QTRY_VERIFY_WITH_TIMEOUT(!w->state().isRunActive(), EndBoundMs);
+            }
+            if (search) {
+                QCOMPARE(p.panelMessage->text(), "Finished search");
+                // STALE: the last download's slot texts and summary stay on show.
+                if (const QStringList left = slotsBeyond(*w, {"Idle"}); !left.isEmpty())
+                    stale.append(at + "slots " + left.join(", "));
+                if (p.progressBar->isTextVisible() && p.progressBar->text() == summary)
+                    stale.append(at + "bar " + summary);
+            }
+            if (step == "abort") {
+                QCOMPARE(p.panelMessage->text(),
+                         steps.at(i - 1) == "download" ? "Download aborted" : "Search aborted");
+                QCOMPARE(slotsBeyond(*w, {"Idle", "Aborted"}), QStringList());
+                // Nothing written; the cut row still ticked for the next run.
+                QCOMPARE(QDir(m_downloads->path()).entryList(QDir::Files), onDisk.keys());
+                QCOMPARE(w->session().download().CountChecked(), urls.size());
+            }
+            QStringList listed = column(w->files(), fileUrlColumn(w->session().mode()));
+            listed.sort();
+            QCOMPARE(listed, urls);
+            if (files.isEmpty())
+                continue;
+            QCOMPARE(p.panelMessage->text(), QString::number(files.size()) + " files downloaded");
+            onDisk.insert(files);
+            QMap<QString, QByteArray> found; // byte-exact, and no part file left
+            for (const QString &name : entries(m_downloads->path()))
+                found.insert(name, readFile(m_downloads->filePath(name)));
+            QVERIFY2(found == onDisk, qPrintable(QStringList(found.keys()).join(", ")));
+            QStringList done = files.keys().replaceInStrings(QRegularExpression("^"), "Done: ");
+            qint64 bytes = 0;
+            for (const QByteArray &body : std::as_const(files))
+                bytes += body.size();
+            QCOMPARE(slotsBeyond(*w, done << "Idle"), QStringList());
+            summary = p.progressBar->text();
+            QVERIFY2(summary.startsWith(TransferMeter::dataSize(bytes) + " in "),
+                     qPrintable(summary));
+            const QByteArray head = m_server.lastRequestHead(); // resumed where it was cut
+            QCOMPARE(steps.value(i - 1) == "abort",
+                     head.contains("\r\nRange: bytes=") && !head.contains("=0-"));
+        }
+        QVERIFY2(stale.isEmpty(), qPrintable(stale.join("; "))); // STALE: see above
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <memory>
@@ -39,6 +40,7 @@ public:
     FileListView *lvFiles = find<FileListView>("lvFiles");
     SlotRows *threadsPage = find<SlotRows>("ThreadsPage");
     BrowserPage *browserPage = find<BrowserPage>("BrowserPage");
+    QProgressBar *progressBar = find<QProgressBar>("ProgressBar1");
     QLabel *panelMessage = find<QLabel>("Message");
     QLabel *panelChecked = find<QLabel>("Checked");
     QLabel *panelSelected = find<QLabel>("Selected");
