@@ -239,8 +239,8 @@ private Q_SLOTS:
         const CommandTable &c = w->commands();
         QMap<QString, QByteArray> onDisk; // the download folder as it must be
         QString summary;                  // the last download's text on the bar
-        // STALE: texts left over from the step before, told at the end so that a crash in a
-        // later step still shows. The current code fails these; the lead decides.
+        // Texts left over from the step before, told at the end so that a crash in a later
+        // step still shows.
         QStringList stale, urls; // and the rows the list must hold
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const QString step = steps.at(i), at = QString::number(i) + ' ' + step + ": ",
@@ -282,7 +282,7 @@ private Q_SLOTS:
             }
             if (search || !files.isEmpty() || step == "abort") {
                 (search ? c.tbSearch : files.isEmpty() ? c.tbAbort : c.tbDownload)->trigger();
-                // STALE: a download shows no status of its own while it runs.
+                // A run that starts clears the last one's status.
                 if (step != "abort" && !before.isEmpty() && p.panelMessage->text() == before)
                     stale.append(at + "status " + before);
                 if (cut) { // cut once the page was asked for, or the first bytes are in
@@ -295,7 +295,7 @@ private Q_SLOTS:
             }
             if (search) {
                 QCOMPARE(p.panelMessage->text(), "Finished search");
-                // STALE: the last download's slot texts and summary stay on show.
+                // ... and its slot texts and the bar's summary.
                 if (const QStringList left = slotsBeyond(*w, {"Idle"}); !left.isEmpty())
                     stale.append(at + "slots " + left.join(", "));
                 if (p.progressBar->isTextVisible() && p.progressBar->text() == summary)
@@ -332,7 +332,7 @@ private Q_SLOTS:
             QCOMPARE(steps.value(i - 1) == "abort",
                      head.contains("\r\nRange: bytes=") && !head.contains("=0-"));
         }
-        QVERIFY2(stale.isEmpty(), qPrintable(stale.join("; "))); // STALE: see above
+        QVERIFY2(stale.isEmpty(), qPrintable(stale.join("; ")));
     }
 };
 
