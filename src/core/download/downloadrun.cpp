@@ -25,16 +25,6 @@ DownloadRun::DownloadRun(AppState &state, SlotBoard &board, FileListModel &files
     });
 }
 
-// A run that is cut short keeps its part files for the next one; no downloader reports to
-// a half-gone run.
-DownloadRun::~DownloadRun()
-{
-    if (m_crew) {
-        m_crew->disconnect(this);
-        delete m_crew;
-    }
-}
-
 int DownloadRun::CountChecked() const
 {
     int count = 0;

@@ -55,7 +55,6 @@ public:
     };
 
     DownloadRun(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
-    ~DownloadRun() override;
 
     // Starts the run; a refusal changes only the run flags (and, with no folder, the
     // overall progress), and the caller shows its message.
@@ -131,7 +130,7 @@ private:
     SlotBoard &m_board;
     FileListModel &m_files;
     Params m_params;
-    SlotDispatcher *m_crew = nullptr;    // this start's downloaders, owned
+    SlotDispatcher *m_crew = nullptr;    // this start's downloaders, a child
     QList<FileListModel::RowId> m_queue; // the ticked rows, in list order at the start
     qsizetype m_next = 0;
     int m_succeeded = 0;

@@ -19,13 +19,7 @@ AlbumSearch::AlbumSearch(AppState &state, SlotBoard &board, FileListModel &files
     });
 }
 
-AlbumSearch::~AlbumSearch()
-{
-    if (m_crew) {
-        m_crew->disconnect(this);
-        delete m_crew;
-    }
-}
+AlbumSearch::~AlbumSearch() = default;
 
 QString AlbumSearch::pageUrl(const QString &albumUrl, const QString &password)
 {

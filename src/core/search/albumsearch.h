@@ -52,7 +52,7 @@ private:
     AppState &m_state;
     SlotBoard &m_board;
     FileListModel &m_files;
-    SlotDispatcher *m_crew = nullptr; // this start's fetcher, owned
+    SlotDispatcher *m_crew = nullptr; // this start's fetcher, a child
     SearchReport m_report;
     bool m_running = false;
 };

@@ -20,14 +20,6 @@ GroupSearch::GroupSearch(AppState &state, SlotBoard &board, FileListModel &files
     });
 }
 
-GroupSearch::~GroupSearch()
-{
-    if (m_crew) {
-        m_crew->disconnect(this);
-        delete m_crew;
-    }
-}
-
 bool GroupSearch::start(const Params &params)
 {
     m_state.AbortRequested = false;

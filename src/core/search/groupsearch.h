@@ -34,7 +34,6 @@ public:
     };
 
     GroupSearch(AppState &state, SlotBoard &board, FileListModel &files, QObject *parent = nullptr);
-    ~GroupSearch() override;
 
     // Starts the scan. A refused mask changes nothing but the two run flags and the status
     // line, and returns false.
@@ -59,7 +58,7 @@ private:
     QList<qint32> m_numbers;
     qsizetype m_next = 0;
     GroupParser::Filters m_filters;
-    SlotDispatcher *m_crew = nullptr; // this start's page fetchers, owned
+    SlotDispatcher *m_crew = nullptr; // this start's page fetchers, a child
     SearchReport m_report;
     bool m_running = false;
     bool m_announced = false;
