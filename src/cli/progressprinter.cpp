@@ -57,7 +57,8 @@ void ProgressPrinter::setSlotLines(bool on)
 
 void ProgressPrinter::onStatus(const QString &text)
 {
-    if (m_terminal)
+    // A run that starts clears the last one's text; a log has nothing to say about that.
+    if (m_terminal || text.isEmpty())
         return;
     // The end summary comes from finish(), with the run's bytes.
     if (!m_state.isRunActive() && !m_state.runDetail().isEmpty())
