@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6svg6 libgl-dev
     nlohmann-json3-dev libcurl4-openssl-dev
     xvfb xauth
-    nginx-light
+    nginx-light curl
     clang-format
     clang libclang-rt-14-dev
     dpkg-dev desktop-file-utils libxml2-utils groff-base shared-mime-info

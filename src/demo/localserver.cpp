@@ -25,6 +25,15 @@ bool headerHasToken(const QByteArray &value, const QByteArray &token)
     return false;
 }
 
+QByteArray headerValue(const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &name)
+{
+    for (const auto &header : headers) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return header.second;
+    }
+    return {};
+}
+
 } // namespace
 
 // One accepted connection: reads requests and plays the planned answer step by step.
@@ -471,17 +480,28 @@ LocalServer::Response LocalServer::responseFor(const QByteArray &target, const Q
 {
     const QList<Response> answers = m_routes.value(target, {m_fallback});
     Response r = answers.value(std::min<qsizetype>(m_counts.value(target), answers.size() - 1));
-    if (!r.ranges || !range.startsWith("bytes=") || !range.endsWith('-'))
+    // One range only: "N-", "N-M" or "-N" (the last N bytes). Anything else gets the whole body,
+    // as a server that ignores Range would send it.
+    const QList<QByteArray> bounds = range.mid(6).trimmed().split('-');
+    if (!r.ranges || !range.startsWith("bytes=") || range.contains(',') || bounds.size() != 2)
         return r;
-    QByteArray etag;
-    for (const auto &header : std::as_const(r.headers)) {
-        if (header.first.compare("ETag", Qt::CaseInsensitive) == 0)
-            etag = header.second;
-    }
-    if (!ifRange.isEmpty() && ifRange != etag)
+    const QByteArray etag = headerValue(r.headers, "ETag");
+    // If-Range names a strong ETag, or else the Last-Modified date, exactly.
+    const bool byTag = ifRange.startsWith('"') || ifRange.startsWith("W/");
+    const QByteArray validator = byTag ? etag : headerValue(r.headers, "Last-Modified");
+    if (!ifRange.isEmpty() &&
+        (ifRange != validator || ifRange.startsWith("W/") || validator.startsWith("W/")))
         return r; // the file changed: the whole of it
-    const qint64 first = range.mid(6).chopped(1).toLongLong();
     const qint64 size = r.body.size();
+    bool firstOk = false, lastOk = false;
+    qint64 first = bounds[0].toLongLong(&firstOk);
+    qint64 last = bounds[1].isEmpty() ? size - 1 : bounds[1].toLongLong(&lastOk);
+    if (bounds[0].isEmpty() && lastOk) { // a suffix: the last N bytes
+        first = std::max<qint64>(0, size - last);
+        last = size - 1;
+    } else if (!firstOk || (!bounds[1].isEmpty() && (!lastOk || last < first))) {
+        return r;
+    }
     if (first >= size) {
         r.status = 416;
         r.reason = "Range Not Satisfiable";
@@ -489,12 +509,13 @@ LocalServer::Response LocalServer::responseFor(const QByteArray &target, const Q
         r.body.clear();
         return r;
     }
+    last = std::min(last, size - 1);
     r.status = 206;
     r.reason = "Partial Content";
     r.headers.append({"Content-Range", "bytes " + QByteArray::number(first) + '-' +
-                                           QByteArray::number(size - 1) + '/' +
+                                           QByteArray::number(last) + '/' +
                                            QByteArray::number(size)});
-    r.body = r.body.mid(first);
+    r.body = r.body.mid(first, last - first + 1);
     return r;
 }
 

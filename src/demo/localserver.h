@@ -50,8 +50,9 @@ public:
         int delayMs = 0;
         int chunkSize = 1024;
         qint64 announcedLength = -1; // WrongLength: the Content-Length to announce
-        // Answers "Range: bytes=N-" with 206 and the rest of the body (416 past its end),
-        // unless an "If-Range" names another ETag than this response's.
+        // Answers one range ("bytes=N-", "N-M", "-N") with 206 and those bytes (416 past the
+        // end), unless "If-Range" names another strong ETag or Last-Modified date than this
+        // response's headers.
         bool ranges = false;
     };
 

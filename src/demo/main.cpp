@@ -47,6 +47,15 @@ LocalServer::Response answer(const SampleSite::Entry &entry, qint64 rate)
     LocalServer::Response response;
     response.body = entry.body;
     response.headers.append({QByteArray("Content-Type"), entry.contentType});
+    if (entry.isFile) {
+        // Validators and ranges, so that an aborted download resumes where it stopped. The
+        // date is fixed: the sample is the same at every start, and so are its answers.
+        const QByteArray hash = QCryptographicHash::hash(entry.body, QCryptographicHash::Sha256);
+        response.headers.append({QByteArray("ETag"), '"' + hash.toHex().left(16) + '"'});
+        response.headers.append(
+            {QByteArray("Last-Modified"), QByteArray("Sat, 01 Jun 2024 12:00:00 GMT")});
+        response.ranges = true;
+    }
     if (rate > 0) {
         constexpr int TickMs = 50;
         response.mode = LocalServer::Mode::Slow;

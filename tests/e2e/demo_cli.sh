@@ -52,6 +52,18 @@ diff "$work/sha.want" "$work/sha.got" > /dev/null || fail "downloaded bytes diff
 [ "$(awk -F'\t' 'NR > 3 { s += $5 } END { print s }' "$work/demo.tbq")" -eq \
   "$(cat "$work/files"/* | wc -c)" ] || fail "the sizes found differ from the bytes downloaded"
 
+# A file answers a range under its validators, so an aborted download resumes; a range under
+# another version's ETag gets the whole file.
+url=$(grep -o ' http://files.demo.test/.*' "$work/manifest" | grep -v IMG_0001 | head -n 1 | cut -c2-)
+rule=$(tr , '\n' <<< "$TRAWLBAY_CONNECT_TO" | grep '^files.demo.test:')
+range() { curl -s --connect-to "$rule" -r 0-9 -D "$work/head" -o "$work/part" "$@" "$url"; }
+range || fail "curl could not fetch $url"
+head -n 1 "$work/head" | grep -q '^HTTP/1.1 206 ' || fail "no 206 for a range:" "$work/head"
+cmp -s "$work/part" <(head -c 10 "$work/files/${url##*/}") || fail "the range is not the first 10 bytes"
+grep -qi '^ETag: "' "$work/head" && grep -qi '^Last-Modified: ' "$work/head" || fail "no validators:" "$work/head"
+range -H 'If-Range: "another"' || fail "curl could not fetch $url"
+head -n 1 "$work/head" | grep -q '^HTTP/1.1 200 ' || fail "a stale If-Range did not get the whole file:" "$work/head"
+
 # The album behind its password.
 "$cli" search zing "http://www.zing.com/album?id=7" regatta -o "$work/album.tbq" --quiet
 [ "$(awk -F'\t' 'NR > 3 && $2 ~ /^[0-9]+$/' "$work/album.tbq" | wc -l)" -eq 8 ] ||
