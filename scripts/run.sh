@@ -31,4 +31,14 @@ read -r rules <&3 || true
 [[ $rules == TRAWLBAY_CONNECT_TO=* ]] || { echo "run.sh: the demo server did not start" >&2; exit 1; }
 export "${rules?}"
 cat <&3 &
+# The demo keeps settings of its own, so that it neither changes the user's download folder nor
+# fills the user's history; its files go to build/demo/downloads unless another folder is chosen.
+downloads="$PWD/build/demo/downloads/"
+mkdir -p "$downloads"
+export TRAWLBAY_SETTINGS="$PWD/build/demo/settings.json"
+if [ ! -e "$TRAWLBAY_SETTINGS" ]; then
+    folder=${downloads//\\/\\\\}
+    printf '{\n    "Trawl Bay": {\n        "Settings": {\n            "DownloadFolder": "%s"\n        }\n    }\n}\n' \
+        "${folder//\"/\\\"}" > "$TRAWLBAY_SETTINGS"
+fi
 build/bin/trawlbay -tbq "$queue"

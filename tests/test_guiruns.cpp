@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -158,8 +159,7 @@ private Q_SLOTS:
         w->commands().tbDownload->trigger(); // the picker is cancelled
         QCOMPARE(m_f->log.exclamations.join('|'),
                  "Check files you want to download.|Please select download folder.");
-        QCOMPARE(m_f->log.folderStarts,
-                 QStringList{QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)});
+        QCOMPARE(m_f->log.folderStarts.size(), 1); // where: typedFolderIsCheckedAtStart
         p.txtDownloadTo->setText(m_downloads->path());
         w->commands().tbDownload->trigger();
         // One run at a time: only Abort stays available.
@@ -169,6 +169,48 @@ private Q_SLOTS:
         QCOMPARE(startable(*w), 6);
         QCOMPARE(downloaded(), (QStringList{"a (2).bin=a", "a.bin=old", "b_c.bin=b"}));
         QVERIFY(!w->files().isChecked(0) && !w->files().isChecked(1) && w->files().isChecked(2));
+    }
+
+    // A typed folder is used as typed when it is a folder; else the download is refused with
+    // its name, and the picker opens in a folder that is there.
+    void typedFolderIsCheckedAtStart_data()
+    {
+        QTest::addColumn<QString>("typed");     // in a home of its own; "-" none
+        QTest::addColumn<bool>("hasDownloads"); // the home has a Downloads folder
+        QTest::addColumn<QString>("pickedIn");  // where the picker opened; "" not at all
+        QTest::newRow("a folder, no slash: used") << "in" << false << "";
+        QTest::newRow("no such folder: Downloads") << "none" << true << "Downloads";
+        QTest::newRow("a file, no Downloads: home") << "f.txt" << false << ".";
+        QTest::newRow("none, no Downloads: home") << "-" << false << ".";
+    }
+    void typedFolderIsCheckedAtStart()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, hasDownloads);
+        QFETCH(QString, pickedIn);
+        QTemporaryDir home;
+        const QByteArray realHome = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", realHome); });
+        qputenv("HOME", home.path().toLocal8Bit());
+        QVERIFY(QDir(home.path()).mkpath("in") && writeFile(home.filePath("f.txt"), "f"));
+        QVERIFY(!hasDownloads || QDir(home.path()).mkpath("Downloads"));
+        m_server.route("/typed/t.bin", serve("t"));
+        auto w = window();
+        addTicked(*w, {"t.bin=/typed/t.bin"});
+        const QString folder = typed == "-" ? QString() : home.filePath(typed);
+        WindowParts(*w).txtDownloadTo->setText(folder);
+        w->commands().tbDownload->trigger();
+        QCOMPARE(m_f->log.folderStarts,
+                 pickedIn.isEmpty() ? QStringList()
+                                    : QStringList{QDir::cleanPath(home.filePath(pickedIn))});
+        QCOMPARE(m_f->log.exclamations,
+                 pickedIn.isEmpty() ? QStringList()
+                 : typed == "-"     ? QStringList{"Please select download folder."}
+                                    : QStringList{"Cannot download into \"" + folder +
+                                              "\": it is not a folder that can be written to. "
+                                                  "Please select download folder."});
+        if (pickedIn.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(readFile(home.filePath("in/t.bin")), "t", EndBoundMs);
     }
 
     void searchKeepsTheStandingSort()

@@ -156,11 +156,14 @@ int run(const QStringList &arguments)
     params.cookieFile = common.cookieFile(parser);
     if (!quiet && !printer.isLive())
         printer.setSlotLines(false); // one line per file instead
-    if (session.startDownload(params) == RunSession::Refusal::NothingChecked) {
+    const std::optional<RunSession::Refusal> refusal = session.startDownload(params);
+    if (refusal == RunSession::Refusal::NothingChecked) {
         if (!quiet)
             std::fprintf(stderr, "no file to download\n");
         return 0;
     }
+    if (refusal == RunSession::Refusal::BadFolder)
+        return usageError("download", RunSession::refusalText(*refusal, folder));
     // Ctrl-C aborts the run: transfers stop and no partial file is left under a target name.
     Interrupt::install([&session] { session.state().AbortAll(); });
     if (download.isRunning())

@@ -1,5 +1,7 @@
 #include "core/app/runsession.h"
 
+#include <QFileInfo>
+
 #include "core/filelist/columnset.h"
 
 RunSession::RunSession(QObject *parent)
@@ -15,7 +17,7 @@ RunSession::RunSession(QObject *parent)
 
 RunSession::~RunSession() = default;
 
-QString RunSession::refusalText(Refusal refusal)
+QString RunSession::refusalText(Refusal refusal, const QString &folder)
 {
     switch (refusal) {
     case Refusal::Busy:
@@ -26,6 +28,10 @@ QString RunSession::refusalText(Refusal refusal)
         return QStringLiteral("Check files you want to download.");
     case Refusal::NoFolder:
         return QStringLiteral("Please select download folder.");
+    case Refusal::BadFolder:
+        return QStringLiteral("Cannot download into \"%1\": it is not a folder that can be "
+                              "written to. Please select download folder.")
+            .arg(folder);
     }
     return {};
 }
@@ -68,6 +74,12 @@ std::optional<RunSession::Refusal> RunSession::startDownload(DownloadRun::Params
     if (m_state.isRunActive())
         return Refusal::Busy;
     params.mode = m_mode;
+    // A typed folder is checked before anything starts, or every row would fail on its own.
+    if (!params.folder.isEmpty() && m_download.CountChecked() > 0) {
+        const QFileInfo folder(params.folder);
+        if (!folder.isDir() || !folder.isWritable())
+            return Refusal::BadFolder;
+    }
     switch (m_download.start(params)) {
     case DownloadRun::Start::NothingChecked:
         return Refusal::NothingChecked;

@@ -30,9 +30,10 @@ public:
         BadMask,        // the message range cannot be read
         NothingChecked, // no row is ticked
         NoFolder,       // no download folder is chosen
+        BadFolder,      // the folder is not an existing folder that can be written
     };
-    // The message the window shows for a refusal.
-    static QString refusalText(Refusal refusal);
+    // The message the window shows for a refusal; folder is the one refused.
+    static QString refusalText(Refusal refusal, const QString &folder = {});
 
     struct Search
     {

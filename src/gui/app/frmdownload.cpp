@@ -101,7 +101,8 @@ void frmDownload::buildControls()
     lblDownloadTo->setObjectName(QStringLiteral("lblDownloadTo"));
     txtDownloadTo = new QLineEdit(fraSettings);
     txtDownloadTo->setObjectName(QStringLiteral("txtDownloadTo"));
-    txtDownloadTo->setReadOnly(true);
+    // Typed or chosen with the button; a typed folder is checked when a download starts.
+    txtDownloadTo->setToolTip(QStringLiteral("The folder the files are downloaded into"));
     lblDownloadTo->setBuddy(txtDownloadTo);
     cmdBrowse = new QToolButton(fraSettings);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));

@@ -25,7 +25,10 @@ int main(int argc, char *argv[])
     values.gStartupQueueFile =
         CommandLine::startupQueueFile(CommandLine::fromArguments(QApplication::arguments()));
 
-    const SettingsStore store;
+    // A settings file of its own in place of the user's: the demo's, or a portable copy's.
+    const QString settingsFile = qEnvironmentVariable("TRAWLBAY_SETTINGS");
+    const SettingsStore store =
+        settingsFile.isEmpty() ? SettingsStore() : SettingsStore(settingsFile);
     frmDownload window(store, values);
     window.showAsLoaded();
     return QApplication::exec();

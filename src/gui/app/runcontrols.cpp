@@ -1,6 +1,8 @@
 #include "gui/app/runcontrols.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -81,9 +83,11 @@ void RunControls::DownloadFiles()
     const std::optional<RunSession::Refusal> refusal = m_session.startDownload(params);
     if (!refusal || refusal == RunSession::Refusal::Busy)
         return;
-    m_prompts.showExclamation(&m_window, RunSession::refusalText(*refusal));
+    m_prompts.showExclamation(&m_window, RunSession::refusalText(*refusal, params.folder));
     // The picker follows at once; with a folder chosen the download goes ahead.
-    if (refusal == RunSession::Refusal::NoFolder && askDownloadFolder())
+    const bool folder =
+        refusal == RunSession::Refusal::NoFolder || refusal == RunSession::Refusal::BadFolder;
+    if (folder && askDownloadFolder())
         DownloadFiles();
 }
 
@@ -94,11 +98,15 @@ void RunControls::AbortAll()
 
 bool RunControls::askDownloadFolder()
 {
-    const QString current = m_c.folder.text();
-    QString folder = m_prompts.askFolder(
-        &m_window, current.isEmpty()
-                       ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
-                       : current);
+    // The picker opens in a folder that is there: the one shown, the desktop's download
+    // folder, or the home folder; a dialog opened elsewhere offers nothing to choose.
+    QString start = m_c.folder.text();
+    for (const QString &next :
+         {QStandardPaths::writableLocation(QStandardPaths::DownloadLocation), QDir::homePath()}) {
+        if (!QFileInfo(start).isDir())
+            start = next;
+    }
+    QString folder = m_prompts.askFolder(&m_window, start);
     if (folder.isEmpty())
         return false;
     if (!folder.endsWith(QLatin1Char('/')))
