@@ -220,7 +220,7 @@ private Q_SLOTS:
         QTEST(m_server.requestCount(path), "requests");
         QCOMPARE(skipped.size() + m_server.requestCount(path), 1);
         QCOMPARE(ticks(), "0");
-        QCOMPARE(status(), "1 files downloaded");
+        QCOMPARE(status(), both ? "1 files downloaded, 1 under a new name" : "1 files downloaded");
     }
 
     void failureKeepsWhatWasThere_data()
@@ -600,12 +600,20 @@ private Q_SLOTS:
         // A file the run already has is not fetched again.
         QCOMPARE(m_server.requestHeads().size() - before, unique.size());
         QCOMPARE(ticks(), QString(rows.size(), u'0'));
-        // Every row saved under another name than its own is told, in the list and by signal.
+        // Every row saved under another name than its own is told, in the list, by signal and
+        // in the end text; the row shows both names, its cell keeps the one found.
         QTEST(int(savedAs.size()), "renamed");
-        for (const QList<QVariant> &signal : std::as_const(savedAs))
-            QCOMPARE(
-                files().index(files().rowOf(signal.at(0).value<RowId>()), 0).data(Qt::ToolTipRole),
-                "Saved as " + signal.at(2).toString());
+        QFETCH(int, renamed);
+        QCOMPARE(status(), QString::number(rows.size()) + " files downloaded" +
+                               (renamed ? QString(", %1 under a new name").arg(renamed) : ""));
+        for (const QList<QVariant> &signal : std::as_const(savedAs)) {
+            const int row = files().rowOf(signal.at(0).value<RowId>());
+            QCOMPARE(files().index(row, 0).data(Qt::ToolTipRole),
+                     "Saved as " + signal.at(2).toString());
+            QCOMPARE(files().index(row, 0).data().toString(),
+                     signal.at(1).toString() + " \u2192 " + signal.at(2).toString());
+            QCOMPARE(files().cell(row, 0), signal.at(1).toString());
+        }
     }
 
     // Sorted by name, descending: the rows go in the list's order, each to the lowest idle slot.

@@ -164,8 +164,8 @@ private Q_SLOTS:
         w->commands().tbDownload->trigger();
         // One run at a time: only Abort stays available.
         QVERIFY(startable(*w) == 0 && w->commands().tbAbort->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "2 files downloaded, 1 failed",
-                                  EndBoundMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(),
+                                  "2 files downloaded, 1 failed, 1 under a new name", EndBoundMs);
         QCOMPARE(startable(*w), 6);
         QCOMPARE(downloaded(), (QStringList{"a (2).bin=a", "a.bin=old", "b_c.bin=b"}));
         QVERIFY(!w->files().isChecked(0) && !w->files().isChecked(1) && w->files().isChecked(2));

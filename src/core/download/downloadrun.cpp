@@ -81,6 +81,8 @@ DownloadRun::Start DownloadRun::start(const Params &params)
     m_bytesTimer.start();
     m_claims.clear();
     m_claimOf.clear();
+    m_renamed.clear();
+    m_succeededRenamed = 0;
     m_sameFile.clear();
     m_nextNumber.clear();
     m_expectedSize.clear();
@@ -191,8 +193,11 @@ QString DownloadRun::claimName(FileListModel::RowId row, const QString &cell, co
     m_sameFile.insert(sameKey, free);
     const bool renamed = free != CleanFileName(cell);
     m_files.setToolTip(row, renamed ? tr("Saved as %1").arg(free) : QString());
-    if (renamed)
+    m_files.setSavedAs(row, renamed ? free : QString());
+    if (renamed) {
+        m_renamed.insert(row);
         Q_EMIT savedAs(row, cell, free);
+    }
     return free;
 }
 
@@ -226,11 +231,14 @@ void DownloadRun::settle(FileListModel::RowId row, bool ok, const QString &targe
     const bool aborted = !ok && reason == cHTTPDownloader::abortedReason();
     if (ok) {
         ++m_succeeded;
+        if (m_renamed.contains(row))
+            ++m_succeededRenamed;
         m_files.setChecked(m_files.rowOf(row), false);
     } else if (!aborted) {
         // An abort is no failure of the file: it stays ticked for the next run.
         m_failures.append({target, reason});
         m_files.setToolTip(row, tr("Failed: %1").arg(reason));
+        m_files.setSavedAs(row, QString()); // saved under no name at all
     }
     m_files.setRowMark(row, ok || aborted ? FileListModel::RowMark::None
                                           : FileListModel::RowMark::Failed);
@@ -263,6 +271,8 @@ QString DownloadRun::endMessage() const
     if (!m_failures.isEmpty())
         text +=
             QStringLiteral(", ") + QString::number(m_failures.size()) + QStringLiteral(" failed");
+    if (m_succeededRenamed > 0)
+        text += QStringLiteral(", %1 under a new name").arg(m_succeededRenamed);
     if (!m_sizesDiffer.isEmpty()) {
         QStringList names;
         for (const QString &path : m_sizesDiffer)

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -18,8 +19,9 @@ class SlotBoard;
 class SlotDispatcher;
 
 // The download run: hands every ticked row, in the list's order, to the lowest idle
-// transfer slot, and ends with "N files downloaded" (", M failed" when some failed) or
-// "Download aborted" once every slot is idle. Driven by its workers' signals. Each start makes
+// transfer slot, and ends with "N files downloaded" (", M failed" when some failed, ", K under
+// a new name" when some were saved as "name (2).ext") or "Download aborted" once every slot
+// is idle. Driven by its workers' signals. Each start makes
 // its own downloaders; they report each file's end, and the run writes rows and progress.
 //
 // A run never replaces a file it wrote itself: a row whose name another row of the run has
@@ -123,6 +125,8 @@ private:
     };
     QHash<QString, Claim> m_claims;
     QHash<FileListModel::RowId, QString> m_claimOf; // the owner rows' names
+    QSet<FileListModel::RowId> m_renamed;           // rows saved under another name
+    int m_succeededRenamed = 0;
     QHash<QString, QString> m_sameFile; // name and URL of a claim's first row -> the claim
     QHash<QString, int> m_nextNumber;   // per name: the number of the next free name to try
 

@@ -41,6 +41,11 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
+        if (column == m_nameColumn && !m_savedAs.isEmpty()) {
+            const auto as = m_savedAs.constFind(row.id);
+            if (as != m_savedAs.cend())
+                return row.cells.value(column) + QStringLiteral(" \u2192 ") + *as;
+        }
         return row.cells.value(column);
     case Qt::TextAlignmentRole:
         return int((m_columns[column].alignment | Qt::AlignVCenter).toInt());
@@ -102,6 +107,7 @@ void FileListModel::setColumns(const QList<ColumnDef> &columns)
     beginResetModel();
     m_columns = columns;
     m_sort = {};
+    m_nameColumn = columnIndex(ColumnKeys::FileName);
     const int sizeAt = columnIndex(ColumnKeys::Size);
     if (sizeAt != m_sizeColumn) {
         m_sizeColumn = sizeAt;
@@ -201,6 +207,7 @@ void FileListModel::clear()
     beginResetModel();
     m_rows.clear();
     m_index.clear();
+    m_savedAs.clear();
     m_indexValid = true;
     endResetModel();
 }
@@ -301,6 +308,22 @@ bool FileListModel::setToolTip(RowId id, const QString &text)
     r.toolTip = text;
     if (columnCount() > 0)
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole});
+    return true;
+}
+
+bool FileListModel::setSavedAs(RowId id, const QString &name)
+{
+    const int row = rowOf(id);
+    if (row < 0)
+        return false;
+    if (m_savedAs.value(id) == name)
+        return true;
+    if (name.isEmpty())
+        m_savedAs.remove(id);
+    else
+        m_savedAs.insert(id, name);
+    if (m_nameColumn >= 0)
+        Q_EMIT dataChanged(index(row, m_nameColumn), index(row, m_nameColumn), {Qt::DisplayRole});
     return true;
 }
 

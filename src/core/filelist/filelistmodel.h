@@ -81,6 +81,10 @@ public:
     bool setRowMark(RowId id, RowMark mark);
     // What a run has to say about the row (the name it was saved under, why it failed).
     bool setToolTip(RowId id, const QString &text);
+    // The name a run saves the row's file under, when not the one found ("" for that one):
+    // the file name column shows both ("a.jpg → a (2).jpg"). cell(), the sort and queue
+    // files keep the name found.
+    bool setSavedAs(RowId id, const QString &name);
 
     // Commands of the list's context menu. Each changes the flags in one pass.
     void CheckItems(bool AllItems, bool CheckState);
@@ -137,7 +141,9 @@ private:
     QList<ColumnDef> m_columns;
     std::vector<Row> m_rows;
     SortState m_sort;
-    int m_sizeColumn = -1; // the column that Row::bytes is read from
+    int m_sizeColumn = -1;           // the column that Row::bytes is read from
+    int m_nameColumn = -1;           // the file name column, which shows m_savedAs
+    QHash<RowId, QString> m_savedAs; // few rows have one: kept beside the rows, not in each
     RowId m_nextId = 1;
     mutable QHash<RowId, int> m_index;
     mutable bool m_indexValid = true;
