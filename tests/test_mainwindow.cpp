@@ -199,17 +199,26 @@ private Q_SLOTS:
 
     void modeSwitchKeepsRowsAndShowsTipsForYahooOnly()
     {
-        auto w = m_f->window();
+        // Opened on a Yahoo queue file, the window shows first, then the tips over it.
+        ProgramValues values;
+        values.gStartupQueueFile = m_f->dir.filePath("y.tbq");
+        QVERIFY(
+            writeFile(values.gStartupQueueFile, "Server: Yahoo\r\nURL: g\r\nMessage Range: 1\r\n"));
+        auto w = m_f->window(values);
+        QCOMPARE(m_f->log.tipsShown, 0);
+        w->showAsLoaded();
+        QTRY_COMPARE(m_f->log.tipsShown, 1);
+        w = m_f->window();
         w->files().addRow({"a.jpg", "10", "http://h/a.jpg"});
         w->modes().selectMode("Yahoo");
         w->modes().selectMode("Zing");
         w->modes().selectMode("Yahoo");
         w->modes().selectMode("Yahoo"); // selecting the mode shown runs the switch too
         QCOMPARE(w->files().cell(0, 0), "a.jpg");
-        QCOMPARE(m_f->log.tipsShown, 3);
+        QCOMPARE(m_f->log.tipsShown, 4);
         store(NoTips, "1");
         w->modes().selectMode("Yahoo");
-        QCOMPARE(m_f->log.tipsShown, 3);
+        QCOMPARE(m_f->log.tipsShown, 4);
     }
 };
 

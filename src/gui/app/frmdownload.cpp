@@ -48,7 +48,9 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
     connectKeys();
     watchListChanges();
 
-    // The load sequence, in its order.
+    // The load sequence, in its order. A queue file in Yahoo mode brings the tips, which wait
+    // for the window to be shown.
+    m_modes->holdTips(true);
     const QString startupQueueFile = m_values.gStartupQueueFile;
     m_values.load(m_store);
     m_values.gStartupQueueFile = startupQueueFile;
@@ -60,6 +62,7 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
     SSTab1->setCurrentIndex(Layout::FilesTab);
     if (!m_values.gStartupQueueFile.isEmpty())
         m_queue->OpenQueue(m_values.gStartupQueueFile);
+    m_modes->holdTips(false);
     UpdateTotals();
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/app/windowplacement.h"
 #include "gui/app/frmdownload.h"
+#include "gui/app/modeswitch.h"
 #include "gui/ui/twips.h"
 
 void frmDownload::LoadFormPosition()
@@ -73,6 +74,7 @@ void frmDownload::showAsLoaded()
         showMaximized();
     else
         show();
+    m_modes->showHeldTips();
     // Once framed, the frame too must fit on the screen; a window manager frames the window
     // a moment after it is shown, and without one there is no frame to wait for.
     m_fitFramePending = true;

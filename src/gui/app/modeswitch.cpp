@@ -4,6 +4,8 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
+#include <utility>
 
 #include "core/app/history.h"
 #include "core/app/programvalues.h"
@@ -105,14 +107,26 @@ void ModeSwitch::onModeSwitch()
     // The rows stay; only the columns change.
     applyColumnSet(mode);
 
-    if (mode == Mode::Yahoo) {
-        if (numberFromText(m_store.RegGetSetting(SettingKeys::NoTips), 0) == 0)
+    if (mode == Mode::Yahoo && numberFromText(m_store.RegGetSetting(SettingKeys::NoTips), 0) == 0) {
+        if (m_holdTips)
+            m_tipsHeld = true;
+        else
             m_prompts.showTips(&m_window, m_store);
     }
 
     LoadMRU(mode);
     LoadColumnWidths(mode);
     m_shown = mode;
+}
+
+void ModeSwitch::showHeldTips()
+{
+    if (!std::exchange(m_tipsHeld, false))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (numberFromText(m_store.RegGetSetting(SettingKeys::NoTips), 0) == 0)
+            m_prompts.showTips(&m_window, m_store);
+    });
 }
 
 void ModeSwitch::applyColumnSet(Mode mode)

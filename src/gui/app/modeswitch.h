@@ -62,6 +62,13 @@ public:
     // The base-URL box lost the focus: moves its text to the top of the history.
     void updateHistory();
 
+    // While the window loads, the tips of a switch to Yahoo wait: shown before their window,
+    // they would stand alone in a corner of the screen.
+    void holdTips(bool hold) { m_holdTips = hold; }
+    // Shows the tips held while the window loaded, on the next turn of the event loop, over
+    // the window shown by then.
+    void showHeldTips();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -76,4 +83,6 @@ private:
     RunSession &m_session;
     Prompts &m_prompts;
     std::optional<Mode> m_shown;
+    bool m_holdTips = false;
+    bool m_tipsHeld = false;
 };
