@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "gui/app/commandtable.h"
 #include "gui/app/modeswitch.h"
 #include "gui/app/queuecommands.h"
 #include "support/testfiles.h"
@@ -95,6 +96,59 @@ private Q_SLOTS:
         QVERIFY(written.isEmpty() || QFile::exists(path(written)));
         QCOMPARE(readFile(path("list.tbq")) == "precious", written != "list.tbq");
         QCOMPARE(m_f->log.replaceAsked, typed == "list" && queueFilter ? 1 : 0);
+    }
+
+    void unsavedListIsAskedAbout_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<Prompts::SaveAnswer>("answer");
+        QTest::addColumn<QString>("saveAs"); // "": the list has a file; "-": Save As cancelled
+        QTest::addColumn<QString>("title");  // afterwards; "" when the window closed
+        using A = Prompts::SaveAnswer;
+        const QString has, none, kept = "Trawl Bay - kept.tbq*", q = "Trawl Bay - New Queue";
+        dataRow("New, Save", QString("new"), A::Save, has, q);
+        dataRow("New, Discard", QString("new"), A::Discard, has, q);
+        dataRow("New, Cancel", QString("new"), A::Cancel, has, kept);
+        dataRow("Open, Save", QString("open"), A::Save, has, QString("Trawl Bay - z.tbq"));
+        dataRow("Open, Discard", QString("open"), A::Discard, has, QString("Trawl Bay - z.tbq"));
+        dataRow("Open, Cancel", QString("open"), A::Cancel, has, kept);
+        dataRow("Close, Save", QString("close"), A::Save, has, none);
+        dataRow("Close, Discard", QString("close"), A::Discard, has, none);
+        dataRow("Close, Cancel", QString("close"), A::Cancel, has, kept);
+        dataRow("Exit, Save As names it", QString("exit"), A::Save, QString("named.tbq"), none);
+        dataRow("Exit, Save As cancelled", QString("exit"), A::Save, QString("-"),
+                QString("Trawl Bay*"));
+    }
+    // Rows a search added are asked about before New, Open or closing throws them away;
+    // a tick is no change.
+    void unsavedListIsAskedAbout()
+    {
+        QFETCH(QString, command);
+        QFETCH(Prompts::SaveAnswer, answer);
+        QFETCH(QString, saveAs);
+        QFETCH(QString, title);
+        QVERIFY(writeFile(path("kept.tbq"),
+                          "Server: Zing\r\nURL: u\r\nPassword: p\r\na.jpg\t1\tu1\r\n"));
+        QVERIFY(writeFile(path("z.tbq"), "Server: Zing\r\nURL: u\r\nPassword: p\r\n"));
+        auto w = window(saveAs.isEmpty() ? path("kept.tbq") : QString());
+        const WindowParts p(*w);
+        w->showAsLoaded();
+        if (saveAs.isEmpty())
+            w->files().setChecked(0, true);
+        QCOMPARE(p.title(), saveAs.isEmpty() ? "Trawl Bay - kept.tbq" : "Trawl Bay");
+        w->files().addRows({{"b.jpg", "2", "u2", ""}}); // as a search adds them
+        m_f->log.saveChangesAnswer = answer;
+        m_f->log.openAnswer = path("z.tbq");
+        m_f->log.saveAnswer = {saveAs == "-" ? QString() : path(saveAs), true};
+        const CommandTable &c = w->commands();
+        if (command == "close")
+            w->close();
+        else
+            (command == "new" ? c.tbNew : command == "open" ? c.tbOpen : c.mnuFileExit)->trigger();
+        QCOMPARE(m_f->log.saveChangesAsked, 1);
+        QCOMPARE(w->isVisible() ? p.title() : QString(), title);
+        QCOMPARE(readFile(path(saveAs.isEmpty() ? "kept.tbq" : saveAs)).contains("b.jpg"),
+                 answer == Prompts::SaveAnswer::Save && saveAs != "-");
     }
 
     void errorsKeepTheRowsReadAndTheOldCaption()
