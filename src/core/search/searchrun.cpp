@@ -34,7 +34,13 @@ QString SearchReport::failedText() const
         return {};
     QString text = pagesFailed == 1 ? QStringLiteral("1 page failed")
                                     : QStringLiteral("%1 pages failed").arg(pagesFailed);
-    if (const QString mask = failedMask(); !mask.isEmpty())
+    QString mask = failedMask();
+    // A long archive can have hundreds of gaps; the status line names the first of them, and
+    // Search Failed Pages Again takes the whole mask.
+    if (const qsizetype cut = mask.lastIndexOf(QLatin1Char(','), MaxShownMask);
+        mask.size() > MaxShownMask && cut > 0)
+        mask = mask.left(cut) + QStringLiteral(",\u2026");
+    if (!mask.isEmpty())
         text += QStringLiteral(": ") + mask;
     return text;
 }
@@ -42,8 +48,10 @@ QString SearchReport::failedText() const
 QStringList SearchReport::failureLines() const
 {
     QStringList lines;
+    // Not the album page's address: it carries the password.
     for (const FailedPage &page : failures)
-        lines.append((page.message ? QStringLiteral("message %1").arg(*page.message) : page.url) +
+        lines.append((page.message ? QStringLiteral("message %1").arg(*page.message)
+                                   : QStringLiteral("album page")) +
                      QStringLiteral(": ") + page.reason);
     return lines;
 }

@@ -23,6 +23,8 @@ struct SearchReport
         QString reason;
     };
 
+    static constexpr qsizetype MaxShownMask = 120;
+
     int pagesFailed = 0;        // pages that could not be fetched whole
     QList<FailedPage> failures; // ... each of them, in the order they failed
     qint64 sizesUnknown = 0;    // size checks that ended without a size
@@ -39,8 +41,9 @@ struct SearchReport
     // "" when no group page failed.
     QString failedMask() const;
     // "3 pages failed: 9,23,31", "1 page failed" (an album page has no number); "" for none.
+    // A mask longer than MaxShownMask characters is cut after a number, with ",…".
     QString failedText() const;
-    // One line a failed page: "message 9: HTTP status 404", or the page's address and reason.
+    // One line a failed page: "message 9: HTTP status 404", "album page: ...".
     QStringList failureLines() const;
     // "Finished search", with ", 3 pages failed: 9,23,31" when some did, and ": no picture
     // list on the album page (wrong password?)" when the album page held none.

@@ -91,6 +91,9 @@ void RunControls::SearchFailedAgain()
     RunSession::Search search = *m_lastSearch;
     search.mask = m_session.searchReport().failedMask();
     search.keepRows = true;
+    // The slots as they are now: the options may have changed their number since.
+    search.threads = m_values.gNumberOfThreads;
+    search.timeouts = m_searchTimeouts;
     m_modes.setMask(search.mask);
     startSearch(search);
 }
