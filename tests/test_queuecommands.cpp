@@ -41,6 +41,7 @@ private Q_SLOTS:
         w->commands().mnuFileSaveAs->trigger(); // Save As always asks; Save once a file is open
         WindowParts(*w).txtMask->setText("634,650");
         w->commands().tbSave->trigger();
+        QCOMPARE(WindowParts(*w).title(), "Trawl Bay - cars.tbq"); // saved: no mark
         QCOMPARE(m_f->log.saveAsked, 1);
         QCOMPARE(readFile(path("cars.tbq")),
                  "Server: Yahoo\r\nURL: http://g/group/cars/\r\nMessage Range: 634,650\r\n"
