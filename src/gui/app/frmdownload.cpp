@@ -172,6 +172,8 @@ void frmDownload::buildParts()
     connect(m_queue.get(), &QueueCommands::listReplaced, this, &frmDownload::UpdateTotals);
     connect(m_queue.get(), &QueueCommands::listReplaced, m_runs.get(),
             &RunControls::forgetLastSearch);
+    connect(m_modes.get(), &ModeSwitch::modeSwitched, m_runs.get(),
+            &RunControls::updateFailedCommands);
     connect(m_runs.get(), &RunControls::slotRowsOutdated, this, &frmDownload::rebuildSlotRows);
 }
 

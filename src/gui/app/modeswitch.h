@@ -62,6 +62,10 @@ public:
     // The base-URL box lost the focus: moves its text to the top of the history.
     void updateHistory();
 
+Q_SIGNALS:
+    // The mode shown changed (or was shown again).
+    void modeSwitched(Mode mode);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

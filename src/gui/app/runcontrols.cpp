@@ -86,8 +86,8 @@ void RunControls::showFailedPages()
 
 void RunControls::SearchFailedAgain()
 {
-    if (!m_commands.mnuSearchFailedAgain->isEnabled() || m_session.mode() != Mode::Yahoo)
-        return; // the list shows album columns now: group rows do not belong there
+    if (!m_commands.mnuSearchFailedAgain->isEnabled())
+        return;
     RunSession::Search search = *m_lastSearch;
     search.mask = m_session.searchReport().failedMask();
     search.keepRows = true;
@@ -109,9 +109,10 @@ void RunControls::updateFailedCommands()
     const bool idle = !m_session.state().isRunActive();
     const SearchReport &report = m_session.searchReport();
     m_commands.mnuSearchFailedPages->setEnabled(idle && m_lastSearch && report.pagesFailed > 0);
-    m_commands.mnuSearchFailedAgain->setEnabled(idle && m_lastSearch &&
-                                                m_lastSearch->mode == Mode::Yahoo &&
-                                                !report.failedMask().isEmpty());
+    // Not while the list shows album columns: group rows do not belong there.
+    const bool group =
+        m_lastSearch && m_lastSearch->mode == Mode::Yahoo && m_session.mode() == Mode::Yahoo;
+    m_commands.mnuSearchFailedAgain->setEnabled(idle && group && !report.failedMask().isEmpty());
 }
 
 void RunControls::DownloadFiles()

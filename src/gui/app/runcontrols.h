@@ -50,6 +50,8 @@ public:
     // The list no longer holds the last search's rows (New or Open): its failures are gone
     // with them.
     void forgetLastSearch();
+    // Failed Pages and Search Failed Pages Again follow the last search, the run and the mode.
+    void updateFailedCommands();
 
     // The options dialog changed the number of slots: asks for new slot rows now, or once
     // the running run has ended.
@@ -75,7 +77,6 @@ private:
     void wireDownload();
     void startSearch(const RunSession::Search &search);
     void onRunActiveChanged(bool active);
-    void updateFailedCommands();
     void onWorkersIdle();
 
     QWidget &m_window;
