@@ -148,6 +148,7 @@ void frmDownload::buildControls()
     cmdFailedPages = new QToolButton(this);
     cmdFailedPages->setObjectName(QStringLiteral("cmdFailedPages"));
     cmdFailedPages->setDefaultAction(m_commands.mnuSearchFailedPages);
+    cmdFailedPages->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cmdFailedPages->setAutoRaise(true);
     cmdFailedPages->setVisible(false);
     connect(m_commands.mnuSearchFailedPages, &QAction::changed, cmdFailedPages,
