@@ -147,6 +147,7 @@ void frmDownload::buildControls()
     // The failed pages one click from the status line that counts them; shown while there are.
     cmdFailedPages = new QToolButton(this);
     cmdFailedPages->setObjectName(QStringLiteral("cmdFailedPages"));
+    m_commands.mnuSearchFailedPages->setIconText(QStringLiteral("Failed Pages..."));
     cmdFailedPages->setDefaultAction(m_commands.mnuSearchFailedPages);
     cmdFailedPages->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cmdFailedPages->setAutoRaise(true);
