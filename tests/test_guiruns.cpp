@@ -6,10 +6,12 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolButton>
 
 #include "core/download/transfermeter.h"
 #include "core/filelist/columnset.h"
 #include "core/net/hostmapping.h"
+#include "core/search/messagemask.h"
 #include "core/settings/settingkeys.h"
 #include "gui/app/modeswitch.h"
 #include "gui/app/runcontrols.h"
@@ -257,6 +259,69 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, EndBoundMs);
         QTest::keyClick(p.txtMask, Qt::Key_Escape);
         QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Search aborted", EndBoundMs);
+    }
+
+    void failedPagesAreNamed_data()
+    {
+        QTest::addColumn<QString>("mask");       // none: an album page without a picture list
+        QTest::addColumn<QList<int>>("failing"); // messages that fail the first time
+        QTest::addColumn<QString>("status");
+        dataRow("one page", QString("1-2"), QList<int>{2},
+                QString("Finished search, 1 page failed: 2"));
+        dataRow("three pages, a range", QString("1-5"), QList<int>{2, 3, 5},
+                QString("Finished search, 3 pages failed: 2-3,5"));
+        dataRow("wrong album password", QString(), QList<int>{},
+                QString("Finished search: no picture list on the album page (wrong password?)"));
+    }
+    // The status line names the failed messages, the reasons are one command away, and
+    // searching them again keeps the rows found and adds the new ones, once each.
+    void failedPagesAreNamed()
+    {
+        QFETCH(QString, mask);
+        QFETCH(QList<int>, failing);
+        QFETCH(QString, status);
+        const QString run = QString::number(++m_run);
+        auto w = window();
+        const WindowParts p(*w);
+        const CommandTable &c = w->commands();
+        QStringList urls, reasons;
+        TestServer::Response gone = serve("gone");
+        gone.status = 404;
+        for (int n : MessageMask::ParseMessageMask(mask).numbers) {
+            urls.append(QString("http://f1.gui.test/x%1/%2.jpg").arg(run).arg(n));
+            const TestServer::Response page =
+                serve("<b>From:</b> a<br><b>Subject:</b> s<br><a href=\"" + urls.last().toLatin1() +
+                      "\">f</a>");
+            m_server.routeSequence(QString("/group/f%1/message/%2").arg(run).arg(n).toLatin1(),
+                                   failing.contains(n) ? QList{gone, page} : QList{page});
+            if (failing.contains(n))
+                reasons.append(QString("message %1: HTTP status 404").arg(n));
+        }
+        m_server.route("/album/?id=" + run.toLatin1() + "&pwd=pw&agree_accept=Y",
+                       serve("<html>no</html>"));
+        w->modes().selectMode(mask.isEmpty() ? "Zing" : "Yahoo");
+        w->modes().setUrl(mask.isEmpty() ? "http://www.zing.com/album/?id=" + run
+                                         : "http://groups.gui.test/group/f" + run);
+        w->modes().setMask(mask.isEmpty() ? "pw" : mask);
+        for (QAction *command : {c.tbSearch, c.mnuSearchFailedPages, c.mnuSearchFailedAgain}) {
+            command->trigger(); // a disabled one does nothing
+            QTRY_VERIFY_WITH_TIMEOUT(!w->state().isRunActive(), EndBoundMs);
+            if (command == c.tbSearch) {
+                QCOMPARE(p.panelMessage->text(), status);
+                QCOMPARE(p.title(), mask.isEmpty() ? "Trawl Bay" : "Trawl Bay*"); // rows found
+                QCOMPARE(w->findChild<QToolButton *>("cmdFailedPages")->isVisibleTo(w.get()),
+                         !failing.isEmpty());
+            }
+        }
+        m_f->log.failedPagesShown.sort();
+        QCOMPARE(m_f->log.failedPagesShown, reasons);
+        QCOMPARE(p.txtMask->text(),
+                 failing.isEmpty() ? p.txtMask->text() : status.section(": ", 1));
+        QCOMPARE(p.panelMessage->text(), failing.isEmpty() ? status : "Finished search");
+        QStringList listed = column(w->files(), fileUrlColumn(w->session().mode()));
+        listed.sort();
+        QCOMPARE(listed, urls);
+        QVERIFY(!c.mnuSearchFailedPages->isEnabled() && !c.mnuSearchFailedAgain->isEnabled());
     }
 
     void sessionsInOneWindow_data()

@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "gui/app/commandtable.h"
 #include "gui/app/modeswitch.h"
 #include "gui/app/queuecommands.h"
 #include "support/testfiles.h"
@@ -40,6 +41,7 @@ private Q_SLOTS:
         w->commands().mnuFileSaveAs->trigger(); // Save As always asks; Save once a file is open
         WindowParts(*w).txtMask->setText("634,650");
         w->commands().tbSave->trigger();
+        QCOMPARE(WindowParts(*w).title(), "Trawl Bay - cars.tbq"); // saved: no mark
         QCOMPARE(m_f->log.saveAsked, 1);
         QCOMPARE(readFile(path("cars.tbq")),
                  "Server: Yahoo\r\nURL: http://g/group/cars/\r\nMessage Range: 634,650\r\n"
@@ -52,11 +54,10 @@ private Q_SLOTS:
                  "Yahoo http://g/group/cars/ 634,650");
         QCOMPARE(column(w->files(), 1), (QStringList{"Café", "Red"}));
         QCOMPARE(column(w->files(), 6), (QStringList{"", "0001234"}));
-        QCOMPARE(w->windowTitle(), "Trawl Bay - cars.tbq");
+        QCOMPARE(p.title(), "Trawl Bay - cars.tbq");
         w->commands().tbNew->trigger(); // clears all but the mode
         QCOMPARE(p.cmbBaseURL->currentText() + p.txtMask->text() + w->state().QueueFileName, "");
-        QCOMPARE(w->windowTitle() + ' ' + p.cmbServer->currentText(),
-                 "Trawl Bay - New Queue Yahoo");
+        QCOMPARE(p.title() + ' ' + p.cmbServer->currentText(), "Trawl Bay - New Queue Yahoo");
         QCOMPARE(p.panelTotal->text(), "0 files, 0 bytes");
         // A Zing file opened in Yahoo mode switches the columns before its rows are added.
         QVERIFY(writeFile(
@@ -91,10 +92,64 @@ private Q_SLOTS:
         m_f->log.saveAnswer = {path(typed), queueFilter};
         m_f->log.replaceAnswer = replace;
         w->queue().SaveQueue(true);
-        QCOMPARE(w->windowTitle(), written.isEmpty() ? "Trawl Bay" : "Trawl Bay - " + written);
+        QCOMPARE(WindowParts(*w).title(),
+                 written.isEmpty() ? "Trawl Bay" : "Trawl Bay - " + written);
         QVERIFY(written.isEmpty() || QFile::exists(path(written)));
         QCOMPARE(readFile(path("list.tbq")) == "precious", written != "list.tbq");
         QCOMPARE(m_f->log.replaceAsked, typed == "list" && queueFilter ? 1 : 0);
+    }
+
+    void unsavedListIsAskedAbout_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<Prompts::SaveAnswer>("answer");
+        QTest::addColumn<QString>("saveAs"); // "": the list has a file; "-": Save As cancelled
+        QTest::addColumn<QString>("title");  // afterwards; "" when the window closed
+        using A = Prompts::SaveAnswer;
+        const QString has, none, kept = "Trawl Bay - kept.tbq*", q = "Trawl Bay - New Queue";
+        dataRow("New, Save", QString("new"), A::Save, has, q);
+        dataRow("New, Discard", QString("new"), A::Discard, has, q);
+        dataRow("New, Cancel", QString("new"), A::Cancel, has, kept);
+        dataRow("Open, Save", QString("open"), A::Save, has, QString("Trawl Bay - z.tbq"));
+        dataRow("Open, Discard", QString("open"), A::Discard, has, QString("Trawl Bay - z.tbq"));
+        dataRow("Open, Cancel", QString("open"), A::Cancel, has, kept);
+        dataRow("Close, Save", QString("close"), A::Save, has, none);
+        dataRow("Close, Discard", QString("close"), A::Discard, has, none);
+        dataRow("Close, Cancel", QString("close"), A::Cancel, has, kept);
+        dataRow("Exit, Save As names it", QString("exit"), A::Save, QString("named.tbq"), none);
+        dataRow("Exit, Save As cancelled", QString("exit"), A::Save, QString("-"),
+                QString("Trawl Bay*"));
+    }
+    // Rows a search added are asked about before New, Open or closing throws them away;
+    // a tick is no change.
+    void unsavedListIsAskedAbout()
+    {
+        QFETCH(QString, command);
+        QFETCH(Prompts::SaveAnswer, answer);
+        QFETCH(QString, saveAs);
+        QFETCH(QString, title);
+        QVERIFY(writeFile(path("kept.tbq"),
+                          "Server: Zing\r\nURL: u\r\nPassword: p\r\na.jpg\t1\tu1\r\n"));
+        QVERIFY(writeFile(path("z.tbq"), "Server: Zing\r\nURL: u\r\nPassword: p\r\n"));
+        auto w = window(saveAs.isEmpty() ? path("kept.tbq") : QString());
+        const WindowParts p(*w);
+        w->showAsLoaded();
+        if (saveAs.isEmpty())
+            w->files().setChecked(0, true);
+        QCOMPARE(p.title(), saveAs.isEmpty() ? "Trawl Bay - kept.tbq" : "Trawl Bay");
+        w->files().addRows({{"b.jpg", "2", "u2", ""}}); // as a search adds them
+        m_f->log.saveChangesAnswer = answer;
+        m_f->log.openAnswer = path("z.tbq");
+        m_f->log.saveAnswer = {saveAs == "-" ? QString() : path(saveAs), true};
+        const CommandTable &c = w->commands();
+        if (command == "close")
+            w->close();
+        else
+            (command == "new" ? c.tbNew : command == "open" ? c.tbOpen : c.mnuFileExit)->trigger();
+        QCOMPARE(m_f->log.saveChangesAsked, 1);
+        QCOMPARE(w->isVisible() ? p.title() : QString(), title);
+        QCOMPARE(readFile(path(saveAs.isEmpty() ? "kept.tbq" : saveAs)).contains("b.jpg"),
+                 answer == Prompts::SaveAnswer::Save && saveAs != "-");
     }
 
     void errorsKeepTheRowsReadAndTheOldCaption()
@@ -113,7 +168,7 @@ private Q_SLOTS:
         QVERIFY(m_f->log.errors.at(1).endsWith("line 5: a Yahoo row needs 6 fields, found 2"));
         QVERIFY(m_f->log.errors.at(2).contains("x.tbq"));
         QCOMPARE(WindowParts(*w).panelTotal->text(), "1 files, 5 bytes");
-        QCOMPARE(w->windowTitle(), "Trawl Bay - good.tbq");
+        QCOMPARE(WindowParts(*w).title(), "Trawl Bay - good.tbq*"); // rows in no file
     }
 };
 

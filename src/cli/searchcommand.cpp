@@ -113,7 +113,8 @@ int run(const QStringList &arguments)
         return 1;
     }
     const SearchReport &report = session.searchReport();
-    if (report.noPictureList)
+    // Without --quiet the run's summary line has said so already.
+    if (report.noPictureList && common.quiet(parser))
         std::fprintf(stderr,
                      "trawlbay-cli search: no picture list on the album page (wrong password?)\n");
     if (!common.quiet(parser)) {

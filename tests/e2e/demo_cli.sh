@@ -28,6 +28,8 @@ for n in 9 23 31; do
     grep -qF "page failed: ${group}message/$n: HTTP status 404" "$work/search.err" ||
         fail "message $n is not reported as a failed page" "$work/search.err"
 done
+grep -qxF "Finished search, 3 pages failed: 9,23,31" "$work/search.err" ||
+    fail "the summary does not name the failed messages" "$work/search.err"
 
 # Every attachment is a row whose size the link check found.
 manifest_files=$(grep -c ' http://files.demo.test/' "$work/manifest")

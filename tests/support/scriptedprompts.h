@@ -22,6 +22,9 @@ struct PromptLog
     QStringList exclamations;
     QStringList folderStarts; // where each folder picker opened
     QString folderAnswer;
+    int saveChangesAsked = 0;
+    Prompts::SaveAnswer saveChangesAnswer = Prompts::SaveAnswer::Discard;
+    QStringList failedPagesShown; // the lines of the last Failed Pages dialog
 };
 
 class ScriptedPrompts final : public Prompts
@@ -55,6 +58,15 @@ public:
     {
         m_log.folderStarts.append(start);
         return m_log.folderAnswer;
+    }
+    SaveAnswer askSaveChanges(QWidget *) override
+    {
+        ++m_log.saveChangesAsked;
+        return m_log.saveChangesAnswer;
+    }
+    void showFailedPages(QWidget *, const QStringList &lines) override
+    {
+        m_log.failedPagesShown = lines;
     }
     void showError(QWidget *, const QString &text) override { m_log.errors.append(text); }
     void showCritical(QWidget *, const QString &text) override { m_log.criticals.append(text); }

@@ -46,6 +46,12 @@ public:
     QLabel *panelSelected = find<QLabel>("Selected");
     QLabel *panelTotal = find<QLabel>("Total");
 
+    // The caption as the title bar shows it: "*" for an unsaved list.
+    QString title() const
+    {
+        return m_w.windowTitle().replace("[*]", m_w.isWindowModified() ? "*" : "");
+    }
+
     // Selects rows first to last in the list as a click would, the last one current.
     void select(int first, int last, bool add = false) const
     {

@@ -56,6 +56,7 @@ std::optional<RunSession::Refusal> RunSession::startSearch(const Search &search)
         params.threads = search.threads;
         params.filters = search.filters;
         params.timeouts = search.timeouts;
+        params.keepRows = search.keepRows;
         if (!m_groupSearch.start(params))
             return Refusal::BadMask;
         return std::nullopt;

@@ -43,6 +43,7 @@ public:
         int threads = 4;
         GroupParser::Filters filters;
         SearchTimeouts timeouts;
+        bool keepRows = false; // group: the rows found before stay, the new ones join them
     };
 
     explicit RunSession(QObject *parent = nullptr);

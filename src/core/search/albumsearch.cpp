@@ -49,7 +49,7 @@ void AlbumSearch::start(const Params &params)
     fetcher->setCheckTimeout(params.timeouts.checkMs);
     connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
             [this](const QString &url, const QString &reason) {
-                ++m_report.pagesFailed;
+                m_report.addFailure({std::nullopt, url, reason});
                 Q_EMIT pageFailed(url, reason);
             });
     connect(fetcher, &cHTTPLinkFinder::pictureListMissing, this,
@@ -94,7 +94,6 @@ void AlbumSearch::end(bool aborted)
         return;
     m_running = false;
     aborted = aborted || m_state.AbortRequested;
-    // A page without a picture list ends silently here; the command line warns of it.
     m_state.setStatusMessage(aborted ? QStringLiteral("Search aborted") : m_report.finishedText());
     m_state.setRunActive(false);
     Q_EMIT finished(aborted);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/filelist/columnset.h"
 #include "core/filelist/filelistmodel.h"
 #include "core/net/httpclient.h"
 #include "core/run/appstate.h"
@@ -43,16 +44,22 @@ bool GroupSearch::start(const Params &params)
     if (m_crew)
         m_crew->retire(); // the last run's, idle since it ended
     m_crew = new SlotDispatcher(this);
+    // A page that failed part-way may have given rows already; found again, they are the
+    // same rows, not new ones.
+    m_known.clear();
+    if (params.keepRows)
+        for (int row = 0; row < m_files.rowCount(); ++row)
+            m_known.insert(rowKey(m_files.cells(row)), m_files.idAt(row));
     const auto addRows = [this](const QList<QStringList> &rows) {
-        return m_files.addRows(rows);
+        return m_known.isEmpty() ? m_files.addRows(rows) : addNewRows(rows);
     };
     for (int slot = 0; slot < std::max(1, params.threads); ++slot) {
         auto *fetcher = new cHTTPLinkFinder(slot, addRows);
         fetcher->client().setInactivityTimeout(params.timeouts.pageMs);
         fetcher->setCheckTimeout(params.timeouts.checkMs);
         connect(fetcher, &cHTTPLinkFinder::pageFailed, this,
-                [this](const QString &url, const QString &reason) {
-                    ++m_report.pagesFailed;
+                [this, fetcher](const QString &url, const QString &reason) {
+                    m_report.addFailure({fetcher->messageNumber(), url, reason});
                     Q_EMIT pageFailed(url, reason);
                 });
         connect(fetcher, &cHTTPLinkFinder::checkEnded, this,
@@ -67,7 +74,8 @@ bool GroupSearch::start(const Params &params)
         m_crew->add(fetcher);
     }
     connect(m_crew, &SlotDispatcher::finished, this, &GroupSearch::end);
-    m_files.clear();
+    if (!params.keepRows)
+        m_files.clear();
     m_board.clear();
     m_state.setRunDetail(QString());
     m_running = true;
@@ -77,6 +85,29 @@ bool GroupSearch::start(const Params &params)
                        startPage(slot);
                    }});
     return true;
+}
+
+QString GroupSearch::rowKey(const QStringList &cells)
+{
+    return cells.value(0) + QLatin1Char('\t') + cells.value(fileUrlColumn(Mode::Yahoo));
+}
+
+QList<FileListModel::RowId> GroupSearch::addNewRows(const QList<QStringList> &rows)
+{
+    QList<QStringList> fresh;
+    for (const QStringList &cells : rows)
+        if (!m_known.contains(rowKey(cells)))
+            fresh.append(cells);
+    const QList<FileListModel::RowId> added = m_files.addRows(fresh);
+    QList<FileListModel::RowId> ids;
+    qsizetype next = 0;
+    for (const QStringList &cells : rows) {
+        const QString key = rowKey(cells);
+        if (!m_known.contains(key))
+            m_known.insert(key, added.value(next++));
+        ids.append(m_known.value(key));
+    }
+    return ids;
 }
 
 bool GroupSearch::hasPage()

@@ -47,6 +47,8 @@ public:
     void abort() override { Abort(); }
 
     HttpClient &client() { return *m_client; }
+    // The group message of the page fetched now or last.
+    qint32 messageNumber() const { return m_request.messageNumber; }
 
     // How many size checks of one page run at once; the others wait their turn as plain
     // records, without a socket or an object of their own.

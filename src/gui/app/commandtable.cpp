@@ -50,6 +50,16 @@ CommandTable CommandTable::build(QMainWindow &window)
     t.mnuFile->addSeparator();
     t.mnuFileExit = menuEntry(t.mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
 
+    t.mnuSearch = window.menuBar()->addMenu(QStringLiteral("&Search"));
+    t.mnuSearch->setObjectName(QStringLiteral("mnuSearch"));
+    t.mnuSearchFailedPages =
+        menuEntry(t.mnuSearch, "mnuSearchFailedPages", QStringLiteral("&Failed Pages..."));
+    t.mnuSearchFailedAgain = menuEntry(t.mnuSearch, "mnuSearchFailedAgain",
+                                       QStringLiteral("Search Failed Pages &Again"));
+    // Nothing has failed before the first search.
+    t.mnuSearchFailedPages->setEnabled(false);
+    t.mnuSearchFailedAgain->setEnabled(false);
+
     t.mnuHelp = window.menuBar()->addMenu(QStringLiteral("&Help"));
     t.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     t.mnuHelpHelp =

@@ -26,6 +26,11 @@ struct CommandTable
     QAction *mnuFileOptions = nullptr;
     QAction *mnuFileExit = nullptr;
 
+    // What the last group search could not fetch.
+    QMenu *mnuSearch = nullptr;
+    QAction *mnuSearchFailedPages = nullptr;
+    QAction *mnuSearchFailedAgain = nullptr;
+
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelpHelp = nullptr;
     QAction *mnuHelpSupport = nullptr;

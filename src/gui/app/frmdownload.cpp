@@ -36,7 +36,7 @@ frmDownload::frmDownload(const SettingsStore &store, const ProgramValues &values
       m_layout(Layout::startingLayout(1))
 {
     setObjectName(QStringLiteral("frmDownload"));
-    setWindowTitle(AppInfo::Title);
+    setWindowTitle(AppInfo::Title + QStringLiteral("[*]")); // "*" marks an unsaved list
     setWindowIcon(Icons::appIcon());
     const qreal dpi = Twips::dpiOf(this);
     setMinimumSize(Twips::toPixels(Layout::MinWidth, dpi), Twips::toPixels(Layout::MinHeight, dpi));
@@ -148,6 +148,17 @@ void frmDownload::buildControls()
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addWidget(panelMessage, 1);
+    // The failed pages one click from the status line that counts them; shown while there are.
+    cmdFailedPages = new QToolButton(this);
+    cmdFailedPages->setObjectName(QStringLiteral("cmdFailedPages"));
+    m_commands.mnuSearchFailedPages->setIconText(QStringLiteral("Failed Pages..."));
+    cmdFailedPages->setDefaultAction(m_commands.mnuSearchFailedPages);
+    cmdFailedPages->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    cmdFailedPages->setAutoRaise(true);
+    cmdFailedPages->setVisible(false);
+    connect(m_commands.mnuSearchFailedPages, &QAction::changed, cmdFailedPages,
+            [this] { cmdFailedPages->setVisible(m_commands.mnuSearchFailedPages->isEnabled()); });
+    statusBar()->addWidget(cmdFailedPages);
     statusBar()->addPermanentWidget(panelChecked);
     statusBar()->addPermanentWidget(panelSelected);
     statusBar()->addPermanentWidget(panelTotal);
@@ -165,6 +176,10 @@ void frmDownload::buildParts()
         *this, RunControls::Controls{*ProgressBar1, *panelMessage, *lvFiles, *txtDownloadTo},
         m_commands, m_session, *m_modes, m_values, *m_prompts);
     connect(m_queue.get(), &QueueCommands::listReplaced, this, &frmDownload::UpdateTotals);
+    connect(m_queue.get(), &QueueCommands::listReplaced, m_runs.get(),
+            &RunControls::forgetLastSearch);
+    connect(m_modes.get(), &ModeSwitch::modeSwitched, m_runs.get(),
+            &RunControls::updateFailedCommands);
     connect(m_runs.get(), &RunControls::slotRowsOutdated, this, &frmDownload::rebuildSlotRows);
 }
 
@@ -183,6 +198,8 @@ void frmDownload::connectCommands()
     connect(c.tbSearch, &QAction::triggered, runs, &RunControls::Search);
     connect(c.tbDownload, &QAction::triggered, runs, &RunControls::DownloadFiles);
     connect(c.tbAbort, &QAction::triggered, runs, &RunControls::AbortAll);
+    connect(c.mnuSearchFailedPages, &QAction::triggered, runs, &RunControls::showFailedPages);
+    connect(c.mnuSearchFailedAgain, &QAction::triggered, runs, &RunControls::SearchFailedAgain);
     connect(c.mnuFileAdvanced, &QAction::triggered, this, &frmDownload::showAdvancedCriteria);
     connect(c.mnuFileOptions, &QAction::triggered, this, &frmDownload::showOptions);
     connect(c.mnuFileExit, &QAction::triggered, this, &QWidget::close);
@@ -265,6 +282,13 @@ void frmDownload::openHelp(const QString &anchor)
 void frmDownload::closeEvent(QCloseEvent *event)
 {
     if (!m_runs->mayClose()) {
+        event->ignore();
+        return;
+    }
+    // Asked once the run has ended (an abort asked above closes again when it has): the list
+    // is whole by then.
+    if (!m_queue->maySaveChanges()) {
+        m_runs->closeCancelled();
         event->ignore();
         return;
     }

@@ -118,6 +118,7 @@ private:
     SlotRows *threadsPage = nullptr;
     BrowserPage *browserPage = nullptr;
     QLabel *panelMessage = nullptr;
+    QToolButton *cmdFailedPages = nullptr;
     QLabel *panelChecked = nullptr;
     QLabel *panelSelected = nullptr;
     QLabel *panelTotal = nullptr;

@@ -117,6 +117,7 @@ void ModeSwitch::onModeSwitch()
     LoadMRU(mode);
     LoadColumnWidths(mode);
     m_shown = mode;
+    Q_EMIT modeSwitched(mode);
 }
 
 void ModeSwitch::showHeldTips()

@@ -69,6 +69,10 @@ public:
     // the window shown by then.
     void showHeldTips();
 
+Q_SIGNALS:
+    // The mode shown changed (or was shown again).
+    void modeSwitched(Mode mode);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -52,7 +52,48 @@ private:
 QueueCommands::QueueCommands(QWidget &window, RunSession &session, ModeSwitch &modes,
                              const ProgramValues &values, Prompts &prompts)
     : m_window(window), m_session(session), m_modes(modes), m_values(values), m_prompts(prompts)
-{}
+{
+    watchRows();
+}
+
+void QueueCommands::watchRows()
+{
+    FileListModel &files = m_session.files();
+    const auto changed = [this] {
+        if (!m_replacing)
+            setModified(true);
+    };
+    connect(&files, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&files, &QAbstractItemModel::rowsRemoved, this, changed);
+    // A reset is a change only when it changed the rows: a new column set keeps them.
+    connect(&files, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_rowsBeforeReset = m_session.files().rowCount(); });
+    connect(&files, &QAbstractItemModel::modelReset, this, [this, changed] {
+        if (m_session.files().rowCount() != m_rowsBeforeReset)
+            changed();
+    });
+}
+
+void QueueCommands::setModified(bool modified)
+{
+    m_modified = modified;
+    m_window.setWindowModified(modified);
+}
+
+bool QueueCommands::maySaveChanges()
+{
+    if (!m_modified)
+        return true;
+    switch (m_prompts.askSaveChanges(&m_window)) {
+    case Prompts::SaveAnswer::Save:
+        return SaveQueue(false);
+    case Prompts::SaveAnswer::Discard:
+        return true;
+    case Prompts::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
 
 QString QueueCommands::queueDialogFolder() const
 {
@@ -64,7 +105,7 @@ QString QueueCommands::queueDialogFolder() const
 
 void QueueCommands::setQueueCaption(const QString &ending)
 {
-    m_window.setWindowTitle(AppInfo::Title + ending);
+    m_window.setWindowTitle(AppInfo::Title + ending + QStringLiteral("[*]"));
 }
 
 void QueueCommands::setQueueFileName(const QString &path)
@@ -76,7 +117,12 @@ void QueueCommands::setQueueFileName(const QString &path)
 
 void QueueCommands::NewQueue()
 {
+    if (!maySaveChanges())
+        return;
+    m_replacing = true;
     m_session.files().clear();
+    m_replacing = false;
+    setModified(false);
     m_modes.setUrl(QString());
     m_modes.setMask(QString());
     m_session.state().QueueFileName.clear();
@@ -86,16 +132,24 @@ void QueueCommands::NewQueue()
 
 void QueueCommands::OpenQueue(const QString &file)
 {
+    if (!maySaveChanges())
+        return;
     QString path = file;
     if (path.isEmpty()) {
         path = m_prompts.askOpenQueueFile(&m_window, queueDialogFolder());
         if (path.isEmpty())
             return;
     }
+    const int rowsBefore = m_session.files().rowCount();
+    m_replacing = true;
     m_session.files().clear();
     WindowSink sink(m_modes, m_session.files());
     const QueueFile::Error error = QueueFile::read(path, sink);
     sink.flush();
+    m_replacing = false;
+    // A file that broke off leaves rows that are in no file (or none where some were).
+    setModified(error.isError() &&
+                (m_modified || rowsBefore > 0 || m_session.files().rowCount() > 0));
     // The totals follow the rows that were read, also when the file broke off.
     Q_EMIT listReplaced();
     if (error.isError()) {
@@ -105,20 +159,20 @@ void QueueCommands::OpenQueue(const QString &file)
     setQueueFileName(path);
 }
 
-void QueueCommands::SaveQueue(bool SaveAs)
+bool QueueCommands::SaveQueue(bool SaveAs)
 {
     QString path = m_session.state().QueueFileName;
     if (SaveAs || path.isEmpty()) {
         const Prompts::SaveChoice choice =
             m_prompts.askSaveQueueFile(&m_window, queueDialogFolder());
         if (choice.path.isEmpty())
-            return;
+            return false;
         path = choice.path;
         if (choice.queueFilter && !path.endsWith(QLatin1String(".tbq"), Qt::CaseSensitive)) {
             path += QStringLiteral(".tbq");
             // The dialog asked about the name as typed, not about this one.
             if (QFileInfo::exists(path) && !m_prompts.askReplaceFile(&m_window, path))
-                return;
+                return false;
         }
     }
 
@@ -133,7 +187,9 @@ void QueueCommands::SaveQueue(bool SaveAs)
     const QueueFile::Error error = QueueFile::write(path, content);
     if (error.isError()) {
         m_prompts.showError(&m_window, error.message());
-        return;
+        return false;
     }
     setQueueFileName(path);
+    setModified(false);
+    return true;
 }

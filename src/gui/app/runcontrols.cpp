@@ -17,7 +17,7 @@
 #include "gui/ui/prompts.h"
 
 RunControls::RunControls(QWidget &window, const Controls &controls, const CommandTable &commands,
-                         RunSession &session, const ModeSwitch &modes, const ProgramValues &values,
+                         RunSession &session, ModeSwitch &modes, const ProgramValues &values,
                          Prompts &prompts)
     : m_window(window), m_c(controls), m_commands(commands), m_session(session), m_modes(modes),
       m_values(values), m_prompts(prompts)
@@ -68,8 +68,53 @@ void RunControls::Search()
     search.threads = m_values.gNumberOfThreads;
     search.filters = {m_values.gFilterSubject, m_values.gFilterAuthor, m_values.gFilterFilename};
     search.timeouts = m_searchTimeouts;
-    if (m_session.startSearch(search) == RunSession::Refusal::BadMask)
+    startSearch(search);
+}
+
+void RunControls::startSearch(const RunSession::Search &search)
+{
+    const std::optional<RunSession::Refusal> refusal = m_session.startSearch(search);
+    if (!refusal)
+        m_lastSearch = search;
+    else if (refusal == RunSession::Refusal::BadMask)
         m_prompts.showCritical(&m_window, RunSession::refusalText(RunSession::Refusal::BadMask));
+}
+
+void RunControls::showFailedPages()
+{
+    if (m_lastSearch && !m_session.state().isRunActive())
+        m_prompts.showFailedPages(&m_window, m_session.searchReport().failureLines());
+}
+
+void RunControls::SearchFailedAgain()
+{
+    if (!m_commands.mnuSearchFailedAgain->isEnabled())
+        return;
+    RunSession::Search search = *m_lastSearch;
+    search.mask = m_session.searchReport().failedMask();
+    search.keepRows = true;
+    // The slots as they are now: the options may have changed their number since.
+    search.threads = m_values.gNumberOfThreads;
+    search.timeouts = m_searchTimeouts;
+    m_modes.setMask(search.mask);
+    startSearch(search);
+}
+
+void RunControls::forgetLastSearch()
+{
+    m_lastSearch.reset();
+    updateFailedCommands();
+}
+
+void RunControls::updateFailedCommands()
+{
+    const bool idle = !m_session.state().isRunActive();
+    const SearchReport &report = m_session.searchReport();
+    m_commands.mnuSearchFailedPages->setEnabled(idle && m_lastSearch && report.pagesFailed > 0);
+    // Not while the list shows album columns: group rows do not belong there.
+    const bool group =
+        m_lastSearch && m_lastSearch->mode == Mode::Yahoo && m_session.mode() == Mode::Yahoo;
+    m_commands.mnuSearchFailedAgain->setEnabled(idle && group && !report.failedMask().isEmpty());
 }
 
 void RunControls::DownloadFiles()
@@ -121,6 +166,7 @@ void RunControls::onRunActiveChanged(bool active)
     const CommandTable &c = m_commands;
     for (QAction *a : {c.tbNew, c.mnuFileNew, c.tbOpen, c.mnuFileOpen, c.tbSearch, c.tbDownload})
         a->setEnabled(!active);
+    updateFailedCommands();
     if (!active && m_threadsChangePending)
         threadsChanged();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <optional>
 
+#include "core/app/runsession.h"
 #include "core/search/searchrun.h"
 
 class FileListView;
@@ -11,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QWidget;
-class RunSession;
 struct CommandTable;
 struct ProgramValues;
 
@@ -34,13 +35,23 @@ public:
     };
 
     RunControls(QWidget &window, const Controls &controls, const CommandTable &commands,
-                RunSession &session, const ModeSwitch &modes, const ProgramValues &values,
+                RunSession &session, ModeSwitch &modes, const ProgramValues &values,
                 Prompts &prompts);
 
     // The search of the mode shown.
     void Search();
     void DownloadFiles();
     void AbortAll();
+    // Each failed page of the last search with its reason.
+    void showFailedPages();
+    // Puts the failed messages of the last group search into the message range and searches
+    // them again; the rows found stay.
+    void SearchFailedAgain();
+    // The list no longer holds the last search's rows (New or Open): its failures are gone
+    // with them.
+    void forgetLastSearch();
+    // Failed Pages and Search Failed Pages Again follow the last search, the run and the mode.
+    void updateFailedCommands();
 
     // The options dialog changed the number of slots: asks for new slot rows now, or once
     // the running run has ended.
@@ -52,6 +63,8 @@ public:
     // Whether the window may close now. While workers are busy it asks; on Yes it aborts
     // and closes the window itself once the last worker is idle.
     bool mayClose();
+    // The close that mayClose allowed did not happen: the next one asks again.
+    void closeCancelled() { m_closeAllowed = false; }
 
     // Timeouts of the searches' transfers; tests shorten them.
     void setSearchTimeouts(const SearchTimeouts &timeouts) { m_searchTimeouts = timeouts; }
@@ -62,6 +75,7 @@ Q_SIGNALS:
 
 private:
     void wireDownload();
+    void startSearch(const RunSession::Search &search);
     void onRunActiveChanged(bool active);
     void onWorkersIdle();
 
@@ -69,10 +83,11 @@ private:
     Controls m_c;
     const CommandTable &m_commands;
     RunSession &m_session;
-    const ModeSwitch &m_modes;
+    ModeSwitch &m_modes;
     const ProgramValues &m_values;
     Prompts &m_prompts;
     SearchTimeouts m_searchTimeouts;
+    std::optional<RunSession::Search> m_lastSearch; // the last search that started
     bool m_threadsChangePending = false;
     bool m_closeWhenIdle = false;
     bool m_closeAllowed = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class SettingsStore;
@@ -30,6 +31,16 @@ public:
     virtual SaveChoice askSaveQueueFile(QWidget *parent, const QString &folder);
     // "Replace path?" for a name that changed after the dialog closed; true for Yes.
     virtual bool askReplaceFile(QWidget *parent, const QString &path);
+    enum class SaveAnswer
+    {
+        Save,
+        Discard,
+        Cancel,
+    };
+    // "Save changes to the queue?" with Save, Discard and Cancel.
+    virtual SaveAnswer askSaveChanges(QWidget *parent);
+    // The failed pages of the last search, one a line, read-only, with a Copy button.
+    virtual void showFailedPages(QWidget *parent, const QStringList &lines);
     // The folder picker, opened in start; "" when cancelled.
     virtual QString askFolder(QWidget *parent, const QString &start);
     // A message box with OK, titled with the program's name.
