@@ -164,7 +164,7 @@ private Q_SLOTS:
         w->commands().tbDownload->trigger();
         // One run at a time: only Abort stays available.
         QVERIFY(startable(*w) == 0 && w->commands().tbAbort->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "2 files downloaded, 1 failed",
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(), "2 files downloaded, 1 failed",
                                   EndBoundMs);
         QCOMPARE(startable(*w), 6);
         QCOMPARE(downloaded(), (QStringList{"a (2).bin=a", "a.bin=old", "b_c.bin=b"}));
@@ -190,9 +190,9 @@ private Q_SLOTS:
         p.cmbBaseURL->setEditText("http://www.zing.com/album/?id=2");
         p.txtMask->setText("pw");
         w->commands().tbSearch->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Finished search", EndBoundMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(), "Finished search", EndBoundMs);
         QTRY_COMPARE(column(w->files(), 0), (QStringList{"Big", "Mid", "Small"}));
-        QTRY_COMPARE(p.panelTotal->text(), "3 files, 40,920 bytes");
+        QTRY_COMPARE(p.panelTotal->fullText(), "3 files, 40,920 bytes");
     }
 
     void enterStartsAndEscapeStops()
@@ -214,7 +214,7 @@ private Q_SLOTS:
         QVERIFY(w->state().isRunActive());
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, EndBoundMs);
         QTest::keyClick(p.txtMask, Qt::Key_Escape);
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Search aborted", EndBoundMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(), "Search aborted", EndBoundMs);
     }
 
     void sessionsInOneWindow_data()
@@ -244,7 +244,7 @@ private Q_SLOTS:
         QStringList stale, urls; // and the rows the list must hold
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const QString step = steps.at(i), at = QString::number(i) + ' ' + step + ": ",
-                          before = p.panelMessage->text();
+                          before = p.panelMessage->fullText();
             const bool search = step == "yahoo" || step == "zing",
                        cut = steps.value(i + 1) == "abort";
             QByteArray page;
@@ -283,7 +283,7 @@ private Q_SLOTS:
             if (search || !files.isEmpty() || step == "abort") {
                 (search ? c.tbSearch : files.isEmpty() ? c.tbAbort : c.tbDownload)->trigger();
                 // A run that starts clears the last one's status.
-                if (step != "abort" && !before.isEmpty() && p.panelMessage->text() == before)
+                if (step != "abort" && !before.isEmpty() && p.panelMessage->fullText() == before)
                     stale.append(at + "status " + before);
                 if (cut) { // cut once the page was asked for, or the first bytes are in
                     QTRY_VERIFY_WITH_TIMEOUT(search ? m_server.requestCount(page) == 1
@@ -294,7 +294,7 @@ private Q_SLOTS:
                 QTRY_VERIFY_WITH_TIMEOUT(!w->state().isRunActive(), EndBoundMs);
             }
             if (search) {
-                QCOMPARE(p.panelMessage->text(), "Finished search");
+                QCOMPARE(p.panelMessage->fullText(), "Finished search");
                 // ... and its slot texts and the bar's summary.
                 if (const QStringList left = slotsBeyond(*w, {"Idle"}); !left.isEmpty())
                     stale.append(at + "slots " + left.join(", "));
@@ -302,7 +302,7 @@ private Q_SLOTS:
                     stale.append(at + "bar " + summary);
             }
             if (step == "abort") {
-                QCOMPARE(p.panelMessage->text(),
+                QCOMPARE(p.panelMessage->fullText(),
                          steps.at(i - 1) == "download" ? "Download aborted" : "Search aborted");
                 QCOMPARE(slotsBeyond(*w, {"Idle", "Aborted"}), QStringList());
                 // Nothing written; the cut row still ticked for the next run.
@@ -314,7 +314,8 @@ private Q_SLOTS:
             QCOMPARE(listed, urls);
             if (files.isEmpty())
                 continue;
-            QCOMPARE(p.panelMessage->text(), QString::number(files.size()) + " files downloaded");
+            QCOMPARE(p.panelMessage->fullText(),
+                     QString::number(files.size()) + " files downloaded");
             onDisk.insert(files);
             QMap<QString, QByteArray> found; // byte-exact, and no part file left
             for (const QString &name : entries(m_downloads->path()))
