@@ -84,14 +84,14 @@ void frmDownload::fitStatusPanels()
 {
     // The totals take the room their texts need, none narrower than 1000 twips, and the
     // message the rest, cut as it must be. Only where that would leave the message less than
-    // 1500 twips do the totals share what is left: a short text keeps its room, the longer
+    // 750 twips do the totals share what is left: a short text keeps its room, the longer
     // ones split the rest evenly and are cut.
     const qreal dpi = Twips::dpiOf(this);
     QStatusBar *bar = statusBar();
     // QStatusBar keeps 6 px between its panels and a few at its ends.
     const int grip =
         bar->isSizeGripEnabled() ? bar->style()->pixelMetric(QStyle::PM_SizeGripSize) : 0;
-    int left = bar->contentsRect().width() - grip - 6 * 5 - Twips::toPixels(1500, dpi);
+    int left = bar->contentsRect().width() - grip - 6 * 5 - Twips::toPixels(750, dpi);
     QList<std::pair<int, ElidedLabel *>> needs;
     for (ElidedLabel *panel : {panelChecked, panelSelected, panelTotal}) {
         const QMargins m = panel->contentsMargins();
