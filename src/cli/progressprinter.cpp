@@ -94,9 +94,10 @@ void ProgressPrinter::redraw()
     for (int i = 0; i < m_board.count(); ++i) {
         const SlotBoard::Slot &slot = m_board.at(i);
         // One percentage: the detail carries its own, in step with its bytes; the bar's
-        // value runs ahead of it between two detail updates.
-        const QString measure =
-            slot.detail.isEmpty() ? QStringLiteral("%1%").arg(slot.progress, 3) : slot.detail;
+        // value runs ahead of it between two detail updates. An idle slot shows none.
+        const QString measure = !slot.detail.isEmpty() ? slot.detail
+                                : slot.progress > 0    ? QStringLiteral("%1%").arg(slot.progress, 3)
+                                                       : QString();
         line(QStringLiteral("%1 %2 %3 %4")
                  .arg(slot.number, 2)
                  .arg(shown(slot.status), -20)
