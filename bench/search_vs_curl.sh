@@ -66,7 +66,7 @@ with open(expected, "w") as exp, open(page_urls, "w") as pages, open(head_urls, 
         attdir = os.path.join(root, "att", str(n))
         os.makedirs(attdir, exist_ok=True)
         for k, name in enumerate(("a.jpg", "b.jpg")):
-            size = 1024 + (n * 7919 + k * 104729) % (19 * 1024 + 1)   # 1 KB .. 20 KB
+            size = 1024 + (n * 7919 + k * 104729) % (19 * 1024 + 1)   # 1 KiB .. 20 KiB
             with open(os.path.join(attdir, name), "wb") as f:
                 f.write(b"\0" * size)
             url = "http://f1.grp.example.test/att/%d/%s" % (n, name)

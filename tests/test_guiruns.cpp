@@ -166,7 +166,7 @@ private Q_SLOTS:
         w->commands().tbDownload->trigger();
         // One run at a time: only Abort stays available.
         QVERIFY(startable(*w) == 0 && w->commands().tbAbort->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(),
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(),
                                   "2 files downloaded, 1 failed, 1 under a new name", EndBoundMs);
         QCOMPARE(startable(*w), 6);
         QCOMPARE(downloaded(), (QStringList{"a (2).bin=a", "a.bin=old", "b_c.bin=b"}));
@@ -234,9 +234,9 @@ private Q_SLOTS:
         p.cmbBaseURL->setEditText("http://www.zing.com/album/?id=2");
         p.txtMask->setText("pw");
         w->commands().tbSearch->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Finished search", EndBoundMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(), "Finished search", EndBoundMs);
         QTRY_COMPARE(column(w->files(), 0), (QStringList{"Big", "Mid", "Small"}));
-        QTRY_COMPARE(p.panelTotal->text(), "3 files, 40,920 bytes");
+        QTRY_COMPARE(p.panelTotal->fullText(), "3 files, 40,920 bytes");
     }
 
     void enterStartsAndEscapeStops()
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QVERIFY(w->state().isRunActive());
         QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount("/group/keys/message/1"), 1, EndBoundMs);
         QTest::keyClick(p.txtMask, Qt::Key_Escape);
-        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->text(), "Search aborted", EndBoundMs);
+        QTRY_COMPARE_WITH_TIMEOUT(p.panelMessage->fullText(), "Search aborted", EndBoundMs);
     }
 
     void failedPagesAreNamed_data()
@@ -307,7 +307,7 @@ private Q_SLOTS:
             command->trigger(); // a disabled one does nothing
             QTRY_VERIFY_WITH_TIMEOUT(!w->state().isRunActive(), EndBoundMs);
             if (command == c.tbSearch) {
-                QCOMPARE(p.panelMessage->text(), status);
+                QCOMPARE(p.panelMessage->fullText(), status);
                 QCOMPARE(p.title(), mask.isEmpty() ? "Trawl Bay" : "Trawl Bay*"); // rows found
                 QCOMPARE(w->findChild<QToolButton *>("cmdFailedPages")->isVisibleTo(w.get()),
                          !failing.isEmpty());
@@ -317,7 +317,7 @@ private Q_SLOTS:
         QCOMPARE(m_f->log.failedPagesShown, reasons);
         QCOMPARE(p.txtMask->text(),
                  failing.isEmpty() ? p.txtMask->text() : status.section(": ", 1));
-        QCOMPARE(p.panelMessage->text(), failing.isEmpty() ? status : "Finished search");
+        QCOMPARE(p.panelMessage->fullText(), failing.isEmpty() ? status : "Finished search");
         QStringList listed = column(w->files(), fileUrlColumn(w->session().mode()));
         listed.sort();
         QCOMPARE(listed, urls);
@@ -351,7 +351,7 @@ private Q_SLOTS:
         QStringList stale, urls; // and the rows the list must hold
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const QString step = steps.at(i), at = QString::number(i) + ' ' + step + ": ",
-                          before = p.panelMessage->text();
+                          before = p.panelMessage->fullText();
             const bool search = step == "yahoo" || step == "zing",
                        cut = steps.value(i + 1) == "abort";
             QByteArray page;
@@ -390,7 +390,7 @@ private Q_SLOTS:
             if (search || !files.isEmpty() || step == "abort") {
                 (search ? c.tbSearch : files.isEmpty() ? c.tbAbort : c.tbDownload)->trigger();
                 // A run that starts clears the last one's status.
-                if (step != "abort" && !before.isEmpty() && p.panelMessage->text() == before)
+                if (step != "abort" && !before.isEmpty() && p.panelMessage->fullText() == before)
                     stale.append(at + "status " + before);
                 if (cut) { // cut once the page was asked for, or the first bytes are in
                     QTRY_VERIFY_WITH_TIMEOUT(search ? m_server.requestCount(page) == 1
@@ -401,7 +401,7 @@ private Q_SLOTS:
                 QTRY_VERIFY_WITH_TIMEOUT(!w->state().isRunActive(), EndBoundMs);
             }
             if (search) {
-                QCOMPARE(p.panelMessage->text(), "Finished search");
+                QCOMPARE(p.panelMessage->fullText(), "Finished search");
                 // ... and its slot texts and the bar's summary.
                 if (const QStringList left = slotsBeyond(*w, {"Idle"}); !left.isEmpty())
                     stale.append(at + "slots " + left.join(", "));
@@ -409,7 +409,7 @@ private Q_SLOTS:
                     stale.append(at + "bar " + summary);
             }
             if (step == "abort") {
-                QCOMPARE(p.panelMessage->text(),
+                QCOMPARE(p.panelMessage->fullText(),
                          steps.at(i - 1) == "download" ? "Download aborted" : "Search aborted");
                 QCOMPARE(slotsBeyond(*w, {"Idle", "Aborted"}), QStringList());
                 // Nothing written; the cut row still ticked for the next run.
@@ -421,7 +421,8 @@ private Q_SLOTS:
             QCOMPARE(listed, urls);
             if (files.isEmpty())
                 continue;
-            QCOMPARE(p.panelMessage->text(), QString::number(files.size()) + " files downloaded");
+            QCOMPARE(p.panelMessage->fullText(),
+                     QString::number(files.size()) + " files downloaded");
             onDisk.insert(files);
             QMap<QString, QByteArray> found; // byte-exact, and no part file left
             for (const QString &name : entries(m_downloads->path()))

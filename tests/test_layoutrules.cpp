@@ -86,13 +86,18 @@ private Q_SLOTS:
                      QList({above.left, above.height, shown[4].top - shown[0].top}));
             QVERIFY(cell.top > above.top + above.height);
         }
+        // A slot row's cells stand apart, the status growing with the tab.
+        for (qsizetype i = 1; tab == Layout::ThreadsTab && i < shown.size(); ++i)
+            QVERIFY(i % 4 == 0 || shown[i].left > right(shown[i - 1]));
+        if (tab == Layout::ThreadsTab)
+            QVERIFY(resized(rows, 2 * w, h, tab).slotRows[0].status.width > shown[1].width);
 
         // One twip more of window is one more of the fields, the tab area and its contents.
         const MainLayout more = resized(rows, w + 1, h + 1, tab);
         for (auto field :
              {&MainLayout::cmbBaseURL, &MainLayout::txtMask, &MainLayout::txtDownloadTo})
             QCOMPARE((more.*field).width, (l.*field).width + 1);
-        QCOMPARE(contents(more, tab).last().width, shown.last().width + 1);
+        QCOMPARE(right(contents(more, tab).last()), right(shown.last()) + 1);
         QCOMPARE(more.SSTab1.height, l.SSTab1.height + 1);
 
         // Only the current tab is arranged; a tab brought to the front is arranged then.

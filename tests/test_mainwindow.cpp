@@ -2,6 +2,7 @@
 // result list's commands.
 #include <QAction>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QTest>
@@ -103,15 +104,15 @@ private Q_SLOTS:
         QCOMPARE(m_f->log.abortAsked, busy ? 1 : 0);
         QCOMPARE(w->isVisible(), busy);
         // The stalled page ends at once on the abort; the window closes after it.
-        QCOMPARE(p.panelMessage->text(), !busy ? ""
-                                         : yes ? "Search aborted"
-                                               : "Processing message 1");
+        QCOMPARE(p.panelMessage->fullText(), !busy ? ""
+                                             : yes ? "Search aborted"
+                                                   : "Processing message 1");
         QCOMPARE(stored(DownloadFolder), busy ? "-" : "/after/");
         if (!busy)
             return;
         if (!yes) {
-            QTRY_COMPARE(p.panelMessage->text(), "Finished search"); // the page came
-            QVERIFY(w->close());                                     // idle now: no second question
+            QTRY_COMPARE(p.panelMessage->fullText(), "Finished search"); // the page came
+            QVERIFY(w->close()); // idle now: no second question
         }
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(m_f->log.abortAsked, 1);
@@ -157,6 +158,23 @@ private Q_SLOTS:
         if (keys.contains(key))
             QTest::keyClick(p.lvFiles, keys[key].key(), keys[key].keyboardModifiers());
         QTRY_COMPARE(p.totals(), totals);
+
+        // Long texts neither overprint nor hide the list's sizes, at the starting size and
+        // maximized.
+        w->files().addRow({"d", "12345678901", "u"});
+        w->CheckItems(true, true);
+        w->state().setStatusMessage("3 pages failed: HTTP status 404 (pages 9, 23, 31)");
+        for (bool maximized : {false, true}) {
+            maximized ? w->showMaximized() : void();
+            QTRY_VERIFY2(p.statusBarFaults().isEmpty(), qPrintable(p.statusBarFaults().join("; ")));
+            for (const char *mode : {"Yahoo", "Zing"}) {
+                w->modes().selectMode(mode);
+                const QHeaderView *header = p.lvFiles->header();
+                const int size = sizeColumn(w->modes().mode());
+                QVERIFY(header->sectionViewportPosition(size) + header->sectionSize(size) <=
+                        p.lvFiles->viewport()->width());
+            }
+        }
     }
 
     void listCommandsFollowRowsAndFiles()
@@ -187,7 +205,7 @@ private Q_SLOTS:
         p.lvFiles->mnuPopupCopyUrl->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), "http://h/dir/named.jpg\nhttp://h/3");
         p.lvFiles->mnuPopupCheckSelected->trigger();
-        QCOMPARE(p.panelChecked->text(), "2 checked, 1,000 bytes");
+        QCOMPARE(p.panelChecked->fullText(), "2 checked, 1,000 bytes");
         p.select(0, 0);
         p.lvFiles->mnuPopupRemove->trigger();
         // The row holding the focus after the removal is selected.

@@ -58,7 +58,7 @@ private Q_SLOTS:
         w->commands().tbNew->trigger(); // clears all but the mode
         QCOMPARE(p.cmbBaseURL->currentText() + p.txtMask->text() + w->state().QueueFileName, "");
         QCOMPARE(p.title() + ' ' + p.cmbServer->currentText(), "Trawl Bay - New Queue Yahoo");
-        QCOMPARE(p.panelTotal->text(), "0 files, 0 bytes");
+        QCOMPARE(p.panelTotal->fullText(), "0 files, 0 bytes");
         // A Zing file opened in Yahoo mode switches the columns before its rows are added.
         QVERIFY(writeFile(
             path("z.tbq"),
@@ -167,7 +167,7 @@ private Q_SLOTS:
         QVERIFY(m_f->log.errors.at(0).contains("missing.tbq"));
         QVERIFY(m_f->log.errors.at(1).endsWith("line 5: a Yahoo row needs 6 fields, found 2"));
         QVERIFY(m_f->log.errors.at(2).contains("x.tbq"));
-        QCOMPARE(WindowParts(*w).panelTotal->text(), "1 files, 5 bytes");
+        QCOMPARE(WindowParts(*w).panelTotal->fullText(), "1 files, 5 bytes");
         QCOMPARE(WindowParts(*w).title(), "Trawl Bay - good.tbq*"); // rows in no file
     }
 };

@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "core/download/transfermeter.h"
 #include "core/search/texthelpers.h"
 #include "support/testfiles.h"
 
@@ -30,6 +31,31 @@ private Q_SLOTS:
         QFETCH(QString, html);
         QFETCH(QString, expected);
         QCOMPARE(TextHelpers::StripTags(html), expected);
+    }
+
+    // A run's summary: decimal units that never read "1,000.0 kB", tenths of a second for a
+    // short run so bytes, time and speed add up.
+    void transferSummary_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("expected");
+
+        // clang-format off
+        dataRow("short run", qint64(1500000), qint64(300), QString("1.5 MB in 0.3 s \u00b7 5.0 MB/s"));
+        dataRow("rounds up a unit", qint64(999990), qint64(1000), QString("1.0 MB in 1.0 s \u00b7 1.0 MB/s"));
+        dataRow("just under 10 s", qint64(1000), qint64(9949), QString("1.0 kB in 9.9 s \u00b7 100 bytes/s"));
+        dataRow("10 s and on", qint64(1000), qint64(9950), QString("1.0 kB in 0:10 \u00b7 100 bytes/s"));
+        // clang-format on
+    }
+
+    void transferSummary()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(qint64, ms);
+        QFETCH(QString, expected);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(TransferMeter::summary(bytes, ms), expected);
     }
 };
 

@@ -93,11 +93,15 @@ void ProgressPrinter::redraw()
     line(shown(m_state.statusMessage()));
     for (int i = 0; i < m_board.count(); ++i) {
         const SlotBoard::Slot &slot = m_board.at(i);
-        line(QStringLiteral("%1 %2 %3% %4 %5")
+        // One percentage: the detail carries its own, in step with its bytes; the bar's
+        // value runs ahead of it between two detail updates. An idle slot shows none.
+        const QString measure = !slot.detail.isEmpty() ? slot.detail
+                                : slot.progress > 0    ? QStringLiteral("%1%").arg(slot.progress, 3)
+                                                       : QString();
+        line(QStringLiteral("%1 %2 %3 %4")
                  .arg(slot.number, 2)
                  .arg(shown(slot.status), -20)
-                 .arg(slot.progress, 3)
-                 .arg(slot.detail, -44)
+                 .arg(measure, -49)
                  .arg(shown(slot.url)));
     }
     m_drawnLines = m_board.count() + 1;

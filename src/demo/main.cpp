@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "core/app/interrupt.h"
@@ -24,21 +25,23 @@ int fail(const QString &message)
     return 2;
 }
 
-// "2MB/s", "500 KB/s", "64k", "100000": bytes a second, counted as the programs show them
-// (1 KB = 1024 bytes); 0 when the text is none of these.
+// "2MB/s", "500 kB/s", "64k", "1MiB/s", "100000": bytes a second, in the programs' decimal
+// units (1 kB = 1000 bytes) unless binary ones are named (1 KiB = 1024 bytes); 0 when the
+// text is none of these.
 qint64 parseRate(const QString &text)
 {
     static const QRegularExpression Rate(
-        QStringLiteral("^(\\d+(?:\\.\\d+)?)\\s*([kKmMgG]?)i?[bB]?(?:/s)?$"));
+        QStringLiteral("^(\\d+(?:\\.\\d+)?)\\s*([kKmMgG]?)(i?)[bB]?(?:/s)?$"));
     const QRegularExpressionMatch match = Rate.match(text.trimmed());
     if (!match.hasMatch())
         return 0;
     const QString unit = match.captured(2).toUpper();
-    const int shift = unit == QLatin1String("K")   ? 10
-                      : unit == QLatin1String("M") ? 20
-                      : unit == QLatin1String("G") ? 30
+    const int power = unit == QLatin1String("K")   ? 1
+                      : unit == QLatin1String("M") ? 2
+                      : unit == QLatin1String("G") ? 3
                                                    : 0;
-    return qint64(match.captured(1).toDouble() * double(qint64(1) << shift));
+    const double base = match.captured(3).isEmpty() ? 1000.0 : 1024.0;
+    return qint64(match.captured(1).toDouble() * std::pow(base, power));
 }
 
 // Throttled answers go out a slice every 50 ms, so a transfer runs smoothly at the rate.
@@ -122,7 +125,7 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--port must be a number from 0 to 65535"));
     const qint64 bytesPerSecond = parser.isSet(rate) ? parseRate(parser.value(rate)) : 0;
     if (parser.isSet(rate) && bytesPerSecond <= 0)
-        return fail(QStringLiteral("--rate \"%1\" is not a rate such as 2MB/s or 500KB/s")
+        return fail(QStringLiteral("--rate \"%1\" is not a rate such as 2MB/s or 500kB/s")
                         .arg(parser.value(rate)));
 
     const QList<SampleSite::Entry> entries = SampleSite::build();
@@ -155,15 +158,14 @@ int main(int argc, char *argv[])
     // The first line is for scripts to read; the rest is for people.
     std::printf("TRAWLBAY_CONNECT_TO=%s\n",
                 qPrintable(SampleSite::hostRules(server.port()).join(QLatin1Char(','))));
-    std::printf(
-        "Trawl Bay demo server on 127.0.0.1:%u; Ctrl+C stops it.\n"
-        "  group archive: %s  messages %s\n"
-        "  photo album:   %s  password %s\n"
-        "  %lld files, %s in all\n",
-        unsigned(server.port()), qPrintable(SampleSite::GroupUrl),
-        qPrintable(SampleSite::MessageRange), qPrintable(SampleSite::AlbumUrl),
-        qPrintable(SampleSite::AlbumPassword), qlonglong(files),
-        qPrintable(QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat)));
+    std::printf("Trawl Bay demo server on 127.0.0.1:%u; Ctrl+C stops it.\n"
+                "  group archive: %s  messages %s\n"
+                "  photo album:   %s  password %s\n"
+                "  %lld files, %s in all\n",
+                unsigned(server.port()), qPrintable(SampleSite::GroupUrl),
+                qPrintable(SampleSite::MessageRange), qPrintable(SampleSite::AlbumUrl),
+                qPrintable(SampleSite::AlbumPassword), qlonglong(files),
+                qPrintable(QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat)));
     std::fflush(stdout);
 
     Interrupt::install([] { QCoreApplication::quit(); });

@@ -166,7 +166,7 @@ QByteArray messagePage(int number, const Message &message, const QList<Entry> &f
         page += QStringLiteral("<a href=\"%1\">%2</a> (%3)<br>\n")
                     .arg(file.url, file.url.section(QLatin1Char('/'), -1),
                          QLocale::c().formattedDataSize(file.body.size(), 1,
-                                                        QLocale::DataSizeTraditionalFormat));
+                                                        QLocale::DataSizeSIFormat));
     page += QStringLiteral("</body></html>\n");
     return page.toUtf8();
 }

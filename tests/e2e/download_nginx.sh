@@ -96,7 +96,7 @@ set -e
 # summary with the bytes once, at the very end.
 summary="31 files downloaded, 1 failed · "
 [ "$(grep -cF "$summary" "$work/err")" -eq 1 ] || { echo "summary not once:"; cat "$work/err"; exit 1; }
-tail -n 1 "$work/err" | grep -qE "^$summary[0-9.]+ [kM]?B in 0:[0-9]{2} · " || { echo "summary not last:"; cat "$work/err"; exit 1; }
+tail -n 1 "$work/err" | grep -qE "^$summary[0-9.,]+ ([kMG]B|bytes) in ([0-9]\.[0-9] s|[0-9]+:[0-9]{2}) · [0-9.,]+ ([kMG]B|bytes)/s$" || { echo "summary not last:"; cat "$work/err"; exit 1; }
 [ "$(grep -c '^done: ' "$work/err")" -eq 31 ] || { echo "not a line per file:"; cat "$work/err"; exit 1; }
 failed_at=$(grep -n '^failed: .*ghost.gif' "$work/err" | cut -d: -f1)
 later=$(grep -n '^done: .*we_ird_.txt' "$work/err" | cut -d: -f1)

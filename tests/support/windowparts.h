@@ -13,6 +13,7 @@
 #include "core/settings/settingsstore.h"
 #include "gui/app/frmdownload.h"
 #include "gui/ui/browserpage.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/slotrows.h"
 #include "support/scriptedprompts.h"
@@ -41,10 +42,10 @@ public:
     SlotRows *threadsPage = find<SlotRows>("ThreadsPage");
     BrowserPage *browserPage = find<BrowserPage>("BrowserPage");
     QProgressBar *progressBar = find<QProgressBar>("ProgressBar1");
-    QLabel *panelMessage = find<QLabel>("Message");
-    QLabel *panelChecked = find<QLabel>("Checked");
-    QLabel *panelSelected = find<QLabel>("Selected");
-    QLabel *panelTotal = find<QLabel>("Total");
+    ElidedLabel *panelMessage = find<ElidedLabel>("Message");
+    ElidedLabel *panelChecked = find<ElidedLabel>("Checked");
+    ElidedLabel *panelSelected = find<ElidedLabel>("Selected");
+    ElidedLabel *panelTotal = find<ElidedLabel>("Total");
 
     // The caption as the title bar shows it: "*" for an unsaved list.
     QString title() const
@@ -62,10 +63,32 @@ public:
                   (add ? s->Select : s->ClearAndSelect) | s->Rows);
     }
 
+    // What of the status bar cannot be read: panels drawn over each other or past the bar's
+    // end, or a text cut without its whole text in the tooltip. Empty when all can be read.
+    QStringList statusBarFaults() const
+    {
+        QStringList faults;
+        const QList<QLabel *> panels{panelMessage, panelChecked, panelSelected, panelTotal};
+        for (qsizetype i = 0; i < panels.size(); ++i) {
+            const QLabel *l = panels[i];
+            const auto *elided = qobject_cast<const ElidedLabel *>(l);
+            const QString whole = elided ? elided->fullText() : l->text();
+            if (l->fontMetrics().horizontalAdvance(l->text()) > l->contentsRect().width() ||
+                (l->text() != whole && l->toolTip() != whole) ||
+                l->geometry().right() >= l->parentWidget()->width())
+                faults << l->objectName() + ": " + l->text();
+            for (const QLabel *next : panels.mid(i + 1))
+                if (l->geometry().intersects(next->geometry()))
+                    faults << l->objectName() + " over " + next->objectName();
+        }
+        return faults;
+    }
+
     // The three totals panels in one string: "checked|selected|total".
     QString totals() const
     {
-        return panelChecked->text() + "|" + panelSelected->text() + "|" + panelTotal->text();
+        return panelChecked->fullText() + "|" + panelSelected->fullText() + "|" +
+               panelTotal->fullText();
     }
 };
 

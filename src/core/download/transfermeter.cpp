@@ -39,14 +39,31 @@ QString TransferMeter::duration(qint64 seconds)
 
 QString TransferMeter::dataSize(qint64 bytes)
 {
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    // Decimal units throughout (1 kB = 1000 bytes, 1 MB = 1000 kB), as the desktop's file
+    // managers show sizes. Qt picks the unit before rounding, so 999,990 bytes would read
+    // "1,000.0 kB": a value that rounds up to the next unit is shown in that unit.
+    for (qint64 unit = 1000 * 1000; unit <= qint64(1e15); unit *= 1000) {
+        if (bytes < unit && bytes * 20000 >= unit * 19999) {
+            bytes = unit;
+            break;
+        }
+    }
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+QString TransferMeter::elapsed(qint64 ms)
+{
+    // A short run in whole seconds would not add up with its bytes and speed.
+    if (ms < 9950)
+        return QLocale().toString(double(std::max<qint64>(ms, 0)) / 1000.0, 'f', 1) +
+               QStringLiteral(" s");
+    return duration((ms + 500) / 1000);
 }
 
 QString TransferMeter::summary(qint64 bytes, qint64 ms)
 {
-    ms = std::max<qint64>(ms, 1);
     return QStringLiteral("%1 in %2 \u00b7 %3/s")
-        .arg(dataSize(bytes), duration((ms + 999) / 1000), dataSize(bytes * 1000 / ms));
+        .arg(dataSize(bytes), elapsed(ms), dataSize(bytes * 1000 / std::max<qint64>(ms, 1)));
 }
 
 QString TransferMeter::text(qint64 done, qint64 total, double speed)

@@ -21,9 +21,11 @@ public:
     static QString text(qint64 done, qint64 total, double speed);
     // "0:06", "12:05", "1:02:03"
     static QString duration(qint64 seconds);
-    // "12.3 MB", in the style of the desktop.
+    // "12.3 MB": decimal units, as the desktop shows file sizes.
     static QString dataSize(qint64 bytes);
-    // What a transfer of bytes in ms came to: "12.3 MB in 0:05 · 2.4 MB/s".
+    // How long a run took: "0.3 s" below ten seconds, then as duration() ("0:12").
+    static QString elapsed(qint64 ms);
+    // What a transfer of bytes in ms came to: "1.5 MB in 0.3 s · 5.0 MB/s".
     static QString summary(qint64 bytes, qint64 ms);
 
 private:

@@ -3,9 +3,10 @@
 QList<ColumnDef> columnSet(Mode mode)
 {
     using namespace ColumnKeys;
-    // The Zing set is the Yahoo set without the message columns, so both share the tail.
+    // The Zing set is the Yahoo set without the message columns, so both share the tail. The
+    // widths up to Size fit the window's starting width, so the sizes show without scrolling.
     const QList<ColumnDef> tail = {
-        {FileName, QStringLiteral("File Name"), 3800, Qt::AlignLeft},
+        {FileName, QStringLiteral("File Name"), 2900, Qt::AlignLeft},
         {Size, QStringLiteral("Size"), 1000, Qt::AlignRight},
         {FileURL, QStringLiteral("File URL"), 13800, Qt::AlignLeft},
         {HiddenSize, QString(), 0, Qt::AlignLeft},

@@ -22,6 +22,7 @@
 #include "gui/app/runcontrols.h"
 #include "gui/ui/advanceddialog.h"
 #include "gui/ui/browserpage.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/icons.h"
 #include "gui/ui/optionsdialog.h"
@@ -135,16 +136,19 @@ void frmDownload::buildControls()
          {filesPage, static_cast<QWidget *>(threadsPage), static_cast<QWidget *>(browserPage)})
         page->installEventFilter(this);
 
-    const auto panel = [this, dpi](const char *key, int minTwips) {
-        auto *label = new QLabel(this);
+    // Each text is cut where it does not fit, whole in its tooltip; fitStatusPanels() gives
+    // the totals their room and the message the rest.
+    const auto panel = [this](const char *key) {
+        auto *label = new ElidedLabel(this);
         label->setObjectName(QLatin1String(key));
-        label->setMinimumWidth(Twips::toPixels(minTwips, dpi));
         return label;
     };
-    panelMessage = panel("Message", 3000);
-    panelChecked = panel("Checked", 1000);
-    panelSelected = panel("Selected", 1000);
-    panelTotal = panel("Total", 1000);
+    panelMessage = panel("Message");
+    panelChecked = panel("Checked");
+    panelSelected = panel("Selected");
+    panelTotal = panel("Total");
+    for (ElidedLabel *total : {panelChecked, panelSelected, panelTotal})
+        total->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addWidget(panelMessage, 1);
@@ -156,12 +160,15 @@ void frmDownload::buildControls()
     cmdFailedPages->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cmdFailedPages->setAutoRaise(true);
     cmdFailedPages->setVisible(false);
-    connect(m_commands.mnuSearchFailedPages, &QAction::changed, cmdFailedPages,
-            [this] { cmdFailedPages->setVisible(m_commands.mnuSearchFailedPages->isEnabled()); });
+    connect(m_commands.mnuSearchFailedPages, &QAction::changed, cmdFailedPages, [this] {
+        cmdFailedPages->setVisible(m_commands.mnuSearchFailedPages->isEnabled());
+        fitStatusPanels();
+    });
     statusBar()->addWidget(cmdFailedPages);
     statusBar()->addPermanentWidget(panelChecked);
     statusBar()->addPermanentWidget(panelSelected);
     statusBar()->addPermanentWidget(panelTotal);
+    statusBar()->installEventFilter(this);
 
     applyWindowLayout();
 }

@@ -12,6 +12,7 @@
 #include "gui/ui/prompts.h"
 
 class BrowserPage;
+class ElidedLabel;
 class FileListView;
 class ModeSwitch;
 class QComboBox;
@@ -91,6 +92,8 @@ private:
     void openHelp(const QString &anchor);
     void applyWindowLayout();
     void applyTabLayout();
+    // Shares the status bar's width between the message and the totals.
+    void fitStatusPanels();
     void storeOnClose();
     void showOptions();
     void showAdvancedCriteria();
@@ -117,11 +120,11 @@ private:
     FileListView *lvFiles = nullptr;
     SlotRows *threadsPage = nullptr;
     BrowserPage *browserPage = nullptr;
-    QLabel *panelMessage = nullptr;
+    ElidedLabel *panelMessage = nullptr;
     QToolButton *cmdFailedPages = nullptr;
-    QLabel *panelChecked = nullptr;
-    QLabel *panelSelected = nullptr;
-    QLabel *panelTotal = nullptr;
+    ElidedLabel *panelChecked = nullptr;
+    ElidedLabel *panelSelected = nullptr;
+    ElidedLabel *panelTotal = nullptr;
 
     // Declared after the session and the values they refer to, so they go first.
     std::unique_ptr<ModeSwitch> m_modes;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -105,6 +106,8 @@ bool frmDownload::eventFilter(QObject *watched, QEvent *event)
     // Likewise a tab's page gets its size after the tab area's: its contents follow it.
     if (SSTab1 && watched == SSTab1->currentWidget() && event->type() == QEvent::Resize)
         applyTabLayout();
+    if (watched == statusBar() && event->type() == QEvent::Resize)
+        fitStatusPanels();
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -5,16 +5,20 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
 #include "core/download/filename.h"
 #include "core/filelist/columnset.h"
 #include "gui/app/frmdownload.h"
 #include "gui/app/modeswitch.h"
 #include "gui/ui/browserpage.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/twips.h"
 
@@ -71,17 +75,39 @@ void frmDownload::UpdateTotals()
 {
     const Mode mode = m_modes->mode();
     const TotalsTexts texts = formatTotals(m_files.totals(sizeColumn(mode)));
+    panelChecked->setFullText(texts.checked);
+    panelSelected->setFullText(texts.selected);
+    panelTotal->setFullText(texts.total);
+    fitStatusPanels();
+}
+
+void frmDownload::fitStatusPanels()
+{
+    // The totals take the room their texts need, none narrower than 1000 twips, and the
+    // message the rest, cut as it must be. Only where that would leave the message less than
+    // 750 twips do the totals share what is left: a short text keeps its room, the longer
+    // ones split the rest evenly and are cut.
     const qreal dpi = Twips::dpiOf(this);
-    // Each panel grows to fit its text and is never narrower than 1000 twips.
-    const auto show = [dpi](QLabel *panel, const QString &text) {
-        panel->setText(text);
-        panel->setMinimumWidth(
-            std::max(Twips::toPixels(1000, dpi),
-                     panel->fontMetrics().horizontalAdvance(text) + 2 * panel->margin() + 8));
-    };
-    show(panelChecked, texts.checked);
-    show(panelSelected, texts.selected);
-    show(panelTotal, texts.total);
+    QStatusBar *bar = statusBar();
+    // QStatusBar keeps 6 px between its panels and a few at its ends.
+    const int grip =
+        bar->isSizeGripEnabled() ? bar->style()->pixelMetric(QStyle::PM_SizeGripSize) : 0;
+    int left = bar->contentsRect().width() - grip - 6 * 5 - Twips::toPixels(750, dpi);
+    if (cmdFailedPages->isVisibleTo(this))
+        left -= cmdFailedPages->sizeHint().width() + 6;
+    QList<std::pair<int, ElidedLabel *>> needs;
+    for (ElidedLabel *panel : {panelChecked, panelSelected, panelTotal}) {
+        const QMargins m = panel->contentsMargins();
+        const int text = panel->fontMetrics().horizontalAdvance(panel->fullText());
+        needs.append(
+            {std::max(Twips::toPixels(1000, dpi), text + m.left() + m.right() + 4), panel});
+    }
+    std::ranges::sort(needs, {}, &std::pair<int, ElidedLabel *>::first);
+    for (qsizetype i = 0; i < needs.size(); ++i) {
+        const int width = std::clamp(left / int(needs.size() - i), 0, needs[i].first);
+        needs[i].second->setFixedWidth(width);
+        left -= width;
+    }
 }
 
 void frmDownload::CheckItems(bool AllItems, bool CheckState)

@@ -13,6 +13,7 @@
 #include "core/app/runsession.h"
 #include "gui/app/commandtable.h"
 #include "gui/app/modeswitch.h"
+#include "gui/ui/elidedlabel.h"
 #include "gui/ui/filelistview.h"
 #include "gui/ui/prompts.h"
 
@@ -23,7 +24,7 @@ RunControls::RunControls(QWidget &window, const Controls &controls, const Comman
       m_values(values), m_prompts(prompts)
 {
     AppState &state = m_session.state();
-    connect(&state, &AppState::statusMessageChanged, &m_c.message, &QLabel::setText);
+    connect(&state, &AppState::statusMessageChanged, &m_c.message, &ElidedLabel::setFullText);
     connect(&state, &AppState::progressChanged, this, [this] {
         const AppState::Progress p = m_session.state().progress();
         m_c.progress.setRange(p.minimum, p.maximum);

@@ -9,7 +9,7 @@
 class FileListView;
 class ModeSwitch;
 class Prompts;
-class QLabel;
+class ElidedLabel;
 class QLineEdit;
 class QProgressBar;
 class QWidget;
@@ -29,7 +29,7 @@ public:
     struct Controls
     {
         QProgressBar &progress;
-        QLabel &message;
+        ElidedLabel &message;
         FileListView &list;
         QLineEdit &folder;
     };

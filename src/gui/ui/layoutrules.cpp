@@ -4,6 +4,17 @@
 
 namespace Layout {
 
+namespace {
+
+constexpr int CellGap = 60; // between the cells of a slot row
+
+int right(const Rect &r)
+{
+    return r.left + r.width;
+}
+
+} // namespace
+
 MainLayout startingLayout(int slotCount)
 {
     MainLayout l;
@@ -74,8 +85,15 @@ void ArrangeTab(MainLayout &l, int currentTab)
             PlaceBelow(l.slotRows[i].progress, l.slotRows[i - 1].progress);
             PlaceBelow(l.slotRows[i].url, l.slotRows[i - 1].url);
         }
-        for (SlotRow &row : l.slotRows)
+        // The status ("Done: " and a file name) takes a share of the width, so a wide window
+        // shows whole names; the bar keeps its size and the URL, after a gap, the rest.
+        for (SlotRow &row : l.slotRows) {
+            row.status.left = right(row.number) + CellGap;
+            row.status.width = std::max(2040, l.SSTab1.width * 3 / 10);
+            row.progress.left = right(row.status) + CellGap;
+            row.url.left = right(row.progress) + 2 * CellGap;
             row.url.width = l.SSTab1.width - row.url.left - 75;
+        }
         break;
     case BrowserTab:
         l.WebBrowser1.width = l.SSTab1.width - 150;

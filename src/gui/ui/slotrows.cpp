@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <algorithm>
 
 #include "core/run/slotboard.h"
 #include "gui/ui/elidedlabel.h"
@@ -64,6 +65,7 @@ void SlotRows::rebuild()
     }
     for (int i = 0; i < rowCount(); ++i)
         refreshRow(i);
+    m_detailColumn = anyDetail();
     Q_EMIT rowsRebuilt();
 }
 
@@ -79,8 +81,22 @@ void SlotRows::refreshRow(int index)
     lblThreadURL[index]->setToolTip(slot.url);
     const bool hadDetail = !lblThreadDetail[index]->fullText().isEmpty();
     lblThreadDetail[index]->setFullText(slot.detail);
-    if (hadDetail != !slot.detail.isEmpty())
+    if (hadDetail == !slot.detail.isEmpty())
+        return;
+    // While any row shows a detail, every row keeps its place, so the URLs stay in line.
+    if (anyDetail() == m_detailColumn) {
         placeDetail(index);
+        return;
+    }
+    m_detailColumn = !m_detailColumn;
+    for (int i = 0; i < rowCount(); ++i)
+        placeDetail(i);
+}
+
+bool SlotRows::anyDetail() const
+{
+    return std::ranges::any_of(lblThreadDetail,
+                               [](const ElidedLabel *d) { return !d->fullText().isEmpty(); });
 }
 
 void SlotRows::placeDetail(int index)
@@ -90,7 +106,7 @@ void SlotRows::placeDetail(int index)
     QLabel *url = lblThreadURL[index];
     ElidedLabel *detail = lblThreadDetail[index];
     const QRect place = m_urlPlaces[index];
-    if (url->isHidden() || detail->fullText().isEmpty()) {
+    if (url->isHidden() || !m_detailColumn) {
         detail->setVisible(false);
         url->setGeometry(place);
         return;
@@ -102,11 +118,11 @@ void SlotRows::placeDetail(int index)
     const int wanted = metrics.horizontalAdvance(
                            QStringLiteral("100% · 888.8 MB of 888.8 MB · 88.8 MB/s · 88:88 left")) +
                        detail->contentsMargins().left() + detail->contentsMargins().right();
-    // The text stands apart from the bar on its left and from the URL on its right.
+    // The layout keeps a gap between the bar and this place; the URL stands apart too.
     const int width = std::min(wanted, place.width() * 2 / 3);
-    detail->setGeometry(place.left() + gap / 2, place.top(), width, place.height());
-    detail->setVisible(true);
-    url->setGeometry(place.adjusted(gap / 2 + width + gap, 0, 0, 0));
+    detail->setGeometry(place.left(), place.top(), width, place.height());
+    detail->setVisible(!detail->fullText().isEmpty());
+    url->setGeometry(place.adjusted(width + gap, 0, 0, 0));
 }
 
 void SlotRows::flushPending()

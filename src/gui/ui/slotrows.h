@@ -48,9 +48,11 @@ private:
     void flushPending();
     // Splits the row's URL place between the detail text, when there is one, and the URL.
     void placeDetail(int index);
+    bool anyDetail() const;
 
     SlotBoard &m_board;
     QSet<int> m_pending;
     QTimer m_flushTimer;
-    QList<QRect> m_urlPlaces; // the URL's place of each row as laid out, in pixels
+    QList<QRect> m_urlPlaces;    // the URL's place of each row as laid out, in pixels
+    bool m_detailColumn = false; // some row shows a detail: all rows keep room for one
 };
