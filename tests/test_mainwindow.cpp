@@ -162,6 +162,11 @@ private Q_SLOTS:
         // Long texts neither overprint nor hide the list's sizes, at the starting size and
         // maximized.
         w->files().addRow({"d", "12345678901", "u"});
+        // At the starting size the totals give way, in short, to a search's message.
+        w->state().setStatusMessage("Finished search, 3 pages failed: 9,23,31");
+        w->CheckItems(true, false);
+        QTRY_COMPARE(p.panelMessage->text(), p.panelMessage->fullText());
+        QCOMPARE(p.panelTotal->text(), p.panelTotal->shortText());
         w->CheckItems(true, true);
         w->state().setStatusMessage("3 pages failed: HTTP status 404 (pages 9, 23, 31)");
         for (bool maximized : {false, true}) {

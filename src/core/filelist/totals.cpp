@@ -52,3 +52,17 @@ TotalsTexts formatTotals(const Totals &totals, const QLocale &locale)
             line(totals.selectedCount, "selected", totals.selectedBytes),
             line(totals.totalCount, "files", totals.totalBytes)};
 }
+
+TotalsTexts formatShortTotals(const Totals &totals, const QLocale &locale)
+{
+    const auto line = [&locale](qint64 count, const char *what, qint64 bytes) {
+        QString text = QString::number(count) + QLatin1Char(' ') + QLatin1String(what);
+        if (count > 0)
+            text += QStringLiteral(", ") +
+                    locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+        return text;
+    };
+    return {line(totals.checkedCount, "checked", totals.checkedBytes),
+            line(totals.selectedCount, "selected", totals.selectedBytes),
+            line(totals.totalCount, "files", totals.totalBytes)};
+}

@@ -27,3 +27,6 @@ qint64 parseSizeCell(const QString &text);
 
 // The panel texts; byte sums grouped by the locale's thousands separator, no decimals.
 TotalsTexts formatTotals(const Totals &totals, const QLocale &locale = QLocale());
+// The same, short, for a narrow window: sizes in decimal units ("3 checked, 1.2 MB") and
+// nothing but the count where it is none ("0 selected").
+TotalsTexts formatShortTotals(const Totals &totals, const QLocale &locale = QLocale());

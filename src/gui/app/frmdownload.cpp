@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -157,7 +158,9 @@ void frmDownload::buildControls()
     cmdFailedPages->setObjectName(QStringLiteral("cmdFailedPages"));
     m_commands.mnuSearchFailedPages->setIconText(QStringLiteral("Failed Pages..."));
     cmdFailedPages->setDefaultAction(m_commands.mnuSearchFailedPages);
-    cmdFailedPages->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // An icon beside the message that names the pages: a narrow window keeps its room.
+    m_commands.mnuSearchFailedPages->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    cmdFailedPages->setToolButtonStyle(Qt::ToolButtonIconOnly);
     cmdFailedPages->setAutoRaise(true);
     cmdFailedPages->setVisible(false);
     connect(m_commands.mnuSearchFailedPages, &QAction::changed, cmdFailedPages, [this] {
@@ -169,6 +172,9 @@ void frmDownload::buildControls()
     statusBar()->addPermanentWidget(panelSelected);
     statusBar()->addPermanentWidget(panelTotal);
     statusBar()->installEventFilter(this);
+    // A longer message may leave the totals less room, a shorter one more; after it is shown.
+    connect(&m_session.state(), &AppState::statusMessageChanged, this,
+            &frmDownload::fitStatusPanels, Qt::QueuedConnection);
 
     applyWindowLayout();
 }

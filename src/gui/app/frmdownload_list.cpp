@@ -7,10 +7,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QStatusBar>
-#include <QToolButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 
 #include "core/download/filename.h"
@@ -74,33 +74,44 @@ void frmDownload::onListSettled()
 void frmDownload::UpdateTotals()
 {
     const Mode mode = m_modes->mode();
-    const TotalsTexts texts = formatTotals(m_files.totals(sizeColumn(mode)));
+    const Totals totals = m_files.totals(sizeColumn(mode));
+    const TotalsTexts texts = formatTotals(totals);
+    const TotalsTexts shortTexts = formatShortTotals(totals);
     panelChecked->setFullText(texts.checked);
+    panelChecked->setShortText(shortTexts.checked);
     panelSelected->setFullText(texts.selected);
+    panelSelected->setShortText(shortTexts.selected);
     panelTotal->setFullText(texts.total);
+    panelTotal->setShortText(shortTexts.total);
     fitStatusPanels();
 }
 
 void frmDownload::fitStatusPanels()
 {
-    // The totals take the room their texts need, none narrower than 1000 twips, and the
-    // message the rest, cut as it must be. Only where that would leave the message less than
+    // The message and the totals, whole, where the bar has the room; else the totals in their
+    // short form, and the message the rest. Only where that would leave the message less than
     // 750 twips do the totals share what is left: a short text keeps its room, the longer
-    // ones split the rest evenly and are cut.
+    // ones split the rest evenly and are cut. The whole texts stay in the tooltips.
     const qreal dpi = Twips::dpiOf(this);
     QStatusBar *bar = statusBar();
     // QStatusBar keeps 6 px between its panels and a few at its ends.
     const int grip =
         bar->isSizeGripEnabled() ? bar->style()->pixelMetric(QStyle::PM_SizeGripSize) : 0;
-    int left = bar->contentsRect().width() - grip - 6 * 5 - Twips::toPixels(750, dpi);
+    int room = bar->contentsRect().width() - grip - 6 * 5;
     if (cmdFailedPages->isVisibleTo(this))
-        left -= cmdFailedPages->sizeHint().width() + 6;
+        room -= cmdFailedPages->sizeHint().width() + 6;
+    const QList<ElidedLabel *> panels{panelChecked, panelSelected, panelTotal};
+    const int minimum = Twips::toPixels(1000, dpi);
+    int whole = panelMessage->widthFor(panelMessage->fullText());
+    for (const ElidedLabel *panel : panels)
+        whole += std::max(minimum, panel->widthFor(panel->fullText()));
+    const bool roomForAll = whole <= room;
+    int left = room - Twips::toPixels(750, dpi);
     QList<std::pair<int, ElidedLabel *>> needs;
-    for (ElidedLabel *panel : {panelChecked, panelSelected, panelTotal}) {
-        const QMargins m = panel->contentsMargins();
-        const int text = panel->fontMetrics().horizontalAdvance(panel->fullText());
-        needs.append(
-            {std::max(Twips::toPixels(1000, dpi), text + m.left() + m.right() + 4), panel});
+    for (ElidedLabel *panel : panels) {
+        needs.append({roomForAll ? std::max(minimum, panel->widthFor(panel->fullText()))
+                                 : panel->widthFor(panel->shortText()),
+                      panel});
     }
     std::ranges::sort(needs, {}, &std::pair<int, ElidedLabel *>::first);
     for (qsizetype i = 0; i < needs.size(); ++i) {

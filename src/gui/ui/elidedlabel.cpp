@@ -16,6 +16,20 @@ void ElidedLabel::setFullText(const QString &text)
     elide();
 }
 
+void ElidedLabel::setShortText(const QString &text)
+{
+    if (text == m_shortText)
+        return;
+    m_shortText = text;
+    elide();
+}
+
+int ElidedLabel::widthFor(const QString &text) const
+{
+    const QMargins m = contentsMargins();
+    return fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * margin() + 4;
+}
+
 void ElidedLabel::setElideMode(Qt::TextElideMode mode)
 {
     m_mode = mode;
@@ -30,5 +44,7 @@ void ElidedLabel::resizeEvent(QResizeEvent *event)
 
 void ElidedLabel::elide()
 {
-    setText(fontMetrics().elidedText(m_fullText, m_mode, contentsRect().width()));
+    const int room = contentsRect().width();
+    const bool whole = m_shortText.isEmpty() || fontMetrics().horizontalAdvance(m_fullText) <= room;
+    setText(fontMetrics().elidedText(whole ? m_fullText : m_shortText, m_mode, room));
 }

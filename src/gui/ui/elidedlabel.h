@@ -3,7 +3,9 @@
 #include <QLabel>
 
 // A one-line label that shows as much of its text as its width allows, with "…" where it
-// is cut (at the end unless told otherwise), and the whole text as its tooltip.
+// is cut (at the end unless told otherwise), and the whole text as its tooltip. Given a short
+// form too, it shows that where the whole text does not fit, and cuts it only where that
+// does not fit either.
 class ElidedLabel final : public QLabel
 {
     Q_OBJECT
@@ -14,6 +16,10 @@ public:
 
     void setFullText(const QString &text);
     const QString &fullText() const { return m_fullText; }
+    void setShortText(const QString &text);
+    const QString &shortText() const { return m_shortText.isEmpty() ? m_fullText : m_shortText; }
+    // The width the whole text, or its short form, needs.
+    int widthFor(const QString &text) const;
     void setElideMode(Qt::TextElideMode mode);
 
 protected:
@@ -23,5 +29,6 @@ private:
     void elide();
 
     QString m_fullText;
+    QString m_shortText;
     Qt::TextElideMode m_mode = Qt::ElideRight;
 };
