@@ -43,7 +43,7 @@ QString TransferMeter::dataSize(qint64 bytes)
     // managers show sizes. Qt picks the unit before rounding, so 999,990 bytes would read
     // "1,000.0 kB": a value that rounds up to the next unit is shown in that unit.
     for (qint64 unit = 1000 * 1000; unit <= qint64(1e15); unit *= 1000) {
-        if (bytes < unit && bytes * 20000 >= unit * 19999) {
+        if (bytes < unit && bytes >= unit - unit / 20000) { // no product that could overflow
             bytes = unit;
             break;
         }
@@ -63,7 +63,8 @@ QString TransferMeter::elapsed(qint64 ms)
 QString TransferMeter::summary(qint64 bytes, qint64 ms)
 {
     return QStringLiteral("%1 in %2 \u00b7 %3/s")
-        .arg(dataSize(bytes), elapsed(ms), dataSize(bytes * 1000 / std::max<qint64>(ms, 1)));
+        .arg(dataSize(bytes), elapsed(ms),
+             dataSize(qint64(double(bytes) * 1000.0 / double(std::max<qint64>(ms, 1)))));
 }
 
 QString TransferMeter::text(qint64 done, qint64 total, double speed)
