@@ -40,7 +40,6 @@ public:
                const QByteArray &lastModified, qint64 announced, QString *error);
     bool wantsWholeFile() const { return m_otherVersion; }
     QIODevice *device() { return &m_part; }
-    qint64 bytes() const { return m_part.isOpen() ? m_part.size() : 0; }
 
     // The file is whole: it takes the target's name, replacing a file there only when
     // mayReplace (a file that appeared during the transfer is otherwise kept). A part file

@@ -159,9 +159,7 @@ void cHTTPDownloader::onEnded()
     if (m_progress < 100)
         showProgress(100);
     if (m_target && m_target->wantsWholeFile()) {
-        // The part belongs to another version of the file: the whole new one, at once.
-        m_target.reset();
-        startAttempt();
+        startAgain(); // the part belongs to another version of the file
         return;
     }
     if (!m_refusal.isEmpty()) {
@@ -179,10 +177,7 @@ void cHTTPDownloader::onEnded()
     }
     case HttpClient::Outcome::HttpError:
         if (m_client->httpStatus() == 416 && m_target->resumeOffset() > 0) {
-            // What we had no longer fits the file: start it again, at once.
-            m_target->discard();
-            m_target.reset();
-            startAttempt();
+            startAgain(); // what we had no longer fits the file
             return;
         }
         retryOrFail(m_client->errorString(), RetryPolicy::isTransientStatus(m_client->httpStatus()),
@@ -197,6 +192,15 @@ void cHTTPDownloader::onEnded()
         complete(false, abortedReason());
         break;
     }
+}
+
+void cHTTPDownloader::startAgain()
+{
+    // What we had is no part of the file as it is now: the whole file, at once, and no retry
+    // spent on it (the new request asks for no range, so this cannot repeat).
+    m_target->discard();
+    m_target.reset();
+    startAttempt();
 }
 
 void cHTTPDownloader::retryOrFail(const QString &reason, bool transient,

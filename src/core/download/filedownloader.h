@@ -69,6 +69,7 @@ private:
     void onState(int state);
     void onHead();
     void onEnded();
+    void startAgain();
     void retryOrFail(const QString &reason, bool transient, const QByteArray &retryAfter);
     void onRetryTick();
     void complete(bool ok, const QString &reason);

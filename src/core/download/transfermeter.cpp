@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <cmath>
 
+#include "core/filelist/totals.h"
+
 void TransferMeter::sample(qint64 nowMs, qint64 bytes)
 {
     if (!m_samples.empty() && bytes < m_samples.back().bytes)
@@ -39,16 +41,7 @@ QString TransferMeter::duration(qint64 seconds)
 
 QString TransferMeter::dataSize(qint64 bytes)
 {
-    // Decimal units throughout (1 kB = 1000 bytes, 1 MB = 1000 kB), as the desktop's file
-    // managers show sizes. Qt picks the unit before rounding, so 999,990 bytes would read
-    // "1,000.0 kB": a value that rounds up to the next unit is shown in that unit.
-    for (qint64 unit = 1000 * 1000; unit <= qint64(1e15); unit *= 1000) {
-        if (bytes < unit && bytes >= unit - unit / 20000) { // no product that could overflow
-            bytes = unit;
-            break;
-        }
-    }
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+    return formatDataSize(bytes);
 }
 
 QString TransferMeter::elapsed(qint64 ms)

@@ -21,7 +21,7 @@ public:
     static QString text(qint64 done, qint64 total, double speed);
     // "0:06", "12:05", "1:02:03"
     static QString duration(qint64 seconds);
-    // "12.3 MB": decimal units, as the desktop shows file sizes.
+    // "12.3 MB": formatDataSize() in the program's locale.
     static QString dataSize(qint64 bytes);
     // How long a run took: "0.3 s" below ten seconds, then as duration() ("0:12").
     static QString elapsed(qint64 ms);

@@ -53,13 +53,25 @@ TotalsTexts formatTotals(const Totals &totals, const QLocale &locale)
             line(totals.totalCount, "files", totals.totalBytes)};
 }
 
+QString formatDataSize(qint64 bytes, const QLocale &locale)
+{
+    // Qt picks the unit before rounding, so 999,990 bytes would read "1,000.0 kB": a value
+    // that rounds up to the next unit is shown in that unit.
+    for (qint64 unit = 1000 * 1000; unit <= qint64(1e15); unit *= 1000) {
+        if (bytes < unit && bytes >= unit - unit / 20000) { // no product that could overflow
+            bytes = unit;
+            break;
+        }
+    }
+    return locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
 TotalsTexts formatShortTotals(const Totals &totals, const QLocale &locale)
 {
     const auto line = [&locale](qint64 count, const char *what, qint64 bytes) {
         QString text = QString::number(count) + QLatin1Char(' ') + QLatin1String(what);
         if (count > 0)
-            text += QStringLiteral(", ") +
-                    locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+            text += QStringLiteral(", ") + formatDataSize(bytes, locale);
         return text;
     };
     return {line(totals.checkedCount, "checked", totals.checkedBytes),

@@ -25,6 +25,10 @@ struct TotalsTexts
 // A size cell read as a whole number of bytes; empty or non-numeric text counts as 0.
 qint64 parseSizeCell(const QString &text);
 
+// "12.3 MB": decimal units (1 kB = 1000 bytes), as the desktop's file managers show sizes,
+// and never "1,000.0 kB" where the value rounds up to the next unit.
+QString formatDataSize(qint64 bytes, const QLocale &locale = QLocale());
+
 // The panel texts; byte sums grouped by the locale's thousands separator, no decimals.
 TotalsTexts formatTotals(const Totals &totals, const QLocale &locale = QLocale());
 // The same, short, for a narrow window: sizes in decimal units ("3 checked, 1.2 MB") and
